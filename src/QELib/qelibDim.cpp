@@ -1,0 +1,246 @@
+#include "QELib/qelibDim.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "shell/console.h"
+#include "shell/failure.h"
+
+int maxColsPrint = 2147483647;
+int sDigits = 6;
+
+// ---- allocation --------------------------------------------------------
+
+void* dim1D_Clear(size_t count, size_t size) {
+  // calloc checks count * size for overflow; one byte at least so that an
+  // empty vector is a valid, freeable block and never mistaken for failure.
+  if (count == 0 || size == 0) {
+    count = 1;
+    size = 1;
+  }
+  void* p = calloc(count, size);
+  if (p == nullptr) {
+    fputc(7, stdout);
+    fflush(stdout);
+    RaiseFailure(kFailMemory);
+  }
+  return p;
+}
+
+void* dim1D(size_t size, size_t count) { return dim1D_Clear(count, size); }
+
+static size_t CountOf(int n) { return n > 0 ? static_cast<size_t>(n) : 0; }
+
+char* dim1Dchar(int count) { return static_cast<char*>(dim1D(sizeof(char), CountOf(count))); }
+int* dim1Dint(int count) { return static_cast<int*>(dim1D(sizeof(int), CountOf(count))); }
+float* dim1Dfloat(int count) { return static_cast<float*>(dim1D(sizeof(float), CountOf(count))); }
+double* dim1Double(int count) {
+  return static_cast<double*>(dim1D(sizeof(double), CountOf(count)));
+}
+
+void** dim2D(size_t size, int rows, int columns) {
+  void** p = static_cast<void**>(dim1D(sizeof(void*), CountOf(rows)));
+  for (int i = 0; i < rows; i++) {
+    try {
+      p[i] = dim1D(size, CountOf(columns));
+    } catch (const QuiltaFailure&) {
+      free2DVoid(p, i);
+      throw;
+    }
+  }
+  return p;
+}
+
+char** dim2Dchar(int rows, int columns) {
+  return reinterpret_cast<char**>(dim2D(sizeof(char), rows, columns));
+}
+int** dim2Dint(int rows, int columns) {
+  return reinterpret_cast<int**>(dim2D(sizeof(int), rows, columns));
+}
+float** dim2Dfloat(int rows, int columns) {
+  return reinterpret_cast<float**>(dim2D(sizeof(float), rows, columns));
+}
+double** dim2Double(int rows, int columns) {
+  return reinterpret_cast<double**>(dim2D(sizeof(double), rows, columns));
+}
+
+void*** dim3D(size_t size, int planes, int rows, int columns) {
+  void*** p = static_cast<void***>(dim1D(sizeof(void**), CountOf(planes)));
+  for (int k = 0; k < planes; k++) {
+    try {
+      p[k] = dim2D(size, rows, columns);
+    } catch (const QuiltaFailure&) {
+      free3DVoid(p, k, rows);
+      throw;
+    }
+  }
+  return p;
+}
+
+int*** dim3Dint(int planes, int rows, int columns) {
+  return reinterpret_cast<int***>(dim3D(sizeof(int), planes, rows, columns));
+}
+double*** dim3Double(int planes, int rows, int columns) {
+  return reinterpret_cast<double***>(dim3D(sizeof(double), planes, rows, columns));
+}
+
+void free1D(void* p) { free(p); }
+
+void free2DVoid(void** p, int rows) {
+  if (p == nullptr) return;
+  for (int i = 0; i < rows; i++) free(p[i]);
+  free(p);
+}
+
+void free3DVoid(void*** p, int planes, int rows) {
+  if (p == nullptr) return;
+  for (int k = 0; k < planes; k++) free2DVoid(p[k], rows);
+  free(p);
+}
+
+// ---- printing ----------------------------------------------------------
+
+void PrintMatrixTab(FILE* fp, int rows, int columns, double** M, int digits) {
+  for (int i = 0; i < rows; i++) {
+    HandleEventInfoWhere2("PrintMatrixTab");
+    for (int j = 0; j < columns; j++) fprintf(fp, "%.*g\t", digits, M[i][j]);
+    fputc('\n', fp);
+  }
+}
+
+void PrintLowerHalfMatrixTab(FILE* fp, int n, double** M, int digits) {
+  for (int i = 0; i < n; i++) {
+    HandleEventInfoWhere2("PrintLowerHalfMatrixTab");
+    for (int j = 0; j <= i; j++) fprintf(fp, "%.*g\t", digits, M[i][j]);
+    fputc('\n', fp);
+  }
+}
+
+template <class T>
+static int GetWidthMaxT(int rows, int columns, T** M, int digits) {
+  int width = 0;
+  char buf[512];
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < columns; j++) {
+      int w = snprintf(buf, sizeof buf, "%.*g", digits, static_cast<double>(M[i][j]));
+      width = std::max(width, w);
+    }
+  return width;
+}
+
+int GetWidthMax(int rows, int columns, double** M, int digits) {
+  return GetWidthMaxT(rows, columns, M, digits);
+}
+int GetWidthMax(int rows, int columns, float** M, int digits) {
+  return GetWidthMaxT(rows, columns, M, digits);
+}
+
+template <class T>
+static int PrintMatrixT(FILE* fp, int rows, int columns, T** M, int digits, int width) {
+  if (rows < 1) return width;
+  if (width == 0) width = GetWidthMaxT(rows, columns, M, digits);
+  for (int i = 0; i < rows; i++) {
+    HandleEventInfoWhere2("PrintMatrix");
+    long long count = 0;
+    for (int j = 0; j < columns; j++) {
+      if (count > maxColsPrint) {
+        fprintf(fp, "\n%*s\t", width, "");
+        count = 0;
+      }
+      fprintf(fp, "%*.*g\t", width, digits, static_cast<double>(M[i][j]));
+      count += width + 1;
+    }
+    fputc('\n', fp);
+  }
+  return width;
+}
+
+int PrintMatrix(FILE* fp, int rows, int columns, double** M, int digits, int width) {
+  return PrintMatrixT(fp, rows, columns, M, digits, width);
+}
+int PrintMatrix(FILE* fp, int rows, int columns, float** M, int digits, int width) {
+  return PrintMatrixT(fp, rows, columns, M, digits, width);
+}
+int PrintMatrixFloat(FILE* fp, int rows, int columns, double** M, int digits, int width) {
+  return PrintMatrixT(fp, rows, columns, M, digits, width);
+}
+
+void PrintVectorTab(FILE* fp, int n, const int* v, const int* order) {
+  HandleEventInfoWhere2("PrintVectorTab");
+  for (int k = 0; k < n; k++) fprintf(fp, "%d\t", order ? v[order[k] - 1] : v[k]);
+  fputc('\n', fp);
+}
+
+void PrintVectorTab(FILE* fp, int n, const double* v, int digits, const int* order) {
+  HandleEventInfoWhere2("PrintVectorTab");
+  for (int k = 0; k < n; k++) fprintf(fp, "%.*g\t", digits, order ? v[order[k] - 1] : v[k]);
+  fputc('\n', fp);
+}
+
+// ---- comparison and small utilities -------------------------------------
+
+// Maps a single-precision value to an integer that is ordered like the
+// numbers: the magnitude bits, negated for negative values (so -0 maps to 0).
+static int64_t OrderedBits(float f) {
+  uint32_t bits;
+  memcpy(&bits, &f, sizeof bits);
+  int64_t magnitude = bits & 0x7FFFFFFFu;
+  return (bits & 0x80000000u) ? -magnitude : magnitude;
+}
+
+bool AlmostEqual2sComplement(float a, float b, int maxUlps) {
+  int64_t diff = OrderedBits(a) - OrderedBits(b);
+  if (diff < 0) diff = -diff;
+  return diff <= maxUlps;
+}
+
+bool AlmostEqual2sComplement(double a, double b, int maxUlps) {
+  return AlmostEqual2sComplement(static_cast<float>(a), static_cast<float>(b), maxUlps);
+}
+
+bool IsLargerThanOrEqual(double a, double b, int maxUlps, bool absolute) {
+  if (absolute) {
+    a = fabs(a);
+    b = fabs(b);
+  }
+  return a > b || AlmostEqual2sComplement(a, b, maxUlps);
+}
+
+bool AlmostEqual_Tolerance(double a, double b, double tolerance) {
+  return fabs(a - b) < tolerance;
+}
+
+double Fmax(double a, double b) { return a > b ? a : b; }
+double Fmin(double a, double b) { return a < b ? a : b; }
+
+double Factorial(double x) {
+  double f = 1.0;
+  for (double k = x; k >= 2.0; k -= 1.0) f *= k;
+  return f;
+}
+
+int CountStates(int n, const double* x) {
+  std::vector<double> states;
+  for (int i = 0; i < n; i++) {
+    if (IsMissing(x[i]) || !(x[i] >= 0.0)) continue;
+    states.push_back(std::trunc(x[i]));
+  }
+  std::sort(states.begin(), states.end());
+  return static_cast<int>(std::unique(states.begin(), states.end()) - states.begin());
+}
+
+int ToInt(double x) {
+  if (!(x == x)) return 0;
+  if (x >= 2147483647.0) return 2147483647;
+  if (x <= -2147483648.0) return -2147483647 - 1;
+  return static_cast<int>(x);
+}
+
+int compareInt(const void* a, const void* b) {
+  int x = *static_cast<const int*>(a), y = *static_cast<const int*>(b);
+  return (x > y) - (x < y);
+}

@@ -1,0 +1,41 @@
+// Small dense linear algebra, sorting and ranking on row-pointer matrices.
+//
+// Products take (rows of A, columns of A, rows of B, columns of B, A, B, C),
+// set every element of C to 0 first, and return 1 without computing when the
+// columns of A differ from the rows of B, else 0.  Sorting, ranking and
+// Gauss-Jordan follow the 1-based convention (element 0 unused).
+#pragma once
+
+int MatrixProd(int nA, int kA, int kB, int mB, double** A, double** B, double** C);
+int MatrixProdMV(int nA, int kA, int kB, int mB, double** A, double** B, double** C);
+int MatrixProdMV_Weight(int nA, int kA, int kB, int mB, double** A, double** B, double** C,
+                        const int* w);
+int MatrixProdMV_Weight(int nA, int kA, int kB, int mB, double** A, double** B, double** C,
+                        const int* w, bool adjust);
+int MatrixProdSelectMV_Adjust_Weight(int nA, int kA, int kB, int mB, double** A, double** B,
+                                     double** C, const int* select, const int* w);
+int MatrixProdSelectMV_Adjust_Weight(int nA, int kA, int kB, int mB, double** A, double** B,
+                                     double** C, const int* select, const int* w, bool adjust);
+int MatrixSum(int rA, int cA, int rB, int cB, double** A, double** B, double** C, int s);
+
+void TransposeMatrix(int n, int p, double** X, double** Y);
+void TransposeSqMatrix(int n, double** X, double** Y);
+void Convertn_n1(int n, int p, double** X, double** Y);
+void Convertn1_n(int n, int p, double** X, double** Y);
+
+// Gauss-Jordan with full pivoting, 1-based: a (n x n) becomes its inverse,
+// b (n x m) the solutions.  Singular matrices are reported and the
+// elimination goes on.
+void gaussj(double** a, int n, double** b, int m);
+// Cholesky factorisation, 0-based; returns 0 when the matrix is not positive
+// definite.
+int choldc(double** a, int n, double* p);
+
+// 1-based: sorts x[1..n] ascending, rearranging y alike.
+void sort2(int n, double* x, double* y);
+// 1-based: replaces sorted w[1..n] by ranks (ties averaged); s = sum t^3 - t.
+void crank(int n, double* w, double* s);
+
+[[noreturn]] void nrerror(const char* text);
+int* ivector(long lo, long hi);
+void free_ivector(int* v, long lo, long hi);

@@ -1,0 +1,4 @@
+// Trait-subset ranking (analysis-menu option K).
+#pragma once
+
+void IFChOrderSearch();

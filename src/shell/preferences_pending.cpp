@@ -1,0 +1,5 @@
+// Temporary entry points until the preferences dialog is written.
+#include "shell/preferences.h"
+void ReadPreferences() {}
+void WritePreferences() {}
+void SetPreferences() {}

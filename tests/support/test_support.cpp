@@ -1,0 +1,73 @@
+#include "test_support.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string tmpl = (fs::temp_directory_path() / "quilta-test-XXXXXX").string();
+  char* made = mkdtemp(tmpl.data());
+  path = made ? made : tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path, ec);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream o(path, std::ios::binary);
+  o << text;
+}
+
+bool FileExists(const std::string& path) { return fs::exists(path); }
+
+RunResult RunQuilta(const std::string& dir, const std::string& input) {
+  const std::string in = dir + "/.stdin", out = dir + "/.stdout", err = dir + "/.stderr";
+  WriteFile(in, input);
+  // A time limit turns a hang into a failed test instead of a stuck suite.
+  std::string cmd = "cd '" + dir + "' && timeout 300 '" QUILTA_BIN "' < '" + in + "' > '" +
+                    out + "' 2> '" + err + "'";
+  int raw = std::system(cmd.c_str());
+  RunResult r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  r.out = ReadFile(out);
+  r.err = ReadFile(err);
+  fs::remove(in);
+  fs::remove(out);
+  fs::remove(err);
+  return r;
+}
+
+std::string WithoutTimeStamps(const std::string& text) {
+  static const std::regex stamp(
+      R"(^(Mon|Tue|Wed|Thu|Fri|Sat|Sun) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ 0-9]\d \d\d:\d\d:\d\d \d{4}$)");
+  std::istringstream in(text);
+  std::string line, result;
+  while (std::getline(in, line))
+    if (!std::regex_match(line, stamp)) result += line + "\n";
+  return result;
+}
+
+int CountOf(const std::string& text, const std::string& needle) {
+  if (needle.empty()) return 0;
+  int n = 0;
+  for (size_t pos = text.find(needle); pos != std::string::npos;
+       pos = text.find(needle, pos + needle.size()))
+    n++;
+  return n;
+}
