@@ -1,0 +1,9 @@
+// Beals smoothing of a community matrix (communities x OTUs).
+#pragma once
+
+void ConditionalProb(int n, int s, double** X, double** M, int mode);
+void ConditionalProb(int n, int s, double** X, double** M, int mode, bool unitRows);
+void BealsSmoothing(int n, int s, double** W, double** X, double** Y, bool includeTarget,
+                    int mode);
+void BealsSmoothing(int n, int s, double** W, double** X, double** Y, bool includeTarget,
+                    int mode, bool unitRows);

@@ -1,0 +1,21 @@
+// Matrix congruence: matrix (Mantel) correlation, partial correlation,
+// Procrustes and RV coefficients.
+#pragma once
+
+// Pearson correlation over the strict upper halves of two n x n matrices,
+// pairs with -999 skipped; 0 when either half is constant or n < 2.
+double MatrixCorr(int n, double** A, double** B);
+// Correlation of X and Y with Z held constant; 0 when rXZ or rYZ is 1
+// within 1e-9.
+double PartialCorrelation(double rXY, double rXZ, double rYZ);
+double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y);
+double RVcoeff(int n, int p1, int p2, double** X, double** Y);
+double vecProd(int n, double** A, double** B);
+// Procrustes (method 2) or RV (method 3) between the residuals of X and Y on
+// the covariates; after covariateCount come, for each covariate, its column
+// count (int), its selection (const int*, may be null) and its matrix.
+double PartialMatrixCorrelation(int n, int p1, int p2, double** X, double** Y, int method,
+                                double overfitFactor, int covariateCount, ...);
+// Two-community rule: 1 - |a - b| / max(a, b) of the single off-diagonal
+// elements of two 2 x 2 resemblance matrices.
+double TwoCommunityCorr(double a, double b);
