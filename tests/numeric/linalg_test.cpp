@@ -79,6 +79,15 @@ TEST(GaussJordan, InverseSolutionAndSingularMatrices) {
   gaussj(s, 2, c, 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "gaussj: Singular Matrix-2");
   for (int i = 1; i <= 2; i++) EXPECT_TRUE(std::isfinite(c[i][1]) && std::isfinite(s[i][i]));
+  // All four elements tie for the pivot: the last one, (2, 2), is taken, so
+  // the second unknown solves x1 + x2 = 1 and the first is the one left at 0.
+  Mat t{{0, 0, 0}, {0, 1, 1}, {0, 1, 1}};
+  Mat r{{0, 0}, {0, 1}, {0, 1}};
+  testing::internal::CaptureStderr();
+  gaussj(t, 2, r, 1);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(r[1][1], 0);
+  EXPECT_EQ(r[2][1], 1);
   Mat nan{{0, 0}, {0, std::numeric_limits<double>::quiet_NaN()}};
   testing::internal::CaptureStderr();
   gaussj(nan, 1, c, 0);  // no usable pivot at all: must stay in bounds
