@@ -172,6 +172,11 @@ TEST(Correspondence, KnownInertiaAndRankOneTables) {
   Mat R1{{1, 2, 3}, {2, 4, 6}};
   Ordination o1(2, 3);
   EXPECT_EQ(CorrespondenceAxes(R1, o1), 0);
+  Mat Z{{0, 0, 0}, {0, 0, 0}};  // empty table: nothing to ordinate
+  Ordination oz(2, 3);
+  EXPECT_EQ(CorrespondenceAxes(Z, oz), 0);
+  Mat one{{0}};
+  EXPECT_EQ(OrdinationLib_Scores(1, 1, one, one, oz.scores, 1, 2, 1), 0);
   Mat R2{{0.3 * 0.2, 0.3 * 0.5, 0.3 * 0.3}, {0.7 * 0.2, 0.7 * 0.5, 0.7 * 0.3}};
   Ordination o2(2, 3);
   EXPECT_EQ(CorrespondenceAxes(R2, o2), 0);

@@ -156,3 +156,24 @@ TEST(Regression, MatrixElementResiduals) {
   EXPECT_EQ(B[1][0], -7);
   EXPECT_EQ(R[1][0], 0);
 }
+
+// Tiny and empty shapes: defined, finite results and no out-of-bounds access.
+TEST(Regression, TinyShapesStayFinite) {
+  Mat X{{1, 2}, {3, 5}}, Y{{4}, {6}}, Res(2, 1), B(2, 1), Yhat(2, 1);
+  double b0, R2;
+  testing::internal::CaptureStderr();
+  regression(1, 1, 2, Y, X, B, &b0, Yhat, &R2);  // one row
+  EXPECT_EQ(b0, 4);
+  EXPECT_EQ(R2, 0);
+  PCA_Regression_ResidualsSelect(2, 1, 2, Y, X, Res, nullptr, 2, 2.0);  // cap (2 - 2) / 2 = 0
+  EXPECT_EQ(Res[0][0], -1);
+  EXPECT_EQ(Res[1][0], 1);
+  PCA_Regression_ResidualsSelect(2, 1, 2, Y, X, Res, nullptr, 1, 0.0);  // no cap
+  EXPECT_TRUE(std::isfinite(Res[0][0]));
+  Mat R(2, 2);
+  ResidualsMatrixRegression(2, X, X, R);  // a single pair
+  EXPECT_EQ(R[0][1], 0);
+  regression(0, 1, 1, Y, X, B, &b0, Yhat, &R2);
+  EXPECT_EQ(R2, 0);
+  testing::internal::GetCapturedStderr();
+}
