@@ -1,0 +1,108 @@
+// Permutation tests of the functional and phylogenetic correlations.
+#pragma once
+
+#include <cstdio>
+
+// Positions of the statistics (and of their probabilities).
+enum PermStat {
+  kStatXE = 0,   // r(XE)
+  kStatTE,       // r(TE)
+  kStatXE_T,     // r(XE.T)
+  kStatRE,       // r(RE)
+  kStatXE_TR,    // r(XE.TR)
+  kStatTY,       // r(TY)
+  kStatTY2,      // r(TY) with Y2
+  kStatXY,       // r(XY)
+  kStatXY2,      // r(XY) with Y2
+  kStatXY_T,     // r(XY_T)
+  kStatXY_T2,    // r(XY_T) with Y2
+  kStatBF,       // ro(BF)
+  kStatFE,       // r(FE)
+  kStatPE,       // ro(PE)
+  kStatPT,       // ro(PT)
+  kStatPX,       // ro(PX)
+  kStatPX_T,     // ro(PX.T)
+  kStatTE_P,     // ro(TE.P)
+  kStatXE_P,     // ro(XE.P)
+  kStatXE_TP,    // ro(XE.TP)
+  kStatPE_T,     // ro(PE.T)
+  kStatPE_X,     // ro(PE.X)
+  kStatSpare,
+  kStatCount     // 23
+};
+
+// Input and results of PermTest_FunctionalPhyl_Correl (one heap record owned
+// by the caller).  Matrices are row-pointer matrices.
+struct PermTest_FunctionalPhyl_Correl_Input {
+  int niter;  // iterations, the observed one included
+  int nch;
+  int* traitSelect;
+  int ncsm;
+  int nTypes;
+  int nTaxa;
+  int nEnv;  // selected environmental variables
+  int* eVarSelect;
+  int nOTUs;
+  int* relSelect;
+  int nPhylAxes;
+  double** B;           // OTUs x traits, masked B
+  double** S;           // OTUs x OTUs, trait similarity
+  double** phylScores;  // OTUs x axes
+  double** F;           // OTUs x OTUs
+  double** E;           // communities x selected variables, standardised
+  double** U;           // OTUs x types (fuzzy U, or crisp C)
+  double** Q;           // OTUs x taxa
+  double** W;           // communities x OTUs (TDAP copy)
+  double** DE;          // communities x communities
+  double** DY1;
+  double** DY2;
+  double** Y1;          // communities x OTUs
+  double** Y2;
+  double statistics[kStatCount];
+  double probabilities[kStatCount];
+  // Regression (opt_ro 4): responses are the traits (index k < nch, selected
+  // ones filled), then R (index nch), then Rp (index nch + 1).
+  double* regrR2;          // nch + 2
+  double* regrR2Prob;      // nch + 2
+  double** regrCoeff;      // (nch + 2) x nEnv
+  double** regrCoeffProb;  // (nch + 2) x nEnv
+  double* regrIntercept;   // nch + 2
+  // Analysis of variance (opt_ro 5): pseudo-F and probability per factor.
+  double* anovaT;
+  double* anovaTProb;
+  double** anovaTrait;      // nch x nEnv
+  double** anovaTraitProb;  // nch x nEnv
+  double* anovaX;
+  double* anovaXProb;
+  double* anovaP;
+  double* anovaPProb;
+  double* anovaR;
+  double* anovaRProb;
+  double* anovaRp;
+  double* anovaRpProb;
+  int rese_opt;
+  int opt_ro;
+  double overfitFactorPCARegr;
+  bool saveRndData;
+  bool optWeightedNullModel;
+  bool scaleAdjust;
+  bool includePhylogeny;
+  bool phylIsDissimilarity;
+  bool sqrtDissimOpt_RaoTraits;
+  bool sqrtDissimOpt_RaoPhyl;
+  int optRestrictPermutNullModel;
+  int* nestingMembershipOTUs;
+  int optTaxaSiteShuffle;  // 't' or 's'
+  bool alwaysOne;
+  bool twoTailedTestMantel;
+  double** T;   // communities x traits (filled: observed, column-normalised)
+  double** X;   // communities x types (filled)
+  double** P;   // communities x taxa (filled)
+  double** R;   // communities x 1 (filled: functional Rao entropy)
+  double* Rp;   // communities (filled: phylogenetic Rao entropy)
+  int* weight_OTUs;
+  bool restrictRaoWithinOpt;
+  FILE* rndDataFile;
+};
+
+void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input);

@@ -1,0 +1,34 @@
+// Trait resemblance between OTUs, crisp and fuzzy belonging of OTUs to types,
+// weighted products giving T, X and P, Rao quadratic entropy, and the
+// resemblance between communities of the functional analysis.
+#pragma once
+
+// partial[i][j][k]: weighted partial similarity of OTUs i and j on trait k
+// (a dim3Double(n, n, p) array).  B is n x p.
+void gower_similarityPartial(int p, double** B, int n, double*** partial, const int* types,
+                             const double* ranges, const double* weights);
+// S (n x n, full) = weighted average of the partial similarities over the
+// traits with weight > 0 that are comparable for the pair; -999 when none is.
+void gower_similarityAverage(int n, int p, double*** partial, double** S, const double* weights);
+// The same with weight 1 for each trait whose selection is 1.
+void gower_similarityAverage(int n, int p, double*** partial, double** S, const int* select);
+
+// C[i][t] = 1 when OTU i carries the t-th label (labels ascending); a null
+// partition makes every OTU its own type.
+bool CrispBelonging(int n, int g, const int* partition, double** C);
+// Fuzzy belonging U (n x g) from the similarity (or dissimilarity) S, made
+// symmetric from its upper triangle; every row of U sums to 1.
+bool FuzzyBelonging(int n, int g, double** S, const int* partition, double** U,
+                    bool isDissimilarity);
+
+// Rao quadratic entropy of one community with abundances p (n OTUs).
+double RaoIndex_Weight(int n, const double* p, double** rese, bool isDissimilarity,
+                       bool squareRoot, const int* w, bool restrictWithin, bool adjust);
+double RaoIndex_Weight(int n, const double* p, double** rese, bool isDissimilarity,
+                       bool squareRoot, const int* w, bool restrictWithin);
+
+// Resemblance between communities (rows of data) for rese_opt 6..10.
+void NominalReseNonHier(int rows, int columns, double** data, double** D, int reseOpt);
+
+// True when some OTU is excluded (weight not > 0) and additivity is not kept.
+bool ScaleAdjustFlag(int nOTUs, const int* weightOTUs, bool keepAdditivity);
