@@ -31,11 +31,10 @@ struct Case {
   int m, n, p, q;
   int g = 0, taxa = 0;
   bool fuzzy = true, phyl = false;
-  Mat B, W, E, F, scores, S, U, Q, DE, Y1, DY1, T, X, P, R, coef, coefP, anovaTrait,
+  Mat B, W, E, F, scores, S, U, Q, DE, Y1, DY1, T, X, P, R, reg, coef, coefP, anova, anovaTrait,
       anovaTraitP;
   std::vector<int> types, select, wOTU, rel, partition, taxon, nest;
-  std::vector<double> ranges, weights, Rp, r2, r2P, icpt, aT, aTP, aX, aXP, aP, aPP, aR, aRP,
-      aRp, aRpP;
+  std::vector<double> ranges, weights, Rp;
   PermTest_FunctionalPhyl_Correl_Input rec{};
 
   Case(int m_, int n_, int p_, int q_)
@@ -45,10 +44,13 @@ struct Case {
     for (int i = 0; i < n; i++) partition[i] = i + 1;
   }
 
-  static int Distinct(const std::vector<int>& v) {
-    std::vector<int> s(v);
-    std::sort(s.begin(), s.end());
-    return static_cast<int>(std::unique(s.begin(), s.end()) - s.begin());
+  static int Distinct(std::vector<int> v) {
+    std::sort(v.begin(), v.end());
+    return static_cast<int>(std::unique(v.begin(), v.end()) - v.begin());
+  }
+  static void Symmetric(int n, Mat& M) {
+    for (int i = 0; i < n; i++)
+      for (int j = i + 1; j < n; j++) M[j][i] = M[i][j];
   }
 
   void Prepare(int optRo, int niter, int shuffle = 't') {
@@ -57,88 +59,55 @@ struct Case {
     gower_similarityPartial(p, B.p(), n, partial, types.data(), ranges.data(), weights.data());
     gower_similarityAverage(n, p, partial, S.p(), weights.data());
     free3D(partial, n, n);
-    g = Distinct(partition);
-    U = Mat(n, g);
+    g = Distinct(partition), taxa = Distinct(taxon);
+    U = Mat(n, g), Q = Mat(n, taxa);
     if (fuzzy)
       FuzzyBelonging(n, g, S.p(), partition.data(), U.p(), false);
     else
       CrispBelonging(n, g, partition.data(), U.p());
-    taxa = Distinct(taxon);
-    Q = Mat(n, taxa);
     if (phyl) FuzzyBelonging(n, taxa, F.p(), taxon.data(), Q.p(), true);
-    DE = Mat(m, m);
+    DE = Mat(m, m), Y1 = Mat(m, n), DY1 = Mat(m, m);
     EucliDistMV(m, q, E.p(), DE.p());
-    Y1 = Mat(m, n);
     for (int c = 0; c < m; c++) std::copy(W[c], W[c] + n, Y1[c]);
-    DY1 = Mat(m, m);
     EucliDistMV(m, n, Y1.p(), DY1.p());
-    for (int i = 0; i < m; i++)
-      for (int j = i + 1; j < m; j++) DE[j][i] = DE[i][j], DY1[j][i] = DY1[i][j];
-    T = Mat(m, p), X = Mat(m, g), P = Mat(m, taxa), R = Mat(m, 1);
-    coef = Mat(p + 2, q), coefP = Mat(p + 2, q), anovaTrait = Mat(p, q), anovaTraitP = Mat(p, q);
-    for (auto* v : {&r2, &r2P, &icpt}) v->assign(p + 2, 0.0);
-    for (auto* v : {&aT, &aTP, &aX, &aXP, &aP, &aPP, &aR, &aRP, &aRp, &aRpP}) v->assign(q, 0.0);
-    Rp.assign(m, 0.0);
+    Symmetric(m, DE), Symmetric(m, DY1);
+    T = Mat(m, p), X = Mat(m, g), P = Mat(m, taxa), R = Mat(m, 1), Rp.assign(m, 0.0);
+    reg = Mat(3, p + 2), coef = Mat(p + 2, q), coefP = Mat(p + 2, q);
+    anova = Mat(10, q), anovaTrait = Mat(p, q), anovaTraitP = Mat(p, q);
 
     rec = PermTest_FunctionalPhyl_Correl_Input{};
-    rec.niter = niter;
-    rec.nch = p;
-    rec.traitSelect = select.data();
-    rec.ncsm = m;
-    rec.nTypes = g;
-    rec.nTaxa = taxa;
-    rec.nEnv = q;
-    rec.nOTUs = n;
-    rec.relSelect = rel.data();
-    rec.nPhylAxes = 2;
-    rec.B = B.p();
-    rec.S = S.p();
-    rec.phylScores = scores.p();
-    rec.F = F.p();
-    rec.E = E.p();
-    rec.U = U.p();
-    rec.Q = Q.p();
-    rec.W = W.p();
-    rec.DE = DE.p();
-    rec.DY1 = DY1.p();
-    rec.Y1 = Y1.p();
-    rec.regrR2 = r2.data(), rec.regrR2Prob = r2P.data(), rec.regrIntercept = icpt.data();
+    rec.niter = niter, rec.nch = p, rec.traitSelect = select.data(), rec.ncsm = m;
+    rec.nTypes = g, rec.nTaxa = taxa, rec.nEnv = q, rec.nOTUs = n, rec.relSelect = rel.data();
+    rec.nPhylAxes = 2, rec.B = B.p(), rec.S = S.p(), rec.phylScores = scores.p(), rec.F = F.p();
+    rec.E = E.p(), rec.U = U.p(), rec.Q = Q.p(), rec.W = W.p(), rec.DE = DE.p();
+    rec.DY1 = DY1.p(), rec.Y1 = Y1.p();
+    rec.regrR2 = reg[0], rec.regrR2Prob = reg[1], rec.regrIntercept = reg[2];
     rec.regrCoeff = coef.p(), rec.regrCoeffProb = coefP.p();
-    rec.anovaT = aT.data(), rec.anovaTProb = aTP.data();
+    rec.anovaT = anova[0], rec.anovaTProb = anova[1], rec.anovaX = anova[2];
+    rec.anovaXProb = anova[3], rec.anovaP = anova[4], rec.anovaPProb = anova[5];
+    rec.anovaR = anova[6], rec.anovaRProb = anova[7], rec.anovaRp = anova[8];
+    rec.anovaRpProb = anova[9];
     rec.anovaTrait = anovaTrait.p(), rec.anovaTraitProb = anovaTraitP.p();
-    rec.anovaX = aX.data(), rec.anovaXProb = aXP.data(), rec.anovaP = aP.data();
-    rec.anovaPProb = aPP.data(), rec.anovaR = aR.data(), rec.anovaRProb = aRP.data();
-    rec.anovaRp = aRp.data(), rec.anovaRpProb = aRpP.data();
-    rec.rese_opt = 6;
-    rec.opt_ro = optRo;
-    rec.overfitFactorPCARegr = 2.0;
-    rec.includePhylogeny = phyl;
-    rec.phylIsDissimilarity = true;
-    rec.optRestrictPermutNullModel = 0;
-    rec.nestingMembershipOTUs = nest.data();
-    rec.optTaxaSiteShuffle = shuffle;
-    rec.alwaysOne = true;
-    rec.twoTailedTestMantel = true;
+    rec.rese_opt = 6, rec.opt_ro = optRo, rec.overfitFactorPCARegr = 2.0;
+    rec.includePhylogeny = phyl, rec.phylIsDissimilarity = true;
+    rec.nestingMembershipOTUs = nest.data(), rec.optTaxaSiteShuffle = shuffle;
+    rec.alwaysOne = true, rec.twoTailedTestMantel = true;
     rec.T = T.p(), rec.X = X.p(), rec.P = P.p(), rec.R = R.p(), rec.Rp = Rp.data();
     rec.weight_OTUs = wOTU.data();
   }
 
-  // Every value the routine returned for its measure, statistics first.
+  // Every value (or probability) the routine returned for its measure.
   std::vector<double> Collect(bool prob) const {
-    std::vector<double> v(prob ? rec.probabilities : rec.statistics,
-                          (prob ? rec.probabilities : rec.statistics) + kStatCount);
+    const double* st = prob ? rec.probabilities : rec.statistics;
+    std::vector<double> v(st, st + kStatCount);
+    auto add = [&](const double* a, int k) { v.insert(v.end(), a, a + k); };
     if (rec.opt_ro == 4) {
-      const std::vector<double>& a = prob ? r2P : r2;
-      v.insert(v.end(), a.begin(), a.end());
-      for (int k = 0; k < p + 2; k++) v.insert(v.end(), (prob ? coefP : coef).r[k],
-                                               (prob ? coefP : coef).r[k] + q);
+      add(reg.r[prob ? 1 : 0], p + 2);
+      for (int k = 0; k < p + 2; k++) add((prob ? coefP : coef).r[k], q);
     }
     if (rec.opt_ro == 5) {
-      for (auto* a : prob ? std::vector<const std::vector<double>*>{&aTP, &aXP, &aPP, &aRP, &aRpP}
-                          : std::vector<const std::vector<double>*>{&aT, &aX, &aP, &aR, &aRp})
-        v.insert(v.end(), a->begin(), a->end());
-      for (int k = 0; k < p; k++) v.insert(v.end(), (prob ? anovaTraitP : anovaTrait).r[k],
-                                           (prob ? anovaTraitP : anovaTrait).r[k] + q);
+      for (int k = prob ? 1 : 0; k < 10; k += 2) add(anova.r[k], q);
+      for (int k = 0; k < p; k++) add((prob ? anovaTraitP : anovaTrait).r[k], q);
     }
     return v;
   }

@@ -2,8 +2,6 @@
 #include <omp.h>
 
 #include <cmath>
-#include <cstdio>
-#include <string>
 
 #include "fcore_fixture.h"
 #include "multivariate/random.h"
@@ -141,22 +139,4 @@ TEST(PermTest, TeamSizeChangesNoDigit) {
   omp_set_num_threads(omp_get_num_procs());
   EXPECT_EQ(values[0], values[1]);
   EXPECT_EQ(probs[0], probs[1]);
-}
-
-TEST(PermTest, RandomDataFileRecordsEachIteration) {
-  Case c = Generic(kIdentity);
-  c.Prepare(1, 3, 's');
-  c.rec.saveRndData = true;
-  c.rec.rndDataFile = tmpfile();
-  InitRndNumberGenerator(1);
-  PermTest_FunctionalPhyl_Correl(&c.rec);
-  std::string text;
-  rewind(c.rec.rndDataFile);
-  for (int ch; (ch = fgetc(c.rec.rndDataFile)) != EOF;) text += static_cast<char>(ch);
-  fclose(c.rec.rndDataFile);
-  EXPECT_NE(text.find("INTERMEDIATE RESULTS\n"), std::string::npos);
-  EXPECT_NE(text.find("\n\nITERATION\t3\n"), std::string::npos);
-  EXPECT_NE(text.find("\nOrder of original communities in permuted matrices:\t"),
-            std::string::npos);
-  EXPECT_NE(text.find("\nIteration 2\tRandom ro(TE) =\t"), std::string::npos);
 }
