@@ -32,10 +32,6 @@ int twoTailedTestMantel = 1;
 int nProcessors = 0;
 int rndTestOpt = 0;
 
-// Defined with the PCA regression; this definition (same value) stands in
-// when the regression routines are not linked in.
-[[gnu::weak]] double overfitFactorPCARegr = 2.0;
-
 void ReadPreferences() {
   // No file: the defaults stay in force.
   FILE* fp = fopen(QUILTAPrefsName, "r");
