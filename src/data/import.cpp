@@ -37,7 +37,15 @@ static bool UseOtherSession() {
   fprintf(out, "\nEnter name of the session from which data is to be extracted: ");
   ReadStringIn("%s\n", tempName, sizeof tempName);
   snprintf(tempSession, sizeof tempSession, "%.61s", tempName);
-  CatName(whichFormda, sizeof whichFormda, tempSession, "Formda.txt");
+  // A name too long for the file-name buffer belongs to no session (session
+  // names have at most 51 characters): it is not cut to some other name.
+  std::string file = std::string(tempSession) + "Formda.txt";
+  if (file.size() >= sizeof whichFormda) {
+    fprintf(stderr, "\ncan't open %s \n", file.c_str());
+    Bell();
+    return false;
+  }
+  snprintf(whichFormda, sizeof whichFormda, "%s", file.c_str());
   FILE* fp = fopenck(whichFormda, volumeName, "r");
   if (fp == nullptr) return false;
   fclose(fp);
@@ -261,6 +269,9 @@ static void ReadTraits(DataReader& traits) {
   char text[256];
   fprintf(out, "%s\n", lineL);
   // Every value of B takes a character and a separator in the trait file.
+  // A file without room for a single value ends the import at once (no
+  // count could be accepted).
+  if (traits.MaxValues() < 1) EndOfRawFile(traits);
   for (;;) {
     fprintf(out, "Number of OTUs: ");
     int n = ReadCount();
@@ -399,6 +410,7 @@ static void ReadPerformances(DataReader& perf) {
   char text[256];
   fprintf(out, "%s\n", lineL);
   // Every community holds at least one value of the performance file.
+  if (perf.MaxValues() < 1) EndOfRawFile(perf);
   for (;;) {
     fprintf(out, "Enter number of communities:    ");
     int n = ReadCount();
@@ -494,6 +506,7 @@ static void ReadEnvironment(DataReader& envFile) {
   char text[256];
   fprintf(out, "%s\n", lineL);
   // Every value of E takes a character and a separator in the file.
+  if (envFile.MaxValues() < ncsm) EndOfRawFile(envFile);
   int n = 0;
   for (;;) {
     fprintf(out, "Number of environmental variables: ");
