@@ -124,8 +124,8 @@ void DataReader::Line(char* dest, int n, bool tabEnds) {
   // At least one character other than white space is there, so the line
   // readers below cannot meet the end of the file before copying one.
   if (!SkipSpace()) Malformed();
-  int ender = tabEnds ? freadlineck(fp, n, dest, name.c_str())
-                      : freadlineckTEMP(fp, n, dest, name.c_str());
+  int ender =
+      tabEnds ? freadlineck(fp, n, dest, name.c_str()) : freadlineckTEMP(fp, n, dest, name.c_str());
   if (ender == 0) {  // n characters copied: the rest of the field is dropped
     int c;
     while ((c = fgetc(fp)) != EOF && c != '\n' && c != '\r' && !(tabEnds && c == '\t')) {

@@ -17,8 +17,8 @@
 
 struct DataReader {
   FILE* fp = nullptr;
-  std::string name;     // used in messages
-  int64_t size = 0;     // bytes in the file (0 when not a regular file)
+  std::string name;  // used in messages
+  int64_t size = 0;  // bytes in the file (0 when not a regular file)
 
   // Opens volumeName + name for reading; raises code 4 when it cannot.
   explicit DataReader(const char* fileName);

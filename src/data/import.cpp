@@ -617,8 +617,7 @@ static void Import() {
   fp = ReadDataFileName(name);
   DataReader perf(fp, name);
   auto species = OptionalFile("Species names of OTUs 0/1\t");
-  auto envFile =
-      OptionalFile("A matrix (E) with ecosystem variables of the community sites 0/1\t");
+  auto envFile = OptionalFile("A matrix (E) with ecosystem variables of the community sites 0/1\t");
 
   ReadTraits(traits);
   if (phyl) ReadPhylogeny(*phyl);

@@ -1,10 +1,10 @@
+#include "data/checks.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "QELib/qelibDim.h"
-#include "data/checks.h"
 #include "data/dataset.h"
 #include "data/import.h"
 #include "data_test_util.h"
@@ -32,14 +32,12 @@ TEST(DataChecks, AbsentOtusGoAndDerivedCountsFollow) {
   CheckData(1);
   // OTU 1 is gone; the others keep their order.
   ASSERT_EQ(tcst, 3);
-  EXPECT_EQ(cadat[0][0], 1.0);
-  EXPECT_EQ(cadat[1][1], 2.0);
-  EXPECT_EQ(cadat[2][0], 3.0);
+  EXPECT_EQ(Row(cadat, 0, 3), (V{1, 0, 0}));
+  EXPECT_EQ(Row(cadat, 1, 3), (V{0, 2, 0}));
+  EXPECT_EQ(Row(cadat, 2, 3), (V{3, 0, 0}));
   EXPECT_EQ(csm_Float[1][0], -5.0);
   // Occurrences: R1 holds OTUs 0 and 2, R2 OTU 1, R3 none.
-  EXPECT_EQ(ncst[0], 2);
-  EXPECT_EQ(ncst[1], 1);
-  EXPECT_EQ(ncst[2], 0);
+  EXPECT_EQ(std::vector<int>(ncst, ncst + 3), (std::vector<int>{2, 1, 0}));
   EXPECT_EQ(emptyReleves, 1);
   // States among the remaining OTUs: T1 {-5, -2}, T3 {1, 2} (-999 ignored).
   EXPECT_EQ(onsta[0], 2);
@@ -56,9 +54,7 @@ TEST(DataChecks, AbsentOtusGoAndDerivedCountsFollow) {
   EXPECT_EQ(std::string(sppRelMap[0], 3), "100");
   EXPECT_EQ(std::string(sppRelMap[1], 3), "010");
   // The "sp" trait: OTUs 0 and 2 share a species, so 0, 1, 0.
-  EXPECT_EQ(csm_Float[0][1], 0.0);
-  EXPECT_EQ(csm_Float[1][1], 1.0);
-  EXPECT_EQ(csm_Float[2][1], 0.0);
+  EXPECT_EQ((V{csm_Float[0][1], csm_Float[1][1], csm_Float[2][1]}), (V{0, 1, 0}));
   FreeGlobals2();
 }
 
@@ -82,36 +78,7 @@ TEST(DataChecks, SpeciesWithoutSupportAreTrimmed) {
   FreeGlobals2();
 }
 
-TEST(DataChecks, ImportSpeciesCodesAndTraitStates) {
-  tcst = 4;
-  ncsm = 1;
-  spp = dim2Dchar(tcst, kSpeciesSize);
-  const char* names[] = {"Abies alba", "Abies alpina", "Abies alba", "Poa"};
-  for (int i = 0; i < tcst; i++) strcpy(spp[i], names[i]);
-  cstSppMap = dim2Dchar(tcst, tcst + 1);
-  CheckSpecies(2);
-  ASSERT_EQ(nSpp, 3);
-  // "Abal" is taken by the first species: upper-casing the first character
-  // changes nothing, the second gives "ABal".  "Poa" has no second word.
-  EXPECT_STREQ(spp[0], "Abal Abies alba");
-  EXPECT_STREQ(spp[1], "ABal Abies alpina");
-  EXPECT_STREQ(spp[2], "Po Poa");
-  EXPECT_EQ(std::string(cstSppMap[2], 3), "100");
-  EXPECT_EQ(std::string(cstSppMap[3], 3), "001");
-  cadat = dim2Double(tcst, ncsm);
-  cadat[1][0] = 5;
-  sppRelMap = dim2Dchar(nSpp, ncsm + 1);
-  SpeciesReleveMap();
-  EXPECT_STREQ(sppRelMap[0], "0");
-  EXPECT_STREQ(sppRelMap[1], "1");
-  free2D(spp, nSpp);
-  free2D(sppRelMap, nSpp);
-  free2D(cstSppMap, tcst);
-  free2D(cadat, tcst);
-  spp = sppRelMap = cstSppMap = nullptr;
-  cadat = nullptr;
-  tcst = ncsm = nSpp = 0;
-
+TEST(DataChecks, TraitStatesCountDistinctValues) {
   // States: distinct values per column, -999 ignored; 2.5 and 2 differ.
   double rows[4][2] = {{0, 1}, {2, 2.5}, {2, -999}, {5, 2}};
   double* B[4] = {rows[0], rows[1], rows[2], rows[3]};

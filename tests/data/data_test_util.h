@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "data/dataset.h"
 #include "data/formda.h"
@@ -26,3 +27,7 @@ int FailureOf(F work) {
   }
   return 0;
 }
+
+// Row r of a matrix as a vector of its n values.
+using V = std::vector<double>;
+inline V Row(double** m, int r, int n) { return V(m[r], m[r] + n); }

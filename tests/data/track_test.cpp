@@ -1,10 +1,11 @@
+#include "data/track.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "data/dataset.h"
-#include "data/track.h"
 #include "data_test_util.h"
 #include "shell/console.h"
 
@@ -20,57 +21,27 @@ void SetTrackFile(const TempDir& dir) {
 }
 
 void SetSettings() {
-  snprintf(whichHier, sizeof whichHier, "sHier.txt");
-  snprintf(whichRoVelComplex, sizeof whichRoVelComplex, "sRVC.txt");
-  isHierarchical = 1;
-  reseCstOpt[0] = 2;
-  part = 3;
-  fuzzy = 3;
-  fuzziness = 0.35;
-  keepRichness = 1;
-  nchor[0] = 2;
-  nchor[1] = 1;
-  rcst[0] = 2;
-  rcst[1] = 1;
-  nGrPoly[1] = 2;
-  nPart = 2;
-  whichPart = 1;
-  strcpy(partLabel[0], "Soil");
-  strcpy(partLabel[1], "Use");
-  nGroupsP[0] = 2;
-  nGroupsP[1] = 1;
-  strcpy(grLabelP[0][0], "wet");
-  strcpy(grLabelP[0][1], "dry");
-  strcpy(grLabelP[1][0], "all");
-  groupRelP[0][0] = 1;
-  groupRelP[0][1] = 2;
-  groupRelP[1][0] = groupRelP[1][1] = 1;
-  whichPartAOC = 1;
-  whichLevelGrCST = 2;
-  nPartCst = 1;
-  whichCstPart = 0;
-  strcpy(partCstLabel[0], "Types");
-  nGroupsCstP[0] = 2;
-  strcpy(grCstLabelP[0][0], "Gram");
-  strcpy(grCstLabelP[0][1], "Forb");
+  strcpy(whichHier, "sHier.txt"), strcpy(whichRoVelComplex, "sRVC.txt");
+  isHierarchical = 1, reseCstOpt[0] = 2, part = 3, fuzzy = 3, fuzziness = 0.35, keepRichness = 1;
+  nchor[0] = 2, nchor[1] = 1, rcst[0] = 2, rcst[1] = 1, nGrPoly[1] = 2;
+  nPart = 2, whichPart = 1, nGroupsP[0] = 2, nGroupsP[1] = 1;
+  strcpy(partLabel[0], "Soil"), strcpy(partLabel[1], "Use");
+  strcpy(grLabelP[0][0], "wet"), strcpy(grLabelP[0][1], "dry"), strcpy(grLabelP[1][0], "all");
+  groupRelP[0][0] = 1, groupRelP[0][1] = 2, groupRelP[1][0] = groupRelP[1][1] = 1;
+  whichPartAOC = 1, whichLevelGrCST = 2;
+  nPartCst = 1, whichCstPart = 0, nGroupsCstP[0] = 2, strcpy(partCstLabel[0], "Types");
+  strcpy(grCstLabelP[0][0], "Gram"), strcpy(grCstLabelP[0][1], "Forb");
   whichLevelGrCstP[0] = 1;  // rcst[0] = 2 memberships are kept
-  groupCstP[0][0] = 2;
-  groupCstP[0][1] = 1;
-  relSelect[0] = 1;
-  doDistrib = 1;
-  clusMethPoolCSTs = 5;
-  SMWSize = 3;
+  groupCstP[0][0] = 2, groupCstP[0][1] = 1;
+  relSelect[0] = 1, doDistrib = 1, clusMethPoolCSTs = 5, SMWSize = 3;
 }
 
 void ClearSettings() {
-  strcpy(whichHier, "NULL");
-  strcpy(whichRoVelComplex, "NULL");
+  strcpy(whichHier, "NULL"), strcpy(whichRoVelComplex, "NULL");
   isHierarchical = reseCstOpt[0] = part = fuzzy = keepRichness = 0;
   fuzziness = 0;
   nPart = whichPart = nGroups = whichPartAOC = nPartCst = nCstGroups = 0;
-  whichLevelGrCST = 1;
-  doDistrib = clusMethPoolCSTs = 0;
-  SMWSize = 1;
+  whichLevelGrCST = 1, doDistrib = clusMethPoolCSTs = 0, SMWSize = 1;
 }
 
 TEST(TrackFile, FullTrackFileRestoresSettingsAndPartitionsInUse) {
@@ -124,6 +95,17 @@ TEST(TrackFile, FullTrackFileRestoresSettingsAndPartitionsInUse) {
     WriteFile(whichTrack, text.substr(0, p + 1));
     EXPECT_EQ(FailureOf([] { ReadTrack(); }), kFailEndOfFile) << text.substr(0, p + 1);
   }
+  // Partition counts beyond the ten tables, garbage, a group beyond all.
+  for (auto [from, to] : {std::pair{"\n2\n1\nSoil", "\n11\n1\nSoil"},
+                          {"\n2\n1\nSoil", "\nx\n1\nSoil"},
+                          {"\n1 2 \n", "\n1 99 \n"}}) {
+    std::string bad = text;
+    bad.replace(bad.find(from), strlen(from), to);
+    WriteFile(whichTrack, bad);
+    EXPECT_EQ(FailureOf([] { ReadTrack(); }), kFailEndOfFile) << to;
+  }
+  snprintf(whichTrack, sizeof whichTrack, "/nonexistent/sTrk.txt");
+  EXPECT_EQ(FailureOf([] { ReadTrack(); }), kFailOpen);
   FreeGlobals2();
   ClearSettings();
 }
@@ -156,36 +138,6 @@ TEST(TrackFile, ShortAndForeignTrackFilesKeepTheDefaults) {
   EXPECT_STREQ(whichFormda, "f.txt");
   EXPECT_STREQ(whichHier, "NULL");
   FreeGlobals2();
-}
-
-TEST(TrackFile, PartitionCountsOutsideTheTablesAreRefused) {
-  TempDir dir;
-  LoadFormdaText(dir, kData);
-  SetTrackFile(dir);
-  SetSettings();
-  WriteTrack(1);
-  const std::string good = ReadFile(whichTrack);
-  ClearSettings();
-  // nPart (item 60) follows the 9 settings after fuzziness "0.35".
-  const size_t at = good.find("0.35\n");
-  ASSERT_NE(at, std::string::npos);
-  size_t line = at;
-  for (int i = 0; i < 10; i++) line = good.find('\n', line) + 1;
-  ASSERT_EQ(good.substr(line, 2), "2\n");
-  for (const char* count : {"11", "-1", "x"}) {
-    WriteFile(whichTrack, good.substr(0, line) + count + good.substr(line + 1));
-    EXPECT_EQ(FailureOf([] { ReadTrack(); }), kFailEndOfFile) << count;
-  }
-  // A group of a community beyond every possible group.
-  std::string far = good;
-  far.replace(far.find("1 2 \n"), 5, "1 99 \n");
-  WriteFile(whichTrack, far);
-  EXPECT_EQ(FailureOf([] { ReadTrack(); }), kFailEndOfFile);
-  snprintf(whichTrack, sizeof whichTrack, "/nonexistent/sTrk.txt");
-  EXPECT_EQ(FailureOf([] { ReadTrack(); }), kFailOpen);
-  EXPECT_EQ(FailureOf([] { WriteTrack(0); }), kFailOpen);
-  FreeGlobals2();
-  ClearSettings();
 }
 
 }  // namespace
