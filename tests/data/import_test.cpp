@@ -1,0 +1,282 @@
+// End-to-end runs of the import dialog and of session starts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "data/dataset.h"
+#include "data_test_util.h"
+
+namespace {
+
+std::string Lines(const std::vector<std::string>& answers) {
+  std::string s;
+  for (const std::string& a : answers) s += a + "\n";
+  return s;
+}
+
+// Raw files of 3 OTUs, 2 traits, 2 communities.
+void WriteRawFiles(const TempDir& dir) {
+  WriteFile(dir.file("traits.txt"), "1 0.5\n2 1.5\n3 2.5\nTa Tb\n");  // OTUs as rows
+  WriteFile(dir.file("traitsT.txt"), "1 2 3\n0.5 1.5 2.5\nTa Tb\n");  // traits as rows
+  WriteFile(dir.file("byRows.txt"), "1 0 3\n0 0 0\n");                // communities as rows
+  WriteFile(dir.file("byCols.txt"), "1 0\n0 0\n3 0\nP1 P2\n");        // OTUs as rows
+  WriteFile(dir.file("vectors.txt"), "4 5\n6\n");                     // 2 + 1 OTUs
+}
+
+// The answers of a session s importing trait file `traits` (orientation
+// `orient`) and performance file `perf` (format `wFormat`), with the given
+// answers spliced in where the optional parts are asked.
+struct Import {
+  std::string traits = "traits.txt", orient = "2", perf = "byCols.txt", wFormat = "2",
+              wLabels = "2";
+  std::vector<std::string> phylogeny, afterTraits, afterW, species, environment, afterEnv;
+
+  std::string Answers() const {
+    // An optional file is answered 1 and its name, or 0.
+    auto optional = [](const std::vector<std::string>& v) {
+      return v.empty() ? std::string("0") : "1\n" + v[0];
+    };
+    std::vector<std::string> a = {"N",
+                                  "s",
+                                  "1",
+                                  traits,
+                                  optional(phylogeny),
+                                  perf,
+                                  optional(species),
+                                  optional(environment),
+                                  "3",
+                                  "2",
+                                  "2",
+                                  orient,
+                                  "k",
+                                  "3 3",
+                                  "y",
+                                  "0"};
+    if (!phylogeny.empty()) a.push_back(phylogeny[1]);
+    a.insert(a.end(), {"2", wLabels, wFormat});
+    a.insert(a.end(), afterW.begin(), afterW.end());
+    if (!species.empty()) a.push_back(species[1]);
+    a.insert(a.end(), afterEnv.begin(), afterEnv.end());
+    a.insert(a.end(), {"C", "X"});
+    return Lines(a);
+  }
+};
+
+// Runs the import and loads the formatted data file it wrote.
+RunResult RunImport(const TempDir& dir, const Import& imp) {
+  RunResult r = RunQuilta(dir.path, imp.Answers());
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("SESSION MENU"), std::string::npos);
+  snprintf(whichFormda, sizeof whichFormda, "%s", dir.file("sFormda.txt").c_str());
+  OpenFormda(1);
+  return r;
+}
+
+TEST(ImportDialog, TraitOrientationsAndPerformanceFormats) {
+  TempDir dir;
+  WriteRawFiles(dir);
+  Import imp;
+  for (const char* orient : {"1", "2"}) {
+    imp.orient = orient;
+    imp.traits = orient[0] == '1' ? "traitsT.txt" : "traits.txt";
+    RunImport(dir, imp);
+    EXPECT_STREQ(chLabel[1], "Tb");
+    EXPECT_EQ(Row(csm_Float, 0, 2), (V{1, 0.5}));
+    EXPECT_EQ(Row(csm_Float, 2, 2), (V{3, 2.5}));
+    EXPECT_EQ(Row(cadat, 2, 2), (V{3, 0}));
+    EXPECT_STREQ(reLabel[1], "P2");
+    EXPECT_EQ(onsta[0], 3);
+    FreeGlobals2();
+  }
+  // Communities as rows: row 1 is community 1; default labels.
+  imp.perf = "byRows.txt";
+  imp.wFormat = "1";
+  imp.wLabels = "1";
+  RunResult r = RunImport(dir, imp);
+  EXPECT_EQ(Row(cadat, 2, 2), (V{3, 0}));
+  EXPECT_STREQ(reLabel[1], "2");
+  // Community 2 is all zero: one warning.
+  EXPECT_EQ(CountOf(r.out, "Please check matrix W. Sampling unit 2 has all values zero"), 1);
+  EXPECT_EQ(CountOf(r.out, "Please check matrix W"), 1);
+  FreeGlobals2();
+  // One vector per community, counts 2 and 1: W = [[4,0],[5,0],[0,6]].
+  imp.perf = "vectors.txt";
+  imp.wFormat = "3";
+  imp.afterW = {"k", "2 1", "y"};
+  RunImport(dir, imp);
+  EXPECT_EQ(Row(cadat, 0, 2), (V{4, 0}));
+  EXPECT_EQ(Row(cadat, 1, 2), (V{5, 0}));
+  EXPECT_EQ(Row(cadat, 2, 2), (V{0, 6}));
+  FreeGlobals2();
+}
+
+TEST(ImportDialog, PhylogenyFormats) {
+  TempDir dir;
+  WriteRawFiles(dir);
+  WriteFile(dir.file("half.txt"), "1\n0.5 1\n0.25 0.75 1\n");
+  WriteFile(dir.file("dist4.txt"), "0 2 4\n2 0 1\n4 1 0\n");
+  WriteFile(dir.file("dist1.txt"), "0 0.2 0.4\n0.2 0 1\n0.4 1 0\n");
+  Import imp;
+  imp.phylogeny = {"half.txt", "3"};
+  RunImport(dir, imp);
+  EXPECT_EQ(phylogenyMatrixType, 1);
+  EXPECT_EQ(Row(phylogenyRese, 0, 3), (V{1, 0.5, 0.25}));
+  EXPECT_EQ(Row(phylogenyRese, 2, 3), (V{0.25, 0.75, 1}));
+  FreeGlobals2();
+  // Distances up to 4 are divided by 4.
+  imp.phylogeny = {"dist4.txt", "1"};
+  RunResult r = RunImport(dir, imp);
+  EXPECT_EQ(CountOf(r.out,
+                    "Phylogenetic distances were normalized to values in the range [0,1] "
+                    "by Dnorm = D/Dmax"),
+            1);
+  EXPECT_EQ(phylogenyMatrixType, 3);
+  EXPECT_EQ(Row(phylogenyRese, 0, 3), (V{0, 0.5, 1}));
+  EXPECT_EQ(Row(phylogenyRese, 2, 3), (V{1, 0.25, 0}));
+  FreeGlobals2();
+  imp.phylogeny = {"dist1.txt", "1"};
+  r = RunImport(dir, imp);
+  EXPECT_EQ(CountOf(r.out, "normalized"), 0);
+  EXPECT_EQ(Row(phylogenyRese, 1, 3), (V{0.2, 0, 1}));
+  FreeGlobals2();
+}
+
+TEST(ImportDialog, SpeciesNamesAndEnvironment) {
+  TempDir dir;
+  WriteRawFiles(dir);
+  WriteFile(dir.file("spp.txt"), "Abies alba\nAbies alpina\nAbies alba  \n");
+  WriteFile(dir.file("env1.txt"), "7\n-999\n");
+  WriteFile(dir.file("env2.txt"), "1 10\n2 20\nUse Moist\n");
+  Import imp;
+  imp.species = {"spp.txt", "2"};
+  imp.environment = {"env1.txt"};
+  imp.afterEnv = {"1", "1", "1"};  // one variable, default labels, quantitative
+  RunResult r = RunImport(dir, imp);
+  ASSERT_EQ(nSpp, 2);  // the third name is the first one again
+  EXPECT_STREQ(spp[0], "Abal Abies alba");
+  EXPECT_STREQ(spp[1], "ABal Abies alpina");
+  EXPECT_EQ(std::string(cstSppMap[2], 2), "10");
+  EXPECT_EQ(std::string(sppRelMap[0], 2), "10");  // OTUs 1 and 3 occur in P1 only
+  EXPECT_EQ(CountOf(r.out, "Data entered by communities"), 0);
+  ASSERT_EQ(nenv, 1);
+  EXPECT_EQ(env[0][0], 7.0);
+  EXPECT_EQ(optEnvVarType, 1);
+  EXPECT_NE(r.out.find("Please check matrix E. Sampling unit P2 has all values missing"),
+            std::string::npos);
+  FreeGlobals2();
+
+  // Two variables of several types, by communities, labels from the file.
+  imp.species.clear();
+  imp.environment = {"env2.txt"};
+  imp.afterEnv = {"2", "2", "5", "k", "2 3", "y", "n"};
+  r = RunImport(dir, imp);
+  EXPECT_EQ(CountOf(r.out, "Data entered by communities(N) or by variables(T)?: "), 1);
+  ASSERT_EQ(nenv, 2);
+  EXPECT_STREQ(envLabel[1], "Moist");
+  EXPECT_EQ(Row(env, 1, 2), (V{2, 20}));
+  EXPECT_EQ(envVarType[0], 2);
+  EXPECT_EQ(optEnvVarType, 5);
+  FreeGlobals2();
+}
+
+TEST(ImportDialog, CountsTheRawFilesCannotHoldAreRefused) {
+  TempDir dir;
+  WriteRawFiles(dir);
+  Import imp;
+  std::string answers = imp.Answers();
+  // A billion OTUs do not fit in a file of a few bytes: asked again.
+  answers.replace(answers.find("\n3\n2\n2\n"), 7, "\n1000000000\n2\n3\n2\n2\n");
+  RunResult r = RunQuilta(dir.path, answers);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("cannot hold 1000000000 OTUs by 2 traits"), std::string::npos);
+  // A performance file that ends before the matrix: failure code 2.
+  WriteFile(dir.file("short.txt"), "1 2\n3\nxxxxxxxxx\n");
+  imp.perf = "short.txt";
+  imp.wLabels = "1";
+  r = RunQuilta(dir.path, imp.Answers());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("End of file short.txt"), std::string::npos);
+  EXPECT_NE(r.err.find("END OF FILE !!!"), std::string::npos);
+}
+
+TEST(Sessions, DataIsKeptReusedAndRestarted) {
+  TempDir dir;
+  WriteRawFiles(dir);
+  RunImport(dir, Import());
+  FreeGlobals2();
+  const std::string data = WithoutTimeStamps(ReadFile(dir.file("sFormda.txt")));
+  // O loads the same data without asking; the file is not rewritten.
+  RunResult r = RunQuilta(dir.path, "O\ns\nC\nX\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.find("DATA FOR SESSION"), std::string::npos);
+  EXPECT_NE(r.out.find("SESSION MENU"), std::string::npos);
+  EXPECT_EQ(WithoutTimeStamps(ReadFile(dir.file("sFormda.txt"))), data);
+  // Another session takes the file as it is and shares it.
+  r = RunQuilta(dir.path, "N\nt\n2\ns\n1\nC\nX\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Use file sFormda.txt:"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir.file("tTrk.txt")), "sFormda.txt\n07Jul17\n");
+  EXPECT_NE(r.out.find("SESSION MENU"), std::string::npos);
+  // N on an existing session asks for its data again; 4 returns to the menu.
+  r = RunQuilta(dir.path, "N\ns\n4\nX\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("DATA FOR SESSION"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir.file("sTrk.txt")), "");
+}
+
+TEST(Sessions, BrokenSessionFilesEndTheProgram) {
+  TempDir dir;
+  WriteRawFiles(dir);
+  RunImport(dir, Import());
+  FreeGlobals2();
+  const std::string data = ReadFile(dir.file("sFormda.txt"));
+  // The formatted data file is missing: failure code 4.
+  std::filesystem::rename(dir.file("sFormda.txt"), dir.file("keep.txt"));
+  RunResult r = RunQuilta(dir.path, "O\ns\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("can't open sFormda.txt"), std::string::npos);
+  EXPECT_NE(r.err.find("FAIL TO OPEN FILE !!!"), std::string::npos);
+  // Truncated, or with an absurd count: failure code 2 naming the file.
+  for (const std::string& text : {data.substr(0, data.size() / 2),
+                                  std::string("t\n2\nT1 T2\n3 3\n0 0\n2 2\n2\nA B\n999999999\n")}) {
+    WriteFile(dir.file("sFormda.txt"), text);
+    r = RunQuilta(dir.path, "O\ns\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("file sFormda.txt"), std::string::npos);
+    EXPECT_NE(r.err.find("END OF FILE !!!"), std::string::npos);
+  }
+  // A track file with garbage in its settings.
+  WriteFile(dir.file("sFormda.txt"), data);
+  std::string track = "sFormda.txt\n07Jul17\n";
+  for (int i = 0; i < 17; i++) track += "NULL\n";
+  WriteFile(dir.file("sTrk.txt"), track + "abc\n");
+  r = RunQuilta(dir.path, "O\ns\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("file sTrk.txt"), std::string::npos);
+  EXPECT_NE(r.err.find("END OF FILE !!!"), std::string::npos);
+}
+
+TEST(Examples, TheExampleDataSetImports) {
+  TempDir dir;
+  for (const char* f :
+       {"traits.txt", "phylo.txt", "perf.txt", "species.txt", "env.txt", "import.answers"})
+    std::filesystem::copy_file(std::string(QUILTA_EXAMPLES) + "/" + f, dir.file(f));
+  RunResult r = RunQuilta(dir.path, ReadFile(dir.file("import.answers")));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("SESSION MENU"), std::string::npos);
+  EXPECT_NE(r.out.find("normalized"), std::string::npos);
+  EXPECT_EQ(CountOf(r.out, "Please check"), 0);
+  snprintf(whichFormda, sizeof whichFormda, "%s", dir.file("demoFormda.txt").c_str());
+  OpenFormda(1);
+  EXPECT_TRUE(tcst == 40 && nch == 6 && ncsm == 30 && nenv == 4);
+  EXPECT_EQ(nSpp, 39);  // Festuca rubra holds two OTUs
+  EXPECT_EQ(envVarType[3], 2);
+  EXPECT_EQ(hasTraitGroups, 1);
+  for (int t = 1; t <= 4; t++) EXPECT_NE(std::count(chtype, chtype + nch, t), 0) << t;
+  FreeGlobals2();
+}
+
+}  // namespace
