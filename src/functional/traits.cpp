@@ -1,0 +1,216 @@
+// Trait resemblance between OTUs, belonging of OTUs to types, Rao quadratic
+// entropy and the resemblance between communities of the functional analysis.
+#include "functional/traits.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "QELib/qelibDim.h"
+#include "multivariate/cluster.h"
+#include "multivariate/resemblance.h"
+#include "numeric/stats.h"
+#include "shell/preferences.h"
+
+void gower_similarityPartial(int p, double** B, int n, double*** partial, const int* types,
+                             const double* ranges, const double* weights) {
+  if (n <= 0 || p <= 0) return;
+  // One trait at a time: the column is copied because ordinal traits are
+  // replaced by their ranks inside the partial similarity.
+  double* column = dim1Double(n);
+  double** work = dim2Double(n, n);
+  for (int k = 0; k < p; k++) {
+    for (int i = 0; i < n; i++) column[i] = B[i][k];
+    for (int i = 0; i < n; i++) std::fill(work[i], work[i] + n, 0.0);
+    GowerMVPartial_dAbsences(n, types[k], column, work, ranges[k], weights[k],
+                             countDoubleAbsence);
+    for (int i = 0; i < n; i++)
+      for (int j = 0; j < n; j++) partial[i][j][k] = work[i][j];
+  }
+  free2D(work, n);
+  free1D(column);
+}
+
+// S[i][j]: sum of the partial similarities of the traits that take part and
+// are comparable for the pair, over the sum of their weights.
+static void AverageOverTraits(int n, int p, double*** partial, double** S, const double* w) {
+  for (int i = 0; i < n; i++) {
+    for (int j = 0; j < n; j++) {
+      if (i == j) {
+        S[i][j] = 1.0;
+        continue;
+      }
+      double num = 0.0, den = 0.0;
+      for (int k = 0; k < p; k++) {
+        if (!(w[k] > 0.0) || IsMissing(partial[i][j][k])) continue;
+        num += partial[i][j][k];
+        den += w[k];
+      }
+      S[i][j] = den > 0.0 ? num / den : kMissing;
+    }
+  }
+}
+
+void gower_similarityAverage(int n, int p, double*** partial, double** S, const double* weights) {
+  AverageOverTraits(n, p, partial, S, weights);
+}
+
+void gower_similarityAverage(int n, int p, double*** partial, double** S, const int* select) {
+  double* w = dim1Double(p);
+  for (int k = 0; k < p; k++) w[k] = select[k] == 1 ? 1.0 : 0.0;
+  AverageOverTraits(n, p, partial, S, w);
+  free1D(w);
+}
+
+// typeOf[i] = column of OTU i (position of its label among the distinct
+// labels in ascending order); without a partition every OTU is its own type.
+// Returns the number of distinct labels.
+static int TypeColumns(int n, const int* partition, int* typeOf) {
+  if (partition == nullptr) {
+    for (int i = 0; i < n; i++) typeOf[i] = i;
+    return n;
+  }
+  int count = 0;
+  int* labels = dim1Dint(n);
+  CountGroupsNew(n, partition, &count, labels);
+  for (int i = 0; i < n; i++)
+    typeOf[i] = static_cast<int>(std::lower_bound(labels, labels + count, partition[i]) - labels);
+  free1D(labels);
+  return count;
+}
+
+bool CrispBelonging(int n, int g, const int* partition, double** C) {
+  if (n <= 0) return true;
+  int* typeOf = dim1Dint(n);
+  TypeColumns(n, partition, typeOf);
+  for (int i = 0; i < n; i++) {
+    for (int t = 0; t < g; t++) C[i][t] = 0.0;
+    if (typeOf[i] < g) C[i][typeOf[i]] = 1.0;
+  }
+  free1D(typeOf);
+  return true;
+}
+
+bool FuzzyBelonging(int n, int g, double** S, const int* partition, double** U,
+                    bool isDissimilarity) {
+  if (n <= 0) return true;
+  int* typeOf = dim1Dint(n);
+  int count = TypeColumns(n, partition, typeOf);
+  int* size = dim1Dint(count > 0 ? count : 1);
+  for (int i = 0; i < n; i++) size[typeOf[i]]++;
+
+  for (int i = 0; i < n; i++)
+    for (int j = i + 1; j < n; j++) S[j][i] = S[i][j];
+
+  // Identical OTUs of one type count as one member.  Each duplicate is marked
+  // by the lowest-numbered unmarked OTU it equals; run serially so that the
+  // marking does not depend on the number of threads.
+  int* duplicateOf = dim1Dint(n);
+  for (int i = 0; i < n; i++) duplicateOf[i] = -1;
+  for (int i = 0; i < n; i++) {
+    if (duplicateOf[i] >= 0) continue;
+    for (int j = i + 1; j < n; j++) {
+      if (duplicateOf[j] >= 0 || typeOf[j] != typeOf[i]) continue;
+      if (AlmostEqual2sComplement(S[i][j], 1.0, 1)) {
+        duplicateOf[j] = i;
+        size[typeOf[i]]--;
+      }
+    }
+  }
+
+  // Each thread writes only its own rows of U; the per-row sums run in the
+  // same order whatever the team size.
+#pragma omp parallel for schedule(static)
+  for (int i = 0; i < n; i++) {
+    for (int t = 0; t < g; t++) U[i][t] = 0.0;
+    for (int j = 0; j < n; j++) {
+      if (j != i && (duplicateOf[j] >= 0 || duplicateOf[i] == j)) continue;
+      int t = typeOf[j];
+      if (t >= g || IsMissing(S[i][j])) continue;
+      double s = isDissimilarity ? 1.0 - S[i][j] : S[i][j];
+      U[i][t] += s / size[t];
+    }
+  }
+  UnitSumRowsAdjMV(n, g, U, U);
+
+  free1D(duplicateOf);
+  free1D(size);
+  free1D(typeOf);
+  return true;
+}
+
+double RaoIndex_Weight(int n, const double* p, double** rese, bool isDissimilarity,
+                       bool squareRoot, const int* w, bool restrictWithin, bool adjust) {
+  double A = 0.0;
+  for (int i = 0; i < n; i++)
+    if (!IsMissing(p[i])) A += p[i];
+  for (int i = 0; i < n; i++)
+    for (int j = i + 1; j < n; j++) rese[j][i] = rese[i][j];
+  if (!(A > 0.0)) return 0.0;
+
+  double Q = 0.0, SW = 0.0, SP = 0.0;
+  for (int i = 0; i < n; i++) {
+    // A zero abundance adds nothing to any of the three sums.
+    if (IsMissing(p[i]) || p[i] == 0.0) continue;
+    double pi = p[i] / A;
+    int wi = w != nullptr ? w[i] : 1;
+    for (int j = 0; j < n; j++) {
+      if (IsMissing(p[j]) || p[j] == 0.0 || IsMissing(rese[i][j])) continue;
+      double pj = p[j] / A;
+      int wj = w != nullptr ? w[j] : 1;
+      double wij;
+      if (restrictWithin)
+        wij = static_cast<double>(wi) * wj;
+      else
+        wij = (wi == 1 || wj == 1) ? 1.0 : 0.0;
+      double d = isDissimilarity ? rese[i][j] : 1.0 - rese[i][j];
+      // A negative dissimilarity (a distance above 1 read as a similarity)
+      // has no square root; it is taken as 0.
+      if (squareRoot) d = d > 0.0 ? std::sqrt(d) : 0.0;
+      double pp = pi * pj;
+      Q += wij * pp * d;
+      SW += wij * pp;
+      SP += pp;
+    }
+  }
+  if (!adjust) return Q;
+  // No pair with a selected OTU: nothing to rescale, the entropy is 0.
+  if (!(SW > 0.0)) return 0.0;
+  return Q / (SW / SP);
+}
+
+double RaoIndex_Weight(int n, const double* p, double** rese, bool isDissimilarity,
+                       bool squareRoot, const int* w, bool restrictWithin) {
+  return RaoIndex_Weight(n, p, rese, isDissimilarity, squareRoot, w, restrictWithin, false);
+}
+
+void NominalReseNonHier(int rows, int columns, double** data, double** D, int reseOpt) {
+  switch (reseOpt) {
+    case 6:
+    case 7:
+      EucliDistMV(rows, columns, data, D);
+      break;
+    case 8:
+    case 9:
+      AbsValFunctionMV(rows, columns, data, D);
+      break;
+    case 10: {
+      // The rows are normalised in a copy; the data stay as they are.
+      double** work = dim2Double(rows, columns);
+      NormalizeRowsMV(rows, columns, data, work);
+      EucliDistMV(rows, columns, work, D);
+      free2D(work, rows);
+      break;
+    }
+    default:
+      return;
+  }
+  for (int i = 0; i < rows; i++)
+    for (int j = i + 1; j < rows; j++) D[j][i] = D[i][j];
+}
+
+bool ScaleAdjustFlag(int nOTUs, const int* weightOTUs, bool keepAdditivity) {
+  if (keepAdditivity) return false;
+  for (int i = 0; i < nOTUs; i++)
+    if (!(weightOTUs[i] > 0)) return true;
+  return false;
+}

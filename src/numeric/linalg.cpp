@@ -1,0 +1,365 @@
+#include "numeric/linalg.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "QELib/qelibDim.h"
+#include "numeric/linalg_internal.h"
+
+// ---- matrix products ------------------------------------------------------------
+
+namespace {
+
+void ClearMatrix(int n, int m, double** C) {
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < m; j++) C[i][j] = 0.0;
+}
+
+bool BothPresent(double a, double b) { return !IsMissing(a) && !IsMissing(b); }
+
+// The weighted product behind the MV variants.  w null means weight 1.
+// missingRule: an exact 0 built with a skipped missing term becomes -999.
+// adjust: the sum is multiplied by (sum A) / (sum w A) over the terms used;
+// when either total is 0 there is nothing to rescale and the sum is kept.
+void WeightedProduct(int n, int k, int m, double** A, double** B, double** C, const int* w,
+                     bool adjust, bool missingRule, const int* select) {
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < m; j++) {
+      C[i][j] = 0.0;
+      if (select != nullptr && select[j] != 1) continue;
+      double s = 0.0, sumA = 0.0, sumWA = 0.0;
+      bool skipped = false;
+      for (int l = 0; l < k; l++) {
+        if (!BothPresent(A[i][l], B[l][j])) {
+          skipped = true;
+          continue;
+        }
+        double wl = w != nullptr ? w[l] : 1.0;
+        s += wl * A[i][l] * B[l][j];
+        sumA += A[i][l];
+        sumWA += wl * A[i][l];
+      }
+      if (adjust && sumA != 0.0 && sumWA != 0.0) s /= sumWA / sumA;
+      if (missingRule && s == 0.0 && skipped) s = kMissing;
+      C[i][j] = s;
+    }
+}
+
+}  // namespace
+
+int MatrixProd(int nA, int kA, int kB, int mB, double** A, double** B, double** C) {
+  if (kA != kB) return 1;
+  ClearMatrix(nA, mB, C);
+  for (int i = 0; i < nA; i++)
+    for (int j = 0; j < mB; j++) {
+      double s = 0.0;
+      for (int l = 0; l < kA; l++)
+        if (BothPresent(A[i][l], B[l][j])) s += A[i][l] * B[l][j];
+      C[i][j] = s;
+    }
+  return 0;
+}
+
+int MatrixProdMV(int nA, int kA, int kB, int mB, double** A, double** B, double** C) {
+  if (kA != kB) return 1;
+  WeightedProduct(nA, kA, mB, A, B, C, nullptr, false, true, nullptr);
+  return 0;
+}
+
+int MatrixProdMV_Weight(int nA, int kA, int kB, int mB, double** A, double** B, double** C,
+                        const int* w) {
+  if (kA != kB) return 1;
+  WeightedProduct(nA, kA, mB, A, B, C, w, false, true, nullptr);
+  return 0;
+}
+
+int MatrixProdMV_Weight(int nA, int kA, int kB, int mB, double** A, double** B, double** C,
+                        const int* w, bool adjust) {
+  if (kA != kB) return 1;
+  WeightedProduct(nA, kA, mB, A, B, C, w, adjust, true, nullptr);
+  return 0;
+}
+
+// Weighted sum divided by the total of A over the terms used: a weighted
+// average.  A total of 0 leaves the sum (then 0 for non-negative A) as it is.
+int MatrixProdSelectMV_Adjust_Weight(int nA, int kA, int kB, int mB, double** A, double** B,
+                                     double** C, const int* select, const int* w) {
+  if (kA != kB) return 1;
+  for (int i = 0; i < nA; i++)
+    for (int j = 0; j < mB; j++) {
+      C[i][j] = 0.0;
+      if (select[j] != 1) continue;
+      double s = 0.0, sumA = 0.0;
+      for (int l = 0; l < kA; l++) {
+        if (!BothPresent(A[i][l], B[l][j])) continue;
+        s += w[l] * A[i][l] * B[l][j];
+        sumA += A[i][l];
+      }
+      C[i][j] = sumA != 0.0 ? s / sumA : s;
+    }
+  return 0;
+}
+
+int MatrixProdSelectMV_Adjust_Weight(int nA, int kA, int kB, int mB, double** A, double** B,
+                                     double** C, const int* select, const int* w, bool adjust) {
+  if (kA != kB) return 1;
+  WeightedProduct(nA, kA, mB, A, B, C, w, adjust, false, select);
+  return 0;
+}
+
+int MatrixSum(int rA, int cA, int rB, int cB, double** A, double** B, double** C, int s) {
+  if (rA != rB || cA != cB) return 1;
+  for (int i = 0; i < rA; i++)
+    for (int j = 0; j < cA; j++) C[i][j] = A[i][j] + s * B[i][j];
+  return 0;
+}
+
+// ---- transposition and copies ---------------------------------------------------
+
+void TransposeMatrix(int n, int p, double** X, double** Y) {
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < p; j++) Y[j][i] = X[i][j];
+}
+
+void TransposeSqMatrix(int n, double** X, double** Y) {
+  for (int i = 0; i < n; i++) {
+    Y[i][i] = X[i][i];
+    for (int j = i + 1; j < n; j++) {
+      double a = X[i][j], b = X[j][i];
+      Y[i][j] = b;
+      Y[j][i] = a;
+    }
+  }
+}
+
+void Convertn_n1(int n, int p, double** X, double** Y) {
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < p; j++) Y[i + 1][j + 1] = X[i][j];
+}
+
+void Convertn1_n(int n, int p, double** X, double** Y) {
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < p; j++) Y[i][j] = X[i + 1][j + 1];
+}
+
+// ---- Gauss-Jordan elimination -----------------------------------------------------
+
+// Full pivoting: the pivot is the element of largest magnitude among the rows
+// and columns not yet used, the last one found on ties.  A pivot whose
+// magnitude is not above the tolerance of its column is a zero pivot: it is
+// reported, and instead of dividing by it the row is multiplied by 0, so the
+// variable of that column takes no part in the solution (its row and column
+// of the inverse and its row of the solutions become 0) and everything stays
+// finite.  When nothing can serve as pivot (only NaN left) the previous pivot
+// column is used again, which the next step reports as a column chosen twice.
+int GaussJordan(double** a, int n, double** b, int m, const double* tol, bool report) {
+  if (n < 1) return 0;
+  int* indxc = ivector(1, n);
+  int* indxr = ivector(1, n);
+  int* ipiv = ivector(1, n);
+  int singular = 0;
+  int irow = 1, icol = 1;
+  for (int j = 1; j <= n; j++) ipiv[j] = 0;
+  for (int i = 1; i <= n; i++) {
+    double big = 0.0;
+    for (int j = 1; j <= n; j++)
+      if (ipiv[j] != 1)
+        for (int k = 1; k <= n; k++) {
+          if (ipiv[k] == 0) {
+            if (std::fabs(a[j][k]) >= big) {
+              big = std::fabs(a[j][k]);
+              irow = j;
+              icol = k;
+            }
+          } else if (ipiv[k] > 1) {
+            if (report) fputs("gaussj: Singular Matrix-1", stderr);
+            singular++;
+          }
+        }
+    ++ipiv[icol];
+    if (irow != icol) {
+      for (int l = 1; l <= n; l++) std::swap(a[irow][l], a[icol][l]);
+      for (int l = 1; l <= m; l++) std::swap(b[irow][l], b[icol][l]);
+    }
+    indxr[i] = irow;
+    indxc[i] = icol;
+    double piv = a[icol][icol];
+    double limit = tol != nullptr ? tol[icol] : 0.0;
+    double pivinv;
+    if (std::fabs(piv) <= limit) {
+      if (report) fputs("gaussj: Singular Matrix-2", stderr);
+      singular++;
+      pivinv = 0.0;
+    } else {
+      pivinv = 1.0 / piv;
+    }
+    a[icol][icol] = 1.0;
+    for (int l = 1; l <= n; l++) a[icol][l] *= pivinv;
+    for (int l = 1; l <= m; l++) b[icol][l] *= pivinv;
+    for (int ll = 1; ll <= n; ll++)
+      if (ll != icol) {
+        double dum = a[ll][icol];
+        a[ll][icol] = 0.0;
+        for (int l = 1; l <= n; l++) a[ll][l] -= a[icol][l] * dum;
+        for (int l = 1; l <= m; l++) b[ll][l] -= b[icol][l] * dum;
+      }
+  }
+  for (int l = n; l >= 1; l--)
+    if (indxr[l] != indxc[l])
+      for (int k = 1; k <= n; k++) std::swap(a[k][indxr[l]], a[k][indxc[l]]);
+  free_ivector(ipiv, 1, n);
+  free_ivector(indxr, 1, n);
+  free_ivector(indxc, 1, n);
+  return singular;
+}
+
+void gaussj(double** a, int n, double** b, int m) { GaussJordan(a, n, b, m, nullptr, true); }
+
+// ---- Cholesky -----------------------------------------------------------------------
+
+int choldc(double** a, int n, double* p) {
+  for (int i = 0; i < n; i++)
+    for (int j = i; j < n; j++) {
+      double s = a[i][j];
+      for (int k = i - 1; k >= 0; k--) s -= a[i][k] * a[j][k];
+      if (i == j) {
+        if (s <= 0.0) {
+          printf("\ncholdc failed");
+          return 0;
+        }
+        p[i] = std::sqrt(s);
+      } else {
+        a[j][i] = s / p[i];
+      }
+    }
+  return 1;
+}
+
+// ---- sorting and ranking ------------------------------------------------------------
+
+// Quicksort of x[1..n] carrying y along: partitioning element the median of
+// the first, middle and last elements, straight insertion for subarrays of at
+// most 7 elements, the pending subarrays on an explicit stack of 50 entries
+// (always the larger one pushed, so 50 entries suffice for any n below 2^25).
+void sort2(int n, double* x, double* y) {
+  constexpr int kInsertion = 7;
+  constexpr int kStack = 50;
+  if (n < 2) return;
+  int* istack = ivector(1, kStack);
+  int jstack = 0;
+  int l = 1, ir = n;
+  for (;;) {
+    if (ir - l < kInsertion) {
+      for (int j = l + 1; j <= ir; j++) {
+        double a = x[j], b = y[j];
+        int i = j - 1;
+        for (; i >= l; i--) {
+          if (x[i] <= a) break;
+          x[i + 1] = x[i];
+          y[i + 1] = y[i];
+        }
+        x[i + 1] = a;
+        y[i + 1] = b;
+      }
+      if (jstack == 0) break;
+      ir = istack[jstack];
+      l = istack[jstack - 1];
+      jstack -= 2;
+    } else {
+      int k = (l + ir) >> 1;
+      std::swap(x[k], x[l + 1]);
+      std::swap(y[k], y[l + 1]);
+      if (x[l] > x[ir]) {
+        std::swap(x[l], x[ir]);
+        std::swap(y[l], y[ir]);
+      }
+      if (x[l + 1] > x[ir]) {
+        std::swap(x[l + 1], x[ir]);
+        std::swap(y[l + 1], y[ir]);
+      }
+      if (x[l] > x[l + 1]) {
+        std::swap(x[l], x[l + 1]);
+        std::swap(y[l], y[l + 1]);
+      }
+      // x[l] <= a <= x[ir] bound both scans (a NaN stops them too, since
+      // every comparison with it is false).
+      int i = l + 1, j = ir;
+      double a = x[l + 1], b = y[l + 1];
+      for (;;) {
+        do i++;
+        while (x[i] < a);
+        do j--;
+        while (x[j] > a);
+        if (j < i) break;
+        std::swap(x[i], x[j]);
+        std::swap(y[i], y[j]);
+      }
+      x[l + 1] = x[j];
+      x[j] = a;
+      y[l + 1] = y[j];
+      y[j] = b;
+      jstack += 2;
+      if (jstack > kStack) {
+        free_ivector(istack, 1, kStack);
+        nrerror("NSTACK too small in sort2.");
+      }
+      if (ir - i + 1 >= j - l) {
+        istack[jstack] = ir;
+        istack[jstack - 1] = i;
+        ir = j - 1;
+      } else {
+        istack[jstack] = j - 1;
+        istack[jstack - 1] = l;
+        l = i;
+      }
+    }
+  }
+  free_ivector(istack, 1, kStack);
+}
+
+void crank(int n, double* w, double* s) {
+  *s = 0.0;
+  int j = 1;
+  while (j < n) {
+    if (w[j + 1] != w[j]) {
+      w[j] = j;
+      ++j;
+    } else {
+      int jt = j + 1;
+      while (jt <= n && w[jt] == w[j]) jt++;
+      double rank = 0.5 * (j + jt - 1);
+      for (int ji = j; ji <= jt - 1; ji++) w[ji] = rank;
+      double t = jt - j;
+      *s += t * t * t - t;
+      j = jt;
+    }
+  }
+  if (j == n) w[n] = n;
+}
+
+// ---- support ------------------------------------------------------------------------
+
+void nrerror(const char* text) {
+  fflush(stdout);
+  fprintf(stderr, "%s\n", text);
+  fputs("Sorry, you have to quit and restart the program.\n", stderr);
+  exit(1);
+}
+
+// The block always starts at index min(lo, 0), so that every index from lo
+// to hi lies inside it and no pointer is ever formed outside the block.
+int* ivector(long lo, long hi) {
+  long first = lo < 0 ? lo : 0;
+  long count = (hi >= first ? hi - first : 0) + 1;
+  int* v = static_cast<int*>(calloc(static_cast<size_t>(count), sizeof(int)));
+  if (v == nullptr) nrerror("allocation failure in ivector()");
+  return v - first;
+}
+
+void free_ivector(int* v, long lo, long /*hi*/) {
+  if (v == nullptr) return;
+  long first = lo < 0 ? lo : 0;
+  free(v + first);
+}
