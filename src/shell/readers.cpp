@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -22,8 +21,11 @@ static void CloseStream(FILE* fp) {
   if (fp != nullptr && !IsKeyboardStream(fp)) fclose(fp);
 }
 
-[[noreturn]] static void EndOfStream(FILE* fp, const char* role, bool bell) {
-  CloseStream(fp);
+// Ends the reading of a stream with failure code 2.  fp is closed unless it
+// is a console stream or was already closed (by freadck1).
+[[noreturn]] static void EndOfStream(FILE* fp, const char* role, bool bell,
+                                     bool alreadyClosed = false) {
+  if (!alreadyClosed) CloseStream(fp);
   ClearLine();
   fflush(stdout);
   fprintf(stderr, "\nfile %s ", role);
@@ -105,12 +107,14 @@ double ScanNumberRange(FILE* fp, const char* role, const char* accepted, double 
   double x = 0.0;
   if (accepted == nullptr) {
     if (freadck1(fp, "%lf", &x, role) == 1) return x;
-    if (IsKeyboardStream(fp)) EndOfStream(fp, role, false);
-    return -1.0;
+    if (IsKeyboardStream(fp)) EndOfStream(fp, role, false, true);
+    return -1.0;  // the file is closed; the callers take -1 as the failure
   }
   const bool isRange = accepted[0] == '-';
   for (;;) {
-    if (freadck1(fp, "%lf", &x, role) != 1) EndOfStream(fp, role, false);
+    // With a list or a range a closed stream can never give an accepted
+    // answer: its end is a failure like the end of any other stream.
+    if (freadck1(fp, "%lf", &x, role) != 1) EndOfStream(fp, role, false, true);
     if (accepted[0] == '\0') return x;
     if (isRange ? (min <= x && x <= max) : InValueList(x, accepted)) return x;
     Bell();
@@ -122,15 +126,11 @@ double ScanNumberRange(FILE* fp, const char* role, const char* accepted, double 
   }
 }
 
-double ScanNumber(FILE* fp, const char* role, const char* accepted, ...) {
-  double min = 0.0, max = 0.0;
-  if (accepted != nullptr && accepted[0] == '-') {
-    va_list ap;
-    va_start(ap, accepted);
-    min = va_arg(ap, double);
-    max = va_arg(ap, double);
-    va_end(ap);
-  }
+double ScanNumber(FILE* fp, const char* role, const char* accepted) {
+  return ScanNumberRange(fp, role, accepted, 0.0, 0.0);
+}
+
+double ScanNumber(FILE* fp, const char* role, const char* accepted, double min, double max) {
   return ScanNumberRange(fp, role, accepted, min, max);
 }
 
@@ -138,7 +138,7 @@ char* ScanString(FILE* fp, int width, char* dest, const char* accepted, int case
                  const char* role) {
   char word[256];
   if (freadck1(fp, "%255s", word, role) != 1) {
-    if (IsKeyboardStream(fp)) EndOfStream(fp, role, false);
+    if (IsKeyboardStream(fp)) EndOfStream(fp, role, false, true);
     return nullptr;
   }
   if (width < 0) width = 0;

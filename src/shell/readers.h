@@ -27,11 +27,12 @@ int freadck1(FILE* fp, const char* format, void* dest, const char* role);
 int ScanChar(FILE* fp, const char* accepted, const char* role);
 
 // One number.  accepted: null or "" (anything), a value list ("1 2 3") or
-// "-" followed by two double bounds (inclusive range) in the call.
+// "-" with the inclusive bounds min and max.
 // End of stream: code 2, except a file read with no accepted list, which
 // returns -1.  The keyboard stream always raises code 2 at its end, so that
 // no dialog can loop on an exhausted input.
-double ScanNumber(FILE* fp, const char* role, const char* accepted, ...);
+double ScanNumber(FILE* fp, const char* role, const char* accepted);
+double ScanNumber(FILE* fp, const char* role, const char* accepted, double min, double max);
 double ScanNumberRange(FILE* fp, const char* role, const char* accepted, double min,
                        double max);
 

@@ -40,6 +40,9 @@ void mainInit() {
   InitGlobals();
   InitIFLibG();
   fprintf(out, "%s\n%s\n\n%s\n", lineL, version, lineL);
+  // The catcher of everything the main menu runs outside a session: the
+  // preferences file and dialog, the assembly simulation, and the main menu's
+  // own questions.  A session has its own catcher (IFSession).
   WithCatcher([] { MainMenu(); });
   exit(0);  // not reached: the main menu ends the process
 }

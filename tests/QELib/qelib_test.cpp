@@ -58,6 +58,18 @@ TEST(Printing, MatrixLayouts) {
             }),
             "1\t\n2.5e+06\t2\t\n");
   EXPECT_EQ(Capture([](FILE* fp) { PrintMatrixTab(fp, 0, 3, nullptr, 6); }), "");
+  // The single-precision variant lays out the same values the same way.
+  EXPECT_EQ(Capture([](FILE* fp) {
+              float** m = dim2Dfloat(2, 2);
+              m[0][0] = 1;
+              m[0][1] = 0.5f;
+              m[1][0] = 2.5e6f;
+              m[1][1] = 2;
+              PrintMatrix(fp, 2, 2, m, 6, 0);
+              free2D(m, 2);
+            }),
+            "      1\t    0.5\t\n2.5e+06\t      2\t\n");
+  EXPECT_EQ(GetWidthMax(0, 0, static_cast<double**>(nullptr), 6), 0);
 }
 
 TEST(Printing, WrapsRowsWiderThanMaxColsPrint) {
@@ -102,16 +114,25 @@ TEST(Comparison, UlpTolerance) {
   EXPECT_TRUE(IsLargerThanOrEqual(-3, 2, 1, true));
   EXPECT_FALSE(IsLargerThanOrEqual(-3, 2, 1, false));
   EXPECT_TRUE(IsLargerThanOrEqual(0.7, 0.7 + 1e-12, 1, false));
+  EXPECT_FALSE(IsLargerThanOrEqual(1.0, 1.0001, 1, false));
+  // Far apart across zero: the distance in units (about 2^32) must not wrap
+  // around a 32-bit integer and look small.
+  EXPECT_FALSE(AlmostEqual2sComplement(3.0e38f, -3.0e38f, 4194303));
+  EXPECT_FALSE(AlmostEqual2sComplement(1.0f, -1.0f, 4194303));
 }
 
 TEST(Utilities, FactorialStatesAndConversions) {
   EXPECT_EQ(Factorial(5), 120.0);
   EXPECT_EQ(Factorial(0), 1.0);
   EXPECT_EQ(Factorial(1), 1.0);
+  // 20! = 2432902008176640000 = 2^18 * 9280784638125: exact in double.
+  EXPECT_EQ(Factorial(20), 2432902008176640000.0);
   double x[] = {0, 2, 2, -999, 5};
   EXPECT_EQ(CountStates(5, x), 3);
   double y[] = {1.2, 1.9, -3, -999};  // 1.2 and 1.9 are the same state; -3 has none
   EXPECT_EQ(CountStates(4, y), 1);
+  double z[] = {-999, -999};
+  EXPECT_EQ(CountStates(2, z), 0);
   EXPECT_EQ(ToInt(1e300), 2147483647);
   EXPECT_EQ(ToInt(-1e300), -2147483647 - 1);
   EXPECT_EQ(ToInt(2.9), 2);

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "shell/console.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -70,4 +72,65 @@ int CountOf(const std::string& text, const std::string& needle) {
        pos = text.find(needle, pos + needle.size()))
     n++;
   return n;
+}
+
+CapturedStream::CapturedStream(FILE* stream) : stream_(stream) {
+  fflush(stream_);
+  std::string tmpl = (fs::temp_directory_path() / "quilta-capture-XXXXXX").string();
+  int fd = mkstemp(tmpl.data());
+  path_ = tmpl;
+  savedFd_ = dup(fileno(stream_));
+  dup2(fd, fileno(stream_));
+  close(fd);
+}
+
+CapturedStream::~CapturedStream() { Text(); }
+
+std::string CapturedStream::Text() {
+  if (savedFd_ < 0) return ReadFile(path_);
+  fflush(stream_);
+  dup2(savedFd_, fileno(stream_));
+  close(savedFd_);
+  savedFd_ = -1;
+  std::string text = ReadFile(path_);
+  fs::remove(path_);
+  path_.clear();
+  return text;
+}
+
+FILE* TextStream(const std::string& text) {
+  FILE* fp = tmpfile();
+  fwrite(text.data(), 1, text.size(), fp);
+  rewind(fp);
+  return fp;
+}
+
+ConsoleScript::ConsoleScript(const std::string& input)
+    : savedIn_(in_), savedOut_(out), in_file_(TextStream(input)), out_file_(tmpfile()) {
+  in_ = in_file_;
+  out = out_file_;
+}
+
+ConsoleScript::~ConsoleScript() {
+  in_ = savedIn_;
+  out = savedOut_;
+  fclose(in_file_);
+  fclose(out_file_);
+}
+
+std::string ConsoleScript::Dialogue() {
+  fflush(out_file_);
+  rewind(out_file_);
+  std::string s;
+  for (int c; (c = fgetc(out_file_)) != EOF;) s += static_cast<char>(c);
+  fseek(out_file_, 0, SEEK_END);  // back to writing
+  return s;
+}
+
+void SetStandardInput(const std::string& text) {
+  static const std::string path =
+      (fs::temp_directory_path() / ("quilta-stdin-" + std::to_string(getpid()))).string();
+  WriteFile(path, text);
+  if (freopen(path.c_str(), "r", stdin) == nullptr) abort();
+  fs::remove(path);  // the open stream keeps the text
 }

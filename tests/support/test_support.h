@@ -29,3 +29,46 @@ bool FileExists(const std::string& path);
 std::string WithoutTimeStamps(const std::string& text);
 // Number of non-overlapping occurrences of needle in text.
 int CountOf(const std::string& text, const std::string& needle);
+
+#include <cstdio>
+
+// Captures what is written to a standard stream (stdout or stderr), at the
+// file-descriptor level, from construction until Text() is called.
+class CapturedStream {
+ public:
+  explicit CapturedStream(FILE* stream);
+  ~CapturedStream();
+  CapturedStream(const CapturedStream&) = delete;
+  CapturedStream& operator=(const CapturedStream&) = delete;
+  // Restores the stream and returns the text written meanwhile.
+  std::string Text();
+
+ private:
+  FILE* stream_;
+  int savedFd_ = -1;
+  std::string path_;
+};
+
+// Points the dialogue streams at temporary files: in_ reads the given text,
+// out collects the dialogue.  Restores both on destruction.
+class ConsoleScript {
+ public:
+  explicit ConsoleScript(const std::string& input);
+  ~ConsoleScript();
+  ConsoleScript(const ConsoleScript&) = delete;
+  ConsoleScript& operator=(const ConsoleScript&) = delete;
+  // The dialogue written to out so far.
+  std::string Dialogue();
+
+ private:
+  FILE* savedIn_;
+  FILE* savedOut_;
+  FILE* in_file_;
+  FILE* out_file_;
+};
+
+// Replaces standard input by the given text (the routines that read the
+// keyboard directly, such as the file-or-keyboard question, use it).
+void SetStandardInput(const std::string& text);
+// A stream reading the given text; the caller closes it (or a reader does).
+FILE* TextStream(const std::string& text);

@@ -1,0 +1,191 @@
+// Keyboard input routines and the partition dialogs, driven through in_ (and
+// standard input for the questions that read the keyboard directly).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "QELib/qelibDim.h"
+#include "data/dataset.h"
+#include "data/track.h"
+#include "shell/console.h"
+#include "shell/failure.h"
+#include "shell/input.h"
+#include "test_support.h"
+
+TEST(ReadIn, CharactersNumbersAndWords) {
+  ConsoleScript console("  Y\n2.0\nabc 7\nabcdefghijkl next ABCDEFG X");
+  EXPECT_EQ(ReadCharIn("y n"), 'y');
+  EXPECT_EQ(ReadNumberIn("%d\n", "1 2 3"), 2.0);
+  EXPECT_EQ(ReadNumberIn("%d\n", "-", 1, 10), 7.0);  // letters skipped; int bounds are fine
+  char word[8];
+  ReadStringIn("%s\n", word, sizeof word);  // cut to the buffer, rest passed over
+  EXPECT_STREQ(word, "abcdefg");
+  ReadStringIn("%s\n", word, sizeof word);
+  EXPECT_STREQ(word, "next");
+  ReadStringIn("%4s ", word, sizeof word);
+  EXPECT_STREQ(word, "ABCD");
+  EXPECT_EQ(ReadCharIn("x y"), 'x');
+  EXPECT_EQ(console.Dialogue(), "");  // the routines print no prompt of their own
+
+  CapturedStream err(stderr);
+  int code = 0;
+  try {
+    ReadStringIn("%s\n", word, sizeof word);
+  } catch (const QuiltaFailure& f) {
+    code = f.code;
+  }
+  EXPECT_EQ(code, kFailEndOfFile);
+  EXPECT_EQ(err.Text(), "\nfile input ");
+}
+
+TEST(ReadLongInput, LabelsFromKeyboardAfterARefusedSet) {
+  ConsoleScript console("a b c alpha beta gamma");
+  SetStandardInput("k\nn\nk\ny\n");
+  char** labels = dim2Dchar(3, 5);
+  EXPECT_EQ(ReadLongInput(3, 4, labels, "group labels"), 1);
+  EXPECT_STREQ(labels[0], "alph");
+  EXPECT_STREQ(labels[1], "beta");
+  EXPECT_STREQ(labels[2], "gamm");
+  const std::string ask = "Read input from file (f) or from the keyboard (k)? f/k \n";
+  EXPECT_EQ(console.Dialogue(), ask + "Enter group labels:\tAre these correct? y/n " + ask +
+                                    "Enter group labels:\tAre these correct? y/n ");
+  free2D(labels, 3);
+}
+
+TEST(ReadLongInput, FilesMissingShortOrGood) {
+  TempDir dir;
+  WriteFile(dir.file("short.txt"), "4 5");
+  WriteFile(dir.file("labels.txt"), "dry\nwet\n");
+  ConsoleScript console("1 2 3");
+  // A missing file, then a file with too few values (asked again), then the keyboard.
+  SetStandardInput("f\n" + dir.file("none.txt") + "\nf\n" + dir.file("short.txt") +
+                   "\ny\nk\ny\n");
+  int values[3];
+  CapturedStream err(stderr);
+  EXPECT_EQ(ReadLongInput(3, values, "nesting levels", nullptr), 1);
+  EXPECT_EQ(values[0], 1);
+  EXPECT_EQ(values[2], 3);
+  const std::string errors = err.Text();
+  EXPECT_NE(errors.find("can't open " + dir.file("none.txt")), std::string::npos);
+  EXPECT_NE(errors.find("End of file " + dir.file("short.txt")), std::string::npos);
+
+  SetStandardInput("f\n" + dir.file("labels.txt") + "\ny\n");
+  char** labels = dim2Dchar(2, 5);
+  EXPECT_EQ(ReadLongInput(2, 4, labels, "group labels"), 1);
+  EXPECT_STREQ(labels[1], "wet");
+  EXPECT_NE(console.Dialogue().find("group labels:\tdry\twet\t\n"), std::string::npos);
+  free2D(labels, 2);
+}
+
+TEST(SettingWhichLevel, AskedOnlyForHierarchicalMonotheticPooling) {
+  ConsoleScript console("5 2");
+  nch = 3;
+  poolCSTopt = 1;
+  isHierarchical = 0;
+  int level = 0;
+  SettingWhichLevel(&level);
+  EXPECT_EQ(level, 1);
+  EXPECT_EQ(console.Dialogue(), "");
+  isHierarchical = 1;
+  CapturedStream err(stderr);
+  SettingWhichLevel(&level);
+  EXPECT_EQ(level, 2);  // 5 is beyond nch
+  EXPECT_EQ(err.Text(), "\nIncorrect input = 5. Reenter.\nAccepted input: 1 to 3\n");
+  EXPECT_EQ(console.Dialogue(), "Specify hierarchical level: ");
+  nch = 0;
+  isHierarchical = poolCSTopt = 0;
+}
+
+TEST(SettingAnyGroups, CountsPerGroupInObjectOrder) {
+  // 2 groups, default labels, ordered; 3 + 3 is refused, then 3 + 2.
+  ConsoleScript console("2\n1\ny\n3 3\n3 2\n");
+  int nGroups = 0, partition[5] = {0};
+  char** labels = dim2Dchar(5, 5);
+  SettingAnyGroups(5, &nGroups, partition, labels, "communities");
+  EXPECT_EQ(nGroups, 2);
+  EXPECT_EQ(std::vector<int>(partition, partition + 5), (std::vector<int>{1, 1, 1, 2, 2}));
+  EXPECT_STREQ(labels[1], "2");
+  const std::string dialogue = console.Dialogue();
+  EXPECT_EQ(CountOf(dialogue, "\nError!! Reenter!!\n"), 1);
+  EXPECT_NE(dialogue.find("\nGroups:            1   2   \nNumber of communities: "),
+            std::string::npos);
+  free2D(labels, 5);
+}
+
+TEST(SettingAnyGroups, MembershipByLabel) {
+  ConsoleScript console("2\n2\ndry wet\nn\nwet dry dry xx wet\nwet dry dry wet wet\n");
+  SetStandardInput("k\ny\nk\ny\nk\ny\n");
+  int nGroups = 0, partition[5] = {0};
+  char** labels = dim2Dchar(5, 5);
+  CapturedStream err(stderr);
+  SettingAnyGroups(5, &nGroups, partition, labels, "OTUs");
+  EXPECT_EQ(err.Text(), "\nError!! Enter again. \n");  // "xx" names no group
+  EXPECT_EQ(std::vector<int>(partition, partition + 5), (std::vector<int>{2, 1, 1, 2, 2}));
+  EXPECT_NE(console.Dialogue().find("OTUs:\t1\t2\t3\t4\t5\t\n"), std::string::npos);
+  free2D(labels, 5);
+}
+
+// Runs the body in a fresh directory holding a cluster record "clus.txt".
+class ClusterRecord : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(dir_.path.c_str()), 0);
+    snprintf(whichReClus, sizeof whichReClus, "clus.txt");
+  }
+  void TearDown() override {
+    EXPECT_EQ(chdir(saved_), 0);
+    free(saved_);
+    snprintf(whichReClus, sizeof whichReClus, "NULL");
+  }
+  std::vector<int> Partition(int n, int k) {
+    std::vector<int> p(static_cast<size_t>(n));
+    GetPartition(n, k, p.data(), 'r');
+    return p;
+  }
+  int FailureWith(const std::string& record) {
+    WriteFile("clus.txt", record);
+    try {
+      Partition(5, 1);
+    } catch (const QuiltaFailure& f) {
+      return f.code;
+    }
+    return 0;
+  }
+  TempDir dir_;
+  char* saved_ = nullptr;
+};
+
+TEST_F(ClusterRecord, FusionsUntilKGroups) {
+  // Fusions: {1,2}, {4,5}, {1,2,3}, all.
+  WriteFile("clus.txt", "0.1 2 1 2\n0.2 2 4 5\n0.3 3 1 2 3\n0.5 5 1 2 3 4 5\n");
+  EXPECT_EQ(Partition(5, 2), (std::vector<int>{1, 1, 1, 2, 2}));
+  EXPECT_EQ(Partition(5, 3), (std::vector<int>{1, 1, 2, 3, 3}));  // renumbered 1..k
+  EXPECT_EQ(Partition(5, 5), (std::vector<int>{1, 2, 3, 4, 5}));
+  // A record naming one representative per merged cluster: {4,5}, then 3 with 5.
+  WriteFile("clus.txt", "0.1 2 4 5\n0.2 2 3 5\n");
+  EXPECT_EQ(Partition(5, 3), (std::vector<int>{1, 2, 3, 3, 3}));
+}
+
+TEST_F(ClusterRecord, MalformedRecordsFail) {
+  CapturedStream err(stderr);
+  EXPECT_EQ(FailureWith("0.1 2 1 7\n"), kFailEndOfFile);  // object 7 of 5
+  EXPECT_EQ(FailureWith("0.1 2 0 1\n"), kFailEndOfFile);
+  EXPECT_EQ(FailureWith("0.1 9 1 2\n"), kFailEndOfFile);  // more members than objects
+  EXPECT_EQ(FailureWith("0.1 2 1.5 2\n"), kFailEndOfFile);
+  EXPECT_EQ(FailureWith("0.1 2 1 2\n0.2 2 3"), kFailEndOfFile);  // cut short
+  EXPECT_EQ(FailureWith(""), kFailEndOfFile);
+  EXPECT_NE(err.Text().find("\nfile clus.txt "), std::string::npos);
+  remove("clus.txt");
+  CapturedStream err2(stderr);
+  int code = 0;
+  try {
+    Partition(5, 1);
+  } catch (const QuiltaFailure& f) {
+    code = f.code;
+  }
+  EXPECT_EQ(code, kFailOpen);
+  EXPECT_NE(err2.Text().find("can't open clus.txt"), std::string::npos);
+}

@@ -1,0 +1,98 @@
+// The real binary at its main menu: banner, refusals, session names, the
+// failure exit when the input ends early, and the thread count.
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <string>
+
+#include "shell/preferences.h"
+#include "shell/shell.h"
+#include "test_support.h"
+
+static const std::string kLine(70, '-');
+static const std::string kTitle =
+    "CHARACTER-BASED COMMUNITY ANALYSIS                    QUILTA v.2.11.21";
+static const std::string kBanner = kLine + "\n" + kTitle + "\n\n" + kLine + "\n";
+static const std::string kMainMenu = "\n\n\n\n" + kTitle + "\n" + kLine +
+                                     "\nMain menu:\n   N  start new session\n"
+                                     "   O  attach to old session\n   S  set preferences\n"
+                                     "   X  exit \n" +
+                                     kLine + "\nType option: ";
+static const std::string kEndOfFile = "\nEND OF FILE !!!\n\nQuit and restart QUILTA.\n\a";
+
+static bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+TEST(MainMenu, BannerMenuAndExit) {
+  TempDir dir;
+  RunResult r = RunQuilta(dir.path, "X\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kBanner + kMainMenu + "\n\n");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(MainMenu, RefusedLettersThenAccepted) {
+  TempDir dir;
+  // M and ? are refused; A (unlisted) is accepted and comes back to the menu.
+  RunResult r = RunQuilta(dir.path, "M ?\nA\nx\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "\nIncorrect input = m. Reenter.\nAccepted input: N O S A X\n"
+            "\nIncorrect input = ?. Reenter.\nAccepted input: N O S A X\n");
+  EXPECT_EQ(CountOf(r.out, "Main menu:"), 2);
+  EXPECT_EQ(CountOf(r.out, "\a"), 2);
+}
+
+TEST(MainMenu, InputEndingEarlyAtAnyPrompt) {
+  const char* inputs[] = {"",          "N\n",        "O\nnosuch\n", "S\n",     "S\nF\n",
+                          "S\nF\n3\n", "S\nF\n3\ny", "S\nO\n",       "S\nM\nx", "S\nR\ny\n",
+                          "S\nT\n",    "S\nC\n"};
+  for (const char* input : inputs) {
+    TempDir dir;
+    RunResult r = RunQuilta(dir.path, input);
+    EXPECT_EQ(r.status, 1) << "input: " << input;
+    EXPECT_TRUE(EndsWith(r.err, kEndOfFile)) << "input: " << input << "\n" << r.err;
+  }
+}
+
+TEST(MainMenu, OldSessionWithoutTrackFile) {
+  TempDir dir;
+  RunResult r = RunQuilta(dir.path, "O\nnosuch\nX\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "\ncan't open nosuchTrk.txt \n");
+  EXPECT_EQ(r.out, kBanner + kMainMenu + "\n\nEnter session name: \a" + kMainMenu + "\n\n");
+  EXPECT_FALSE(FileExists(dir.file("nosuchTrk.txt")));
+}
+
+TEST(MainMenu, SessionNamesAreCutTo51Characters) {
+  TempDir dir;
+  const std::string name60 = std::string(50, 'a') + "bcdefghijk";
+  RunResult r = RunQuilta(dir.path, "N\n" + name60 + "\nX\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(FileExists(dir.file(name60.substr(0, 51) + "Trk.txt")));
+  EXPECT_FALSE(FileExists(dir.file(name60 + "Trk.txt")));
+
+  // A name longer than any buffer: the rest is not taken as menu answers.
+  r = RunQuilta(dir.path, "N\n" + std::string(300, 'N') + "\nX\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(CountOf(r.out, "Enter session name: "), 1);
+  EXPECT_TRUE(FileExists(dir.file(std::string(51, 'N') + "Trk.txt")));
+}
+
+TEST(MainMenu, NewSessionEmptiesAnExistingTrackFile) {
+  TempDir dir;
+  WriteFile(dir.file("oldTrk.txt"), "oldFormda.txt\n");
+  RunResult r = RunQuilta(dir.path, "N\nold\nX\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReadFile(dir.file("oldTrk.txt")), "");
+}
+
+TEST(MainMenu, ThreadCountFollowsPreference) {
+  nProcessors = 3;
+  SetThreadCount();
+  EXPECT_EQ(omp_get_max_threads(), 3);
+  nProcessors = 0;  // all processors
+  SetThreadCount();
+  EXPECT_EQ(omp_get_max_threads(), omp_get_num_procs());
+}

@@ -1,0 +1,164 @@
+// Checked readers: accepted lists and ranges, refusals, field and line
+// reading, and what each reader does at the end of its stream.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "shell/console.h"
+#include "shell/failure.h"
+#include "shell/readers.h"
+#include "test_support.h"
+
+// The failure code raised by work, 0 when it finishes normally.
+static int FailureOf(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const QuiltaFailure& f) {
+    return f.code;
+  }
+  return 0;
+}
+
+TEST(ScanChar, AcceptsListedCharactersAndRefusesOthers) {
+  FILE* fp = TextStream(" \n\tY");
+  EXPECT_EQ(ScanChar(fp, "y n", "f"), 'y');  // blanks and controls skipped, case ignored
+  fclose(fp);
+
+  fp = TextStream("x n");
+  CapturedStream err(stderr), bell(stdout);
+  EXPECT_EQ(ScanChar(fp, "y n", "f"), 'n');
+  EXPECT_EQ(err.Text(), "\nIncorrect input = x. Reenter.\nAccepted input: y n\n");
+  EXPECT_EQ(bell.Text(), "\a");
+  fclose(fp);
+
+  fp = TextStream(" \n\tQ");
+  EXPECT_EQ(ScanChar(fp, nullptr, "f"), 'q');  // no list: first non-blank
+  fclose(fp);
+}
+
+TEST(ScanChar, EndOfStreamIsFailureTwoWithoutBell) {
+  FILE* fp = TextStream("  \n");
+  CapturedStream err(stderr), bell(stdout);
+  EXPECT_EQ(FailureOf([&] { ScanChar(fp, "y n", "data.txt"); }), kFailEndOfFile);
+  EXPECT_EQ(err.Text(), "\nfile data.txt ");
+  EXPECT_EQ(bell.Text(), "");
+}
+
+TEST(ScanNumber, ListsAndRanges) {
+  FILE* fp = TextStream("abc 2 2.0 0.5 1 0");
+  CapturedStream err(stderr);
+  EXPECT_EQ(ScanNumber(fp, "f", "1 2"), 2.0);  // letters passed over silently
+  EXPECT_EQ(ScanNumber(fp, "f", "1 2 3"), 2.0);  // "2.0" equals 2
+  EXPECT_EQ(ScanNumber(fp, "f", "-", 0.0, 1.0), 0.5);
+  EXPECT_EQ(ScanNumber(fp, "f", "-", 0.0, 1.0), 1.0);  // bounds inclusive
+  EXPECT_EQ(ScanNumber(fp, "f", "-", 0.0, 1.0), 0.0);
+  EXPECT_EQ(err.Text(), "");
+  fclose(fp);
+}
+
+TEST(ScanNumber, RefusalsNameTheAcceptedInput) {
+  FILE* fp = TextStream("11 10 4 3");
+  CapturedStream err(stderr), bell(stdout);
+  EXPECT_EQ(ScanNumber(fp, "f", "-", 1.0, 10.0), 10.0);
+  EXPECT_EQ(ScanNumber(fp, "f", "1 2 3"), 3.0);
+  EXPECT_EQ(err.Text(),
+            "\nIncorrect input = 11. Reenter.\nAccepted input: 1 to 10\n"
+            "\nIncorrect input = 4. Reenter.\nAccepted input: 1 2 3\n");
+  EXPECT_EQ(bell.Text(), "\a\a");
+  fclose(fp);
+}
+
+TEST(ScanNumber, EndOfStream) {
+  // A file read without a list: -1 after "End of file"; the file is closed.
+  FILE* fp = TextStream("7");
+  CapturedStream err(stderr);
+  EXPECT_EQ(ScanNumber(fp, "vals.txt", nullptr), 7.0);
+  EXPECT_EQ(ScanNumber(fp, "vals.txt", nullptr), -1.0);
+  EXPECT_EQ(err.Text(), "\nEnd of file vals.txt\n");
+
+  // With a list a closed file cannot give an answer: failure code 2 (and the
+  // stream is closed exactly once).
+  fp = TextStream("5");
+  CapturedStream err2(stderr);
+  EXPECT_EQ(FailureOf([&] { ScanNumber(fp, "vals.txt", "1 2"); }), kFailEndOfFile);
+  EXPECT_NE(err2.Text().find("\nfile vals.txt "), std::string::npos);
+
+  // The keyboard never returns -1: a dialog must not loop on an ended input.
+  ConsoleScript console("");
+  CapturedStream err3(stderr);
+  EXPECT_EQ(FailureOf([] { ScanNumber(in_, "keyboard", nullptr); }), kFailEndOfFile);
+  EXPECT_NE(err3.Text().find("\nfile keyboard "), std::string::npos);
+}
+
+TEST(ScanString, WidthAndAlternatives) {
+  FILE* fp = TextStream("abcdefg Y Y maybe");
+  char word[8];
+  EXPECT_STREQ(ScanString(fp, 4, word, nullptr, 0, "f"), "abcd");
+  EXPECT_STREQ(ScanString(fp, 7, word, "y/n", 0, "f"), "Y");
+  CapturedStream err(stderr);
+  EXPECT_EQ(ScanString(fp, 7, word, "y/n", 1, "f"), nullptr);  // case-sensitive
+  EXPECT_STREQ(word, "");
+  EXPECT_EQ(ScanString(fp, 7, word, "yes/no", 0, "f"), nullptr);
+  EXPECT_EQ(err.Text(),
+            "\nIncorrect input = Y. Reenter.\nAccepted input: y/n\n"
+            "\nIncorrect input = maybe. Reenter.\nAccepted input: yes/no\n");
+  CapturedStream err2(stderr);
+  EXPECT_EQ(ScanString(fp, 7, word, nullptr, 0, "f"), nullptr);  // end of a file
+  EXPECT_EQ(err2.Text(), "\nEnd of file f\n");
+
+  ConsoleScript console("");
+  CapturedStream err3(stderr);
+  EXPECT_EQ(FailureOf([&] { ScanString(in_, 7, word, nullptr, 0, "input"); }), kFailEndOfFile);
+}
+
+TEST(LineReaders, TabEndsAFieldButNotALine) {
+  const std::string text = "\n  two words\tthird\r\nlast";
+  char s[81];
+  FILE* fp = TextStream(text);
+  EXPECT_EQ(freadlineck(fp, 80, s, "f"), '\t');
+  EXPECT_STREQ(s, "two words");
+  EXPECT_EQ(freadlineck(fp, 80, s, "f"), '\r');
+  EXPECT_STREQ(s, "third");
+  EXPECT_EQ(freadlineck(fp, 3, s, "f"), 0);  // cut at n characters
+  EXPECT_STREQ(s, "las");
+  EXPECT_EQ(freadlineck(fp, 80, s, "f"), EOF);  // a last line without newline
+  EXPECT_STREQ(s, "t");
+  fclose(fp);
+
+  fp = TextStream(text);
+  EXPECT_EQ(freadlineckTEMP(fp, 80, s, "f"), '\r');
+  EXPECT_STREQ(s, "two words third");
+  fclose(fp);
+
+  fp = TextStream(" \t\n\r\n");
+  CapturedStream err(stderr), bell(stdout);
+  EXPECT_EQ(FailureOf([&] { freadlineckTEMP(fp, 80, s, "title"); }), kFailEndOfFile);
+  EXPECT_EQ(err.Text(), "\nfile title ");
+  EXPECT_EQ(bell.Text(), "\a");
+}
+
+TEST(CheckedOpenAndRead, Failures) {
+  CapturedStream err(stderr), bell(stdout);
+  EXPECT_EQ(fopenck("no_such_file.txt", "", "r"), nullptr);
+  EXPECT_EQ(fopenck("x.txt", "/no/such/dir/", "r"), nullptr);
+  FILE* fp = TextStream("abc");
+  int value = 0;
+  EXPECT_EQ(FailureOf([&] { freadck(fp, "%d", &value, "traits.txt"); }), kFailEndOfFile);
+  EXPECT_EQ(err.Text(),
+            "\ncan't open no_such_file.txt \n\ncan't open /no/such/dir/x.txt \n"
+            "\nfile traits.txt ");
+  EXPECT_EQ(bell.Text(), "\a\a\a");
+
+  fp = TextStream("12 junk 3");
+  CapturedStream err2(stderr);
+  EXPECT_EQ(freadck1(fp, "%d", &value, "f"), 1);
+  EXPECT_EQ(value, 12);
+  EXPECT_EQ(freadck1(fp, "%d", &value, "f"), 1);  // "junk" passed over
+  EXPECT_EQ(value, 3);
+  EXPECT_EQ(freadck1(fp, "%d", &value, "f"), 0);  // closes the file
+  EXPECT_EQ(err2.Text(), "\nEnd of file f\n");
+
+  EXPECT_EQ(StrCmp("Abc", "aBC"), 0);
+  EXPECT_GT(StrCmp("abd", "ABC"), 0);
+}
