@@ -23,6 +23,13 @@ namespace {
 
 const int kCommunities = 100, kOTUs = 300, kTraits = 12, kEnv = 6, kTypes = 30;
 
+// label = prefix + number, cut to the label buffer.
+void Label(char* label, const char* prefix, int number) {
+  char digits[16];
+  snprintf(digits, sizeof digits, "%d", number);
+  CatName(label, kLabelSize, prefix, digits);
+}
+
 // Generated in memory with a fixed seed; environment and traits are linked
 // so that the statistics are not all near 0.
 void MakeDataSet() {
@@ -54,19 +61,19 @@ void MakeDataSet() {
   partition_OTUs = dim1Dint(tcst);
 
   for (int k = 0; k < nch; k++) {
-    snprintf(chLabel[k], kLabelSize, "t%d", k + 1);
+    Label(chLabel[k], "t", k + 1);
     chtype[k] = k < 8 ? 3 : (k < 10 ? 1 : 2);
     weight[k] = 1.0;
     nchor[k] = k + 1;
     nGrPoly[k] = k == 0 ? kTypes : 2;
   }
   for (int j = 0; j < nenv; j++) {
-    snprintf(envLabel[j], kLabelSize, "e%d", j + 1);
+    Label(envLabel[j], "e", j + 1);
     envVarType[j] = 3;
     eVarSelect[j] = 1;
   }
   for (int c = 0; c < ncsm; c++) {
-    snprintf(reLabel[c], kLabelSize, "r%d", c + 1);
+    Label(reLabel[c], "r", c + 1);
     relSelect[c] = 1;
     for (int j = 0; j < nenv; j++) env[c][j] = gsl_rng_uniform(r) * 10.0;
   }
@@ -95,6 +102,7 @@ void MakeDataSet() {
   strcpy(whichFormda, "benchFormda.txt");
   strcpy(dataName, "generated");
   strcpy(sessionName, "bench");
+  CatName(whichPrinda, sizeof whichPrinda, sessionName, "Prinda.txt");
 }
 
 // The settings the dialog would set for a fuzzy, Mantel, taxa-shuffle run.
@@ -135,6 +143,10 @@ double RunOnce(int iterations) {
 }  // namespace
 
 int main() {
+  // The progress line of the analysis goes to the dialogue stream; keep it
+  // out of the figures.
+  FILE* quiet = fopen("/dev/null", "w");
+  if (quiet != nullptr) out = quiet;
   try {
     MakeDataSet();
     int occurrences = 0;
