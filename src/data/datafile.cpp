@@ -1,0 +1,206 @@
+#include "data/datafile.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+#include "shell/console.h"
+#include "shell/failure.h"
+#include "shell/readers.h"
+
+static void Bell() {
+  fputc(7, stdout);
+  fflush(stdout);
+}
+
+int64_t FileSizeOf(FILE* fp) {
+  struct stat st;
+  if (fp == nullptr || fstat(fileno(fp), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool ParseInt(const std::string& word, int& value) {
+  if (word.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  long v = strtol(word.c_str(), &end, 10);
+  if (*end != '\0' || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+bool ParseDouble(const std::string& word, double& value) {
+  if (word.empty()) return false;
+  char* end = nullptr;
+  double v = strtod(word.c_str(), &end);
+  if (*end != '\0' || !std::isfinite(v)) return false;
+  value = v;
+  return true;
+}
+
+void TrimRight(char* s) {
+  size_t n = strlen(s);
+  while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\r' || s[n - 1] == '\t')) s[--n] = '\0';
+}
+
+// ---- reading --------------------------------------------------------------
+
+DataReader::DataReader(const char* fileName) : name(fileName) {
+  fp = fopenck(fileName, volumeName, "r");
+  if (fp == nullptr) RaiseFailure(kFailOpen);
+  size = FileSizeOf(fp);
+}
+
+DataReader::DataReader(FILE* open, const char* fileName)
+    : fp(open), name(fileName), size(FileSizeOf(open)) {}
+
+DataReader::~DataReader() { Close(); }
+
+void DataReader::Close() {
+  if (fp != nullptr) fclose(fp);
+  fp = nullptr;
+}
+
+void DataReader::Malformed() {
+  Close();
+  ClearLine();
+  fflush(stdout);
+  fprintf(stderr, "\nfile %s ", name.c_str());
+  Bell();
+  RaiseFailure(kFailEndOfFile);
+}
+
+bool DataReader::SkipSpace() {
+  int c;
+  do {
+    c = fgetc(fp);
+  } while (c != EOF && isspace(c));
+  if (c == EOF) return false;
+  ungetc(c, fp);
+  return true;
+}
+
+bool DataReader::NextToken(std::string& token) {
+  token.clear();
+  if (!SkipSpace()) return false;
+  int c;
+  while ((c = fgetc(fp)) != EOF && !isspace(c)) token += static_cast<char>(c);
+  if (c != EOF) ungetc(c, fp);
+  return true;
+}
+
+std::string DataReader::Token() {
+  std::string t;
+  if (!NextToken(t)) Malformed();
+  return t;
+}
+
+int DataReader::Int(int lo, int hi) {
+  int v = 0;
+  if (!ParseInt(Token(), v) || v < lo || v > hi) Malformed();
+  return v;
+}
+
+int DataReader::Int() { return Int(INT_MIN, INT_MAX); }
+
+double DataReader::Double() {
+  double v = 0.0;
+  if (!ParseDouble(Token(), v)) Malformed();
+  return v;
+}
+
+void DataReader::Label(char* dest, int width) {
+  std::string t = Token();
+  snprintf(dest, static_cast<size_t>(width) + 1, "%s", t.c_str());
+}
+
+void DataReader::Line(char* dest, int n, bool tabEnds) {
+  // At least one character other than white space is there, so the line
+  // readers below cannot meet the end of the file before copying one.
+  if (!SkipSpace()) Malformed();
+  int ender = tabEnds ? freadlineck(fp, n, dest, name.c_str())
+                      : freadlineckTEMP(fp, n, dest, name.c_str());
+  if (ender == 0) {  // n characters copied: the rest of the field is dropped
+    int c;
+    while ((c = fgetc(fp)) != EOF && c != '\n' && c != '\r' && !(tabEnds && c == '\t')) {
+    }
+  }
+  TrimRight(dest);
+}
+
+char DataReader::MapChar() {
+  for (;;) {
+    int c = fgetc(fp);
+    if (c == EOF) Malformed();
+    if (c == '0' || c == '1') return static_cast<char>(c);
+    if (c == ' ' || iscntrl(c)) continue;
+    Bell();
+    fprintf(stderr, "\nIncorrect input = %c. Reenter.\n", c);
+    fprintf(stderr, "Accepted input: %s\n", "0 1");
+  }
+}
+
+bool DataReader::TryInt(int& value) {
+  long pos = ftell(fp);
+  std::string t;
+  if (NextToken(t) && ParseInt(t, value)) return true;
+  if (pos >= 0) fseek(fp, pos, SEEK_SET);
+  return false;
+}
+
+int DataReader::Count(int lo) {
+  int v = Int(lo, INT_MAX);
+  if (v > MaxValues()) Malformed();
+  return v;
+}
+
+void DataReader::Fits(int64_t rows, int64_t columns) {
+  if (rows < 0 || columns < 0 || rows * columns > MaxValues()) Malformed();
+}
+
+void DataReader::FitsChars(int64_t rows, int64_t columns) {
+  if (rows < 0 || columns < 0 || rows * columns > size) Malformed();
+}
+
+// ---- writing --------------------------------------------------------------
+
+DataWriter::DataWriter(const char* fileName) : name(fileName) {
+  fp = fopenck(fileName, volumeName, "w");
+  if (fp == nullptr) RaiseFailure(kFailOpen);
+}
+
+DataWriter::~DataWriter() {
+  if (fp != nullptr) fclose(fp);
+}
+
+void DataWriter::Failed() {
+  if (fp != nullptr) fclose(fp);
+  fp = nullptr;
+  ClearLine();
+  fflush(stdout);
+  fprintf(stderr, "\nfile %s ", name.c_str());
+  Bell();
+  RaiseFailure(kFailPrint);
+}
+
+void DataWriter::Put(const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  int n = vfprintf(fp, format, ap);
+  va_end(ap);
+  if (n < 0 || ferror(fp)) Failed();
+}
+
+void DataWriter::Close() {
+  if (fp == nullptr) return;
+  bool ok = fflush(fp) == 0 && !ferror(fp);
+  ok = (fclose(fp) == 0) && ok;
+  fp = nullptr;
+  if (!ok) Failed();
+}
