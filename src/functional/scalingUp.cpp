@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "QELib/qelibDim.h"
+#include "data/checks.h"
 #include "data/dataset.h"
 #include "data/track.h"
 #include "functional/permtest.h"
@@ -25,8 +26,6 @@
 #include "shell/failure.h"
 #include "shell/preferences.h"
 #include "shell/readers.h"
-
-void RangeStates(int nTraits, int nOTUs, double** B, int* types, double* ranges);
 
 void IFHierarchicalAccum() {
   CatName(whichPrinda, sizeof whichPrinda, sessionName, "Prinda.txt");

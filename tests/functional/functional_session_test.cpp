@@ -20,7 +20,7 @@ struct DataSet {
   std::vector<int> traitTypes{3, 3};
   std::vector<std::string> communities{"c1", "c2", "c3"};
   std::vector<std::vector<double>> B{{1, 0}, {3, 1}, {5, 1}};       // OTUs x traits
-  std::vector<std::vector<double>> W{{1, 1, 0}, {1, 0, 1}, {0, 1, 3}};  // OTUs x communities
+  std::vector<std::vector<double>> W{{1, 0, 1}, {1, 1, 0}, {0, 1, 3}};  // OTUs x communities
   // Environment: variables as rows (one value per community).
   int envKind = 1;  // 1 quantitative same units, 3 nominal
   std::vector<int> envTypes{3};
@@ -154,11 +154,11 @@ TEST(FunctionalSession, TraitAveragesAndConvergenceMatchHandValues) {
   EXPECT_NE(run.out.find("Results on file sPrinda.txt"), std::string::npos);
   std::string res = ReadFile(dir.file("sPrinda.txt"));
 
-  size_t at = res.find("Matrix T with trait averages at community level (3 communities x 2 traits):\n");
+  const std::string heading =
+      "Matrix T with trait averages at community level (3 communities x 2 traits):\n";
+  size_t at = res.find(heading);
   ASSERT_NE(at, std::string::npos);
-  std::istringstream t(res.substr(at + 76));
-  std::string line;
-  std::getline(t, line);  // end of the heading line
+  std::istringstream t(res.substr(at + heading.size()));
   const double expected[3][2] = {{2, 0.5}, {4, 1}, {4, 0.75}};
   for (const auto& row : expected) {
     double a, b;
@@ -293,7 +293,7 @@ TEST(FunctionalSession, NullModelsAndReproducibleProbabilities) {
       EXPECT_GE(prob, 1.0 / 99 - 1e-12) << label;
       EXPECT_LE(prob, 1.0) << label;
       // count / 99 with an integer count
-      EXPECT_NEAR(prob * 99, std::round(prob * 99), 1e-6) << label;
+      EXPECT_NEAR(prob * 99, std::round(prob * 99), 1e-3) << label;
     }
     if (tests == kTaxa) {
       if (first.empty())
@@ -373,7 +373,7 @@ TEST(FunctionalSession, AppendNoEnvironmentAndPhylogeny) {
     std::string res = ReadFile(dir.file("sPrinda.txt"));
     EXPECT_EQ(CountOf(res, "QUILTA v.2.11.21"), 1);
     for (const char* section :
-         {"EXPLORATION OF COMMUNITY DATA STRUCTURES", "Community matrix W with 3 communities",
+         {"EXPLORATION OF COMMUNITY DATA STRUCTURES", "Community matrix W with 3 communities by 3 OTUs: \n",
           "Matrix T with normalized traits", "Convergence (TCAP): r(TE)=", "FUNCTIONAL DIVERSITY",
           "Diversity using Jost (2006) correction"})
       EXPECT_EQ(CountOf(res, section), 2) << section;
