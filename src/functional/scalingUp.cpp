@@ -129,6 +129,12 @@ void PFTs_ScalingUp() {
   const bool scaleAdjust = ScaleAdjustFlag(n, weight_OTUs, keepAdditivity != 0);
   InitRndNumberGenerator(rseed);
 
+  // The results file, opened before anything is allocated so that a file
+  // that cannot be opened leaves nothing behind.
+  FILE* fp = fopenck(whichPrinda, volumeName, prindaMode);
+  if (fp == nullptr) RaiseFailure(kFailOpen);
+  PrintScalingUpHeader(fp);
+
   // 4. Environment.
   int q = 0;
   for (int v = 0; v < nenv; v++)
@@ -164,11 +170,6 @@ void PFTs_ScalingUp() {
     ranges[k] = chrange[k];
     weights[k] = weight[k];
   }
-
-  // 6. The results file.
-  FILE* fp = fopenck(whichPrinda, volumeName, prindaMode);
-  if (fp == nullptr) RaiseFailure(kFailOpen);
-  PrintScalingUpHeader(fp);
 
   // 7. Unit totals.
   if (optUnitTotalAdjust1) UnitSumRowsAdjMV(m, n, Wtcap, Wtcap);
