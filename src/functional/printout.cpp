@@ -423,7 +423,9 @@ static void PrintDiversity(FILE* fp, const ScalingUpReport& r) {
 
   if (r.phylogeny) {
     fprintf(fp, "\n\nPHYLOGENETIC DIVERSITY");
-    if (phylogenyMatrixType != 1)
+    // F read as dissimilarities (a stored dissimilarity matrix) or as
+    // similarities (stored, or derived from phylogenetic variables).
+    if (r.test->phylIsDissimilarity)
       fprintf(fp,
               "\nRao quadratic entropy (Rp) within each community, considering phylogenetic "
               "dissimilarities between OTUs:\n");

@@ -215,6 +215,44 @@ TEST(FunctionalSession, SettingsDialogQuestionsAndRefusals) {
   }
 }
 
+// Memberships read from files (a missing file makes the question come
+// again), a selection without traits refused, OTUs and variables selected.
+TEST(FunctionalSession, MembershipFilesAndSelections) {
+  TempDir dir;
+  DataSet d;
+  d.envKind = 2;
+  d.envTypes = {3, 3};
+  d.envLabels = {"e1", "e2"};
+  d.E = {{0, 1, 3}, {5, 1, 1}};
+  MakeSession(dir, d);
+  WriteFile(dir.file("groups.txt"), "2\n1\n2\n");
+  WriteFile(dir.file("nest.txt"), "1 1 2\n");
+  std::string answers =
+      "f\nmissing.txt\nf\ngroups.txt\n0\n"              // types, crisp
+      "y\n19\nt\n1\nf\nnest.txt\n2\n7\n"              // restricted taxa shuffle
+      "1\n6\n2\n0 1\n"                                   // Mantel, variable e2 only
+      "2\n0 0\n2\n0 1\n"                                 // no trait refused, then t2
+      "2\n1 1 0\ny\nn\n"                                 // OTU 3 out, restricted, no additivity
+      "y\nn\n";
+  RunResult run = RunQuilta(dir.path, RunH(answers));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("missing.txt"), std::string::npos);
+  EXPECT_EQ(CountOf(run.out, "At least one trait must be selected."), 1);
+  std::string res = ReadFile(dir.file("sPrinda.txt"));
+  EXPECT_NE(res.find("Trait weights:     0\t1\t"), std::string::npos);
+  EXPECT_NE(res.find("Traits considered in the computation of OTUs resemblance:\nt2 "),
+            std::string::npos);
+  EXPECT_NE(res.find("Partition vector of 3 OTUs in 2 specified types:\n2\t1\t2\t\n"),
+            std::string::npos);
+  EXPECT_NE(res.find("Fuzzy transformation: \tnone (crisp)"), std::string::npos);
+  EXPECT_NE(res.find("Ecological variables (factors or effects):\te2\t\n"), std::string::npos);
+  EXPECT_NE(res.find("Nesting groups for 3 OTUs:\t1\t1\t2\t\n"), std::string::npos);
+  EXPECT_NE(res.find("OTUs weights (zero ones not considered"), std::string::npos);
+  EXPECT_NE(res.find("\n1\t1\t0\t\nScale was maintained, but additivity is lost"),
+            std::string::npos);
+  EXPECT_NE(res.find("Rao entropy RESTRICTED to dis-similarities WITHIN"), std::string::npos);
+}
+
 // Every congruence measure writes its own statistics section, and only it.
 TEST(FunctionalSession, EachCongruenceMeasureWritesItsSections) {
   struct Case {
