@@ -103,7 +103,8 @@ bool FuzzyBelonging(int n, int g, double** S, const int* partition, double** U,
 
   // Identical OTUs of one type count as one member.  Each duplicate is marked
   // by the lowest-numbered unmarked OTU it equals; run serially so that the
-  // marking does not depend on the number of threads.
+  // marking does not depend on the number of threads.  "Identical" is an
+  // element equal to 1, whether S holds similarities or dissimilarities.
   int* duplicateOf = dim1Dint(n);
   for (int i = 0; i < n; i++) duplicateOf[i] = -1;
   for (int i = 0; i < n; i++) {

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <cmath>
+
+#include "fcore_fixture.h"
+#include "multivariate/random.h"
+#include "shell/preferences.h"
+
+// Six OTUs, five communities, three traits (quantitative, binary, nominal),
+// two environmental variables, a phylogeny; OTU position i holds OTU
+// order[i], so that a reordering moves every OTU-indexed datum together.
+static Case Generic(const int order[6], bool phyl = true) {
+  const double b[6][3] = {{1, 1, 1}, {2.5, 0, 2}, {4, 1, 2}, {3, 1, 3}, {5.5, 0, 1}, {2, 0, 3}};
+  const double w[5][6] = {{3, 1, 0, 0, 2, 0}, {0, 2, 4, 1, 0, 0}, {1, 0, 0, 3, 0, 5},
+                          {2, 2, 2, 0, 1, 1}, {0, 0, 1, 4, 3, 0}};
+  const double e[5][2] = {{1, .5}, {1, 1.7}, {2, .2}, {2, 1.1}, {3, .9}};
+  const double a[6] = {0, .1, .3, .6, .7, 1};
+  const int type[6] = {7, 7, 3, 3, 9, 9}, taxon[6] = {1, 1, 1, 2, 2, 2};
+  const int weight[6] = {1, 1, 1, 0, 1, 1};
+  Case c(5, 6, 3, 2);
+  c.types = {3, 1, 2};
+  c.phyl = phyl;
+  for (int i = 0; i < 6; i++) {
+    const int o = order[i];
+    for (int k = 0; k < 3; k++) c.B[i][k] = b[o][k];
+    for (int s = 0; s < 5; s++) c.W[s][i] = w[s][o];
+    for (int j = 0; j < 6; j++) c.F[i][j] = std::fabs(a[o] - a[order[j]]);
+    c.scores[i][0] = a[o], c.scores[i][1] = a[o] * a[o] - .3;
+    c.partition[i] = type[o], c.taxon[i] = taxon[o], c.wOTU[i] = weight[o];
+  }
+  for (int s = 0; s < 5; s++) c.E[s][0] = e[s][0], c.E[s][1] = e[s][1];
+  return c;
+}
+
+static void RunTest(Case& c, int optRo, int niter, int shuffle, unsigned long seed) {
+  c.Prepare(optRo, niter, shuffle);
+  c.rec.scaleAdjust = true;
+  c.rec.restrictRaoWithinOpt = true;
+  InitRndNumberGenerator(seed);
+  PermTest_FunctionalPhyl_Correl(&c.rec);
+}
+
+static const int kIdentity[6] = {0, 1, 2, 3, 4, 5};
+static const int kShuffled[6] = {3, 5, 0, 2, 4, 1};
+
+TEST(PermTest, ReorderingOTUsLeavesObservedStatistics) {
+  countDoubleAbsence = 1;
+  for (int opt = 1; opt <= 5; opt++) {
+    Case a = Generic(kIdentity), b = Generic(kShuffled);
+    RunTest(a, opt, 1, 't', 1);
+    RunTest(b, opt, 1, 't', 1);
+    const std::vector<double> va = a.Values(), vb = b.Values();
+    int nonZero = 0;
+    for (size_t k = 0; k < va.size(); k++) {
+      EXPECT_NEAR(va[k], vb[k], 1e-9 * std::fmax(1.0, std::fabs(va[k])))
+          << "measure " << opt << " value " << k;
+      nonZero += va[k] != 0.0;
+    }
+    EXPECT_GT(nonZero, 3) << "measure " << opt;
+  }
+}
+
+TEST(PermTest, ProbabilitiesAreReproducibleCountsOverIterations) {
+  countDoubleAbsence = 1;
+  struct Config {
+    int opt, shuffle, restrict;
+  };
+  const int n = 40;
+  for (Config cf : {Config{1, 't', 0}, Config{3, 's', 0}, Config{4, 't', 0}, Config{5, 't', 1},
+                    Config{2, 't', 0}}) {
+    Case a = Generic(kIdentity), b = Generic(kIdentity);
+    a.nest = b.nest = {1, 1, 2, 2, 3, 3};
+    for (Case* c : {&a, &b}) {
+      c->Prepare(cf.opt, n, cf.shuffle);
+      c->rec.optRestrictPermutNullModel = cf.restrict;
+      InitRndNumberGenerator(99);
+      PermTest_FunctionalPhyl_Correl(&c->rec);
+    }
+    const std::vector<double> pa = a.Probabilities(), pb = b.Probabilities();
+    EXPECT_EQ(pa, pb) << "measure " << cf.opt;
+    bool someBelowOne = false;
+    for (double p : pa) {
+      const double k = p * n;
+      EXPECT_NEAR(k, std::round(k), 1e-9);
+      EXPECT_GE(std::round(k), 1);
+      EXPECT_LE(std::round(k), n);
+      someBelowOne |= p < 1.0;
+    }
+    EXPECT_TRUE(someBelowOne) << "measure " << cf.opt;
+  }
+}
+
+TEST(PermTest, SingletonNestingGroupsAndNoIterationsGiveProbabilityOne) {
+  countDoubleAbsence = 1;
+  for (int opt = 1; opt <= 5; opt++) {
+    Case c = Generic(kIdentity);
+    c.nest = {4, 2, 6, 1, 3, 5};
+    c.Prepare(opt, 25, 't');
+    c.rec.optRestrictPermutNullModel = 1;
+    InitRndNumberGenerator(5);
+    PermTest_FunctionalPhyl_Correl(&c.rec);
+    const std::vector<double> observed = c.Values();
+    for (double p : c.Probabilities()) EXPECT_EQ(p, 1.0) << "measure " << opt;
+    // niter 0 is the observed data alone, as niter 1.
+    c.Prepare(opt, 0, 't');
+    PermTest_FunctionalPhyl_Correl(&c.rec);
+    EXPECT_EQ(c.Values(), observed);
+    for (double p : c.Probabilities()) EXPECT_EQ(p, 1.0);
+  }
+}
+
+TEST(PermTest, WithoutPhylogenyNothingPhylogeneticIsFormed) {
+  Case c = Generic(kIdentity, false);
+  c.Prepare(1, 10, 't');
+  c.rec.F = nullptr, c.rec.Q = nullptr;
+  c.P[0][0] = 42;
+  InitRndNumberGenerator(3);
+  PermTest_FunctionalPhyl_Correl(&c.rec);
+  for (int k = kStatBF; k <= kStatPE_X; k++) {
+    EXPECT_EQ(c.rec.statistics[k], 0.0);
+    EXPECT_EQ(c.rec.probabilities[k], 1.0);
+  }
+  EXPECT_EQ(c.P[0][0], 42.0);
+  EXPECT_NE(c.rec.statistics[kStatXE], 0.0);
+}
+
+TEST(PermTest, TeamSizeChangesNoDigit) {
+  countDoubleAbsence = 1;
+  std::vector<double> values[2], probs[2];
+  for (int t = 0; t < 2; t++) {
+    omp_set_num_threads(t + 1);
+    Case c = Generic(kShuffled);
+    RunTest(c, 1, 30, 't', 11);
+    values[t] = c.Values();
+    probs[t] = c.Probabilities();
+    for (int i = 0; i < 6; i++) values[t].insert(values[t].end(), c.U[i], c.U[i] + c.g);
+  }
+  omp_set_num_threads(omp_get_num_procs());
+  EXPECT_EQ(values[0], values[1]);
+  EXPECT_EQ(probs[0], probs[1]);
+}
