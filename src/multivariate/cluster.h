@@ -13,7 +13,7 @@ struct clusterReport {
 };
 
 extern const char* const clusMethInfo[];       // codes 0..5
-extern const char* const groupDissMethInfo[];  // codes 1..4
+extern const char* const groupDissMethInfo[];  // codes 1..4, indexed by code - 1
 
 void LinkageCluster(int n, double** rese, clusterReport* report, bool isDissimilarity,
                     bool squared, int method, bool copy);

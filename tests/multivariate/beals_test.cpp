@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "multivariate/beals.h"
+#include "mv_util.h"
+
+namespace {
+
+void ExpectMatrix(const Mat& m, std::initializer_list<std::initializer_list<double>> v) {
+  int i = 0;
+  for (auto& row : v) {
+    int j = 0;
+    for (double x : row) {
+      EXPECT_NEAR(m[i][j], x, 1e-12) << "[" << i << "][" << j << "]";
+      j++;
+    }
+    i++;
+  }
+}
+
+}  // namespace
+
+// Communities c1: 1 1 0, c2: 1 1 1, c3: 0 0 1.
+// Mode 0: co-occurrence counts N = [[2,2,1],[2,2,1],[1,1,2]], rows divided by
+// the diagonal: M = [[1,1,.5],[1,1,.5],[.5,.5,1]].
+// Relative rows Wr: (.5,.5,0), (1/3,1/3,1/3), (0,0,1).
+// With the target: Y = Wr M = [1,1,.5], [5/6,5/6,2/3], [.5,.5,1].
+// Without (diagonal of M set to 0, the rest divided by 1 - w):
+//   c1: j1 = (.5/.5)*1 = 1, j2 = 1, j3 = .5*.5 + .5*.5 = .5
+//   c2: j1 = (1/3)/(2/3)*(1 + .5) = .75, j2 = .75, j3 = .5*(.5 + .5) = .5
+//   c3: j1 = j2 = .5, j3 = 0 (the community holds only OTU 3)
+TEST(Beals, ThreeByThreeByHand) {
+  Mat W = {{1, 1, 0}, {1, 1, 1}, {0, 0, 1}};
+  Mat M(3, 3), Y(3, 3);
+  ConditionalProb(3, 3, W, M, 0);
+  ExpectMatrix(M, {{1, 1, .5}, {1, 1, .5}, {.5, .5, 1}});
+  BealsSmoothing(3, 3, W, W, Y, true, 0);
+  ExpectMatrix(Y, {{1, 1, .5}, {5.0 / 6, 5.0 / 6, 2.0 / 3}, {.5, .5, 1}});
+  BealsSmoothing(3, 3, W, W, Y, false, 0);
+  ExpectMatrix(Y, {{1, 1, .5}, {.75, .75, .5}, {.5, .5, 0}});
+
+  // A missing performance is left out of the sums: c1 = (1, 1, -) smooths
+  // as (1, 1, 0) does.
+  Mat Wm = {{1, 1, -999}, {1, 1, 1}, {0, 0, 1}};
+  BealsSmoothing(3, 3, Wm, W, Y, true, 0);
+  ExpectMatrix(Y, {{1, 1, .5}});
+  BealsSmoothing(3, 3, Wm, W, Y, false, 0);
+  ExpectMatrix(Y, {{1, 1, .5}});
+}
+
+// Abundances c1: 2 1 0, c2: 1 1 1, c3: 0 0 3.
+// Mode 1, N[j][k] = total of j where k occurs:
+//   row 1: 3, 3, 1 -> /3;  row 2: 2, 2, 1 -> /2;  row 3: 1, 1, 4 -> /4.
+// Unit rows: row 1 sums to 7/3 -> (3/7, 3/7, 1/7).
+// Mode 2: cross products [[5,3,1],[3,2,1],[1,1,10]], undivided.
+TEST(Beals, ConditionalProbabilityModes) {
+  Mat X = {{2, 1, 0}, {1, 1, 1}, {0, 0, 3}};
+  Mat M(3, 3);
+  ConditionalProb(3, 3, X, M, 1);
+  ExpectMatrix(M, {{1, 1, 1.0 / 3}, {1, 1, .5}, {.25, .25, 1}});
+  ConditionalProb(3, 3, X, M, 1, true);
+  ExpectMatrix(M, {{3.0 / 7, 3.0 / 7, 1.0 / 7}});
+  ConditionalProb(3, 3, X, M, 2);
+  ExpectMatrix(M, {{5, 3, 1}, {3, 2, 1}, {1, 1, 10}});
+  // An OTU absent everywhere keeps a zero row, with 1 on the diagonal.
+  Mat A = {{1, 0}, {1, 0}};
+  Mat N(2, 2);
+  ConditionalProb(2, 2, A, N, 0);
+  ExpectMatrix(N, {{1, 0}, {0, 1}});
+}
+
+// Odds of the unit-row conditional probabilities (3/7, 3/7, 1/7) etc. without
+// the target: c3 holds only OTU 3 -> 0 there; c1, OTU 3 (w = 0):
+// 2/3 * odds(M[1][3]) + 1/3 * odds(M[2][3]); M row 2 unit = (.4, .4, .2)
+// after dividing (1, 1, .5) by 2.5, then the diagonal is 0:
+// 2/3 * (1/7)/(6/7) + 1/3 * .2/.8 = 1/9 + 1/12.
+TEST(Beals, OddsWithUnitRows) {
+  Mat X = {{2, 1, 0}, {1, 1, 1}, {0, 0, 3}};
+  Mat Y(3, 3);
+  BealsSmoothing(3, 3, X, X, Y, false, 1, true);
+  EXPECT_NEAR(Y[0][2], 1.0 / 9 + 1.0 / 12, 1e-12);
+  EXPECT_EQ(Y[2][2], 0);
+}
