@@ -1,0 +1,444 @@
+// End-to-end runs of the functional analysis (analysis menu H): a session
+// is set up from a hand-written formatted data file and a short track file,
+// the settings dialog is answered from a script, and the results file is
+// read back.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+// Description of a small data set written as a formatted data file.
+struct DataSet {
+  std::vector<std::string> traits{"t1", "t2"};
+  std::vector<int> traitTypes{3, 3};
+  std::vector<std::string> communities{"c1", "c2", "c3"};
+  std::vector<std::vector<double>> B{{1, 0}, {3, 1}, {5, 1}};       // OTUs x traits
+  std::vector<std::vector<double>> W{{1, 0, 1}, {1, 1, 0}, {0, 1, 3}};  // OTUs x communities
+  // Environment: variables as rows (one value per community).
+  int envKind = 1;  // 1 quantitative same units, 3 nominal
+  std::vector<int> envTypes{3};
+  std::vector<std::string> envLabels{"e1"};
+  std::vector<std::vector<double>> E{{0, 1, 3}};
+  // Species: names and the OTU-by-species map.
+  std::vector<std::string> species;
+  std::vector<std::string> otuSpecies;  // one string of 0/1 per OTU
+  // Phylogeny (type 1 similarities) and trait groups.
+  std::vector<std::vector<double>> F;
+  std::vector<int> traitGroups;
+};
+
+std::string Join(const std::vector<std::string>& v) {
+  std::string s;
+  for (const auto& x : v) s += x + "\t";
+  return s + "\n";
+}
+
+template <class T>
+std::string Row(const std::vector<T>& v) {
+  std::ostringstream s;
+  for (const auto& x : v) s << x << "\t";
+  s << "\n";
+  return s.str();
+}
+
+std::string FormattedData(const DataSet& d) {
+  const size_t p = d.traits.size(), m = d.communities.size(), n = d.B.size();
+  std::string s = "test data \n" + std::to_string(p) + " \n" + Join(d.traits);
+  s += Row(d.traitTypes) + Row(std::vector<int>(p, 0)) + Row(std::vector<int>(p, 0));
+  s += std::to_string(m) + " \n" + Join(d.communities) + std::to_string(n) + " \n";
+  s += Row(std::vector<int>(m, 0)) + Row(std::vector<int>(7, 0)) + "\n25Jun2016 \n";
+  for (const auto& r : d.B) s += Row(r);
+  s += "\n";
+  for (const auto& r : d.W) s += Row(r);
+  s += "\n" + std::to_string(d.E.size()) + " \n";
+  if (!d.E.empty()) {
+    s += "97Sep08 \n" + std::to_string(d.envKind) + " \n" + Row(d.envTypes) + Join(d.envLabels);
+    s += "env.txt \n";
+    for (const auto& r : d.E) s += Row(r);
+  }
+  s += std::to_string(d.species.size()) + " \n";
+  if (!d.species.empty()) {
+    s += "species.txt \n";
+    for (const auto& name : d.species) s += name + "\n";
+    for (size_t k = 0; k < d.species.size(); k++) {  // species x communities
+      for (size_t c = 0; c < m; c++) {
+        bool occurs = false;
+        for (size_t i = 0; i < n; i++) occurs |= d.otuSpecies[i][k] == '1' && d.W[i][c] > 0;
+        s += occurs ? "1" : "0";
+      }
+      s += "\n";
+    }
+    for (const auto& row : d.otuSpecies) s += row + "\n";
+  }
+  s += "SMW 1\n";
+  if (d.F.empty()) {
+    s += "0\n";
+  } else {
+    s += "1\n1\n";
+    for (const auto& r : d.F) s += Row(r);
+  }
+  if (d.traitGroups.empty())
+    s += "0\n";
+  else
+    s += "1\n" + Row(d.traitGroups);
+  return s + "Mon Jan  1 00:00:00 2024\n";
+}
+
+// A session "s" holding the data set, with a short track file.
+void MakeSession(const TempDir& dir, const DataSet& d) {
+  WriteFile(dir.file("sFormda.txt"), FormattedData(d));
+  WriteFile(dir.file("sTrk.txt"), "sFormda.txt\n07Jul17\n");
+}
+
+// Console input that opens session s, runs H with the given answers and
+// leaves the program.
+std::string RunH(const std::string& answers, const std::string& before = "") {
+  return before + "O\ns\nV\nH\n" + answers + "C\nC\nX\n";
+}
+
+// The number written after the first occurrence of label (from pos on).
+double ValueAfter(const std::string& text, const std::string& label, size_t from = 0) {
+  size_t pos = text.find(label, from);
+  if (pos == std::string::npos) ADD_FAILURE() << "missing: " << label;
+  if (pos == std::string::npos) return NAN;
+  return std::strtod(text.c_str() + pos + label.size(), nullptr);
+}
+
+// The lines of text without those that change from run to run.
+std::string Stable(const std::string& text) {
+  std::istringstream in(WithoutTimeStamps(text));
+  std::string line, out;
+  while (std::getline(in, line))
+    if (line.rfind("Elapsed time", 0) != 0) out += line + "\n";
+  return out;
+}
+
+// Answers of the settings dialog for the small data set (3 OTUs of types
+// 1 2 3, one variable, fuzzy types): tests as given, then measure,
+// resemblance and the rest.
+std::string Settings(const std::string& tests, const std::string& measure,
+                     const std::string& detail = "n") {
+  std::string rese = (measure == "1" || measure == "5") ? "6\n" : "";
+  return "k\n1 2 3\n1\n" + tests + measure + "\n" + rese + "1\n1\n1\ny\n" + detail + "\n";
+}
+
+const std::string kNoTests = "n\n";
+const std::string kTaxa = "y\n99\nt\n0\n2\n12345\n";
+
+const std::vector<std::string> kCorrelationLines = {
+    "r(TE)=\t", "r(XE)=\t", "r(XE.T)=\t", "r(RE)=\t", "r(XE.TR)=\t",
+    "r(TY)=\t", "r(XY)=\t", "r(XY_T)=\t"};
+
+}  // namespace
+
+// T and r(TE) of the small data set, worked by hand.
+//   W to unit totals per community: c1 = (.5, .5, 0), c2 = (0, .5, .5),
+//   c3 = (.25, 0, .75); T = W B: c1 (2, .5), c2 (4, 1), c3 (4, .75).
+//   Columns to unit length: t1 / 6 = (1/3, 2/3, 2/3); t2 / sqrt(1.8125) =
+//   (.371391, .742781, .557086).  DT: d12 = .499041, d13 = .381568,
+//   d23 = .185695; DE (one variable 0, 1, 3, same units): 1, 3, 2.
+//   Pearson over the three pairs: deviations (.143606, .026133, -.169740)
+//   and (-1, 1, 0); cov = -.117473, SS = .050118 and 2, r = -.371049.
+TEST(FunctionalSession, TraitAveragesAndConvergenceMatchHandValues) {
+  TempDir dir;
+  MakeSession(dir, DataSet{});
+  RunResult run = RunQuilta(dir.path, RunH(Settings(kNoTests, "1")));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Results on file sPrinda.txt"), std::string::npos);
+  std::string res = ReadFile(dir.file("sPrinda.txt"));
+
+  const std::string heading =
+      "Matrix T with trait averages at community level (3 communities x 2 traits):\n";
+  size_t at = res.find(heading);
+  ASSERT_NE(at, std::string::npos);
+  std::istringstream t(res.substr(at + heading.size()));
+  const double expected[3][2] = {{2, 0.5}, {4, 1}, {4, 0.75}};
+  for (const auto& row : expected) {
+    double a, b;
+    t >> a >> b;
+    EXPECT_DOUBLE_EQ(a, row[0]);
+    EXPECT_DOUBLE_EQ(b, row[1]);
+  }
+  EXPECT_NEAR(ValueAfter(res, "Convergence (TCAP): r(TE)=\t"), -0.371049, 2e-6);
+  // Untested: no probabilities anywhere.
+  EXPECT_EQ(CountOf(res, "P=\t"), 0);
+  EXPECT_NE(res.find("\nStatistics:\n"), std::string::npos);
+  EXPECT_NE(res.find("FUNCTIONAL DIVERSITY"), std::string::npos);
+}
+
+// The dialog: species question, refused measures, trait-group weights.
+TEST(FunctionalSession, SettingsDialogQuestionsAndRefusals) {
+  {
+    // No species: the species question is not asked.  Tests declined:
+    // measures 4 and 5 are neither listed nor accepted.
+    TempDir dir;
+    MakeSession(dir, DataSet{});
+    std::string answers = "k\n1 2 3\n1\nn\n4\n5\n2\n1\n1\n1\ny\nn\n";
+    RunResult run = RunQuilta(dir.path, RunH(answers));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find("Wish to use as OTUs types the species"), std::string::npos);
+    EXPECT_EQ(run.out.find("  4 linear regression"), std::string::npos);
+    EXPECT_EQ(CountOf(run.out, "\nMeasuring congruence using\n"), 3);
+    std::string res = ReadFile(dir.file("sPrinda.txt"));
+    EXPECT_NE(res.find("Correlation function between matrices: \tProcrustes (traceW)"),
+              std::string::npos);
+  }
+  {
+    // Species present: the question is asked and the species become types;
+    // trait groups of sizes 3 and 1 weigh 1/3 and 1.
+    TempDir dir;
+    DataSet d;
+    d.traits = {"a", "b", "c", "d"};
+    d.traitTypes = {3, 3, 3, 3};
+    d.B = {{1, 0, 2, 1}, {3, 1, 2, 0}, {5, 1, 4, 1}};
+    d.traitGroups = {1, 1, 1, 2};
+    d.species = {"Alpha", "Beta"};
+    d.otuSpecies = {"10", "10", "01"};
+    MakeSession(dir, d);
+    std::string answers = "y\n1\nn\n1\n6\n1\n1\ny\n1\ny\nn\n";
+    RunResult run = RunQuilta(dir.path, RunH(answers));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Wish to use as OTUs types the species"), std::string::npos);
+    EXPECT_EQ(run.out.find("Read group memberships"), std::string::npos);
+    std::string res = ReadFile(dir.file("sPrinda.txt"));
+    EXPECT_NE(res.find("Trait weights:     0.333333\t0.333333\t0.333333\t1\t"), std::string::npos);
+    EXPECT_NE(res.find("#\tSpecies\n1\tAlpha\n2\tBeta\n"), std::string::npos);
+    EXPECT_NE(res.find("Partition vector of 3 OTUs in 2 specified types:\n1\t1\t2\t\n"),
+              std::string::npos);
+  }
+}
+
+// Memberships read from files (a missing file makes the question come
+// again), a selection without traits refused, OTUs and variables selected.
+TEST(FunctionalSession, MembershipFilesAndSelections) {
+  TempDir dir;
+  DataSet d;
+  d.envKind = 2;
+  d.envTypes = {3, 3};
+  d.envLabels = {"e1", "e2"};
+  d.E = {{0, 1, 3}, {5, 1, 1}};
+  MakeSession(dir, d);
+  WriteFile(dir.file("groups.txt"), "2\n1\n2\n");
+  WriteFile(dir.file("nest.txt"), "1 1 2\n");
+  std::string answers =
+      "f\nmissing.txt\nf\ngroups.txt\n0\n"              // types, crisp
+      "y\n19\nt\n1\nf\nnest.txt\n2\n7\n"              // restricted taxa shuffle
+      "1\n6\n2\n0 1\n"                                   // Mantel, variable e2 only
+      "2\n0 0\n2\n0 1\n"                                 // no trait refused, then t2
+      "2\n1 1 0\ny\nn\n"                                 // OTU 3 out, restricted, no additivity
+      "y\nn\n";
+  RunResult run = RunQuilta(dir.path, RunH(answers));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("missing.txt"), std::string::npos);
+  EXPECT_EQ(CountOf(run.out, "At least one trait must be selected."), 1);
+  std::string res = ReadFile(dir.file("sPrinda.txt"));
+  EXPECT_NE(res.find("Trait weights:     0\t1\t"), std::string::npos);
+  EXPECT_NE(res.find("Traits considered in the computation of OTUs resemblance:\nt2 "),
+            std::string::npos);
+  EXPECT_NE(res.find("Partition vector of 3 OTUs in 2 specified types:\n2\t1\t2\t\n"),
+            std::string::npos);
+  EXPECT_NE(res.find("Fuzzy transformation: \tnone (crisp)"), std::string::npos);
+  EXPECT_NE(res.find("Ecological variables (factors or effects):\te2\t\n"), std::string::npos);
+  EXPECT_NE(res.find("Nesting groups for 3 OTUs:\t1\t1\t2\t\n"), std::string::npos);
+  EXPECT_NE(res.find("OTUs weights (zero ones not considered"), std::string::npos);
+  EXPECT_NE(res.find("\n1\t1\t0\t\nScale was maintained, but additivity is lost"),
+            std::string::npos);
+  EXPECT_NE(res.find("Rao entropy RESTRICTED to dis-similarities WITHIN"), std::string::npos);
+}
+
+// Every congruence measure writes its own statistics section, and only it.
+TEST(FunctionalSession, EachCongruenceMeasureWritesItsSections) {
+  struct Case {
+    std::string measure, header;
+    bool nominal;
+  };
+  const std::vector<Case> cases = {
+      {"1", "are matrix (Mantel) correlations", false},
+      {"2", "are Procrustes correlations (traceW)", false},
+      {"3", "are RV coefficients (Escoufier 1973)", false},
+      {"4", "are the r square and regression coefficients", false},
+      {"5", "are pseudo-F values", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("measure " + c.measure);
+    TempDir dir;
+    DataSet d;
+    if (c.nominal) {  // groups 1, 1, 2 of one nominal factor
+      d.envKind = 3;
+      d.envTypes = {2};
+      d.E = {{1, 1, 2}};
+    }
+    MakeSession(dir, d);
+    RunResult run = RunQuilta(dir.path, RunH(Settings(kTaxa, c.measure)));
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string res = ReadFile(dir.file("sPrinda.txt"));
+    EXPECT_NE(res.find(c.header), std::string::npos);
+    const bool correlation = c.measure == "1" || c.measure == "2" || c.measure == "3";
+    EXPECT_EQ(res.find("Convergence (TCAP): r(TE)=") != std::string::npos, correlation);
+    EXPECT_EQ(res.find("REGRESSION MODELS") != std::string::npos, c.measure == "4");
+    EXPECT_EQ(res.find("ANALYSIS OF VARIANCE") != std::string::npos, c.measure == "5");
+    if (c.measure == "4") {
+      EXPECT_NE(res.find("Correlation function between matrices: \tlinear regression"),
+                std::string::npos);
+      EXPECT_NE(res.find("\nTrait:\tt1\tr-square=\t"), std::string::npos);
+      EXPECT_NE(res.find("Factor:\te1\tcoeff=\t"), std::string::npos);
+    }
+    if (c.measure == "5") {
+      EXPECT_NE(res.find("Factor:\te1\tStates:\t1\t1\t2\t"), std::string::npos);
+      EXPECT_EQ(CountOf(res, "Factor:\te1\tPseudo-F=\t"), 3);  // T, X, R
+      EXPECT_EQ(CountOf(res, "Trait:\tt"), 2);
+    }
+    // A tested run describes its test.
+    EXPECT_NE(res.find("Number of iterations for permutation tests: 99\n"), std::string::npos);
+    EXPECT_NE(res.find("Random generator seed: 12345\n"), std::string::npos);
+  }
+}
+
+// Null models and their descriptions; probabilities are proper fractions of
+// the iterations and depend only on the seed.
+TEST(FunctionalSession, NullModelsAndReproducibleProbabilities) {
+  const std::string restricted = "y\n99\nt\n1\nk\n1 1 2\n2\n12345\n";
+  const std::string site = "y\n99\ns\n2\n12345\n";
+  std::string first;
+  for (const std::string& tests : {kTaxa, restricted, site, kTaxa}) {
+    TempDir dir;
+    MakeSession(dir, DataSet{});
+    RunResult run = RunQuilta(dir.path, RunH(Settings(tests, "1")));
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string res = ReadFile(dir.file("sPrinda.txt"));
+    EXPECT_TRUE(FileExists(dir.file("sRDa.txt")));
+    if (tests == site) {
+      EXPECT_NE(res.find("Null model based on site shuffle"), std::string::npos);
+    } else {
+      EXPECT_NE(res.find("Null model based on taxa shuffle"), std::string::npos);
+      EXPECT_EQ(res.find("Nesting groups for 3 OTUs:\t1\t1\t2\t\n") != std::string::npos,
+                tests == restricted);
+      EXPECT_EQ(res.find("Permutations of OTUs: Unrestricted") != std::string::npos,
+                tests == kTaxa);
+    }
+    EXPECT_NE(res.find("Permutation tests generated TWO-tailed p-values"), std::string::npos);
+    for (const std::string& label : kCorrelationLines) {
+      size_t at = res.find(label);
+      ASSERT_NE(at, std::string::npos) << label;
+      double prob = ValueAfter(res, "P=\t", at);
+      EXPECT_GE(prob, 1.0 / 99 - 1e-12) << label;
+      EXPECT_LE(prob, 1.0) << label;
+      // count / 99 with an integer count
+      EXPECT_NEAR(prob * 99, std::round(prob * 99), 1e-3) << label;
+    }
+    if (tests == kTaxa) {
+      if (first.empty())
+        first = Stable(res);
+      else
+        EXPECT_EQ(Stable(res), first);  // same seed, same file
+    }
+  }
+}
+
+// Observed statistics do not depend on whether they are tested, nor on the
+// number of threads.
+TEST(FunctionalSession, ObservedStatisticsIndependentOfTestsAndThreads) {
+  // A larger data set, so that the parallel loops split their rows.
+  DataSet d;
+  d.traits = {"a", "b", "c"};
+  d.traitTypes = {3, 3, 1};
+  d.communities.clear();
+  d.B.clear();
+  d.W.clear();
+  unsigned seed = 7;
+  auto next = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % 1000;
+  };
+  const int n = 24, m = 9;
+  for (int c = 0; c < m; c++) d.communities.push_back("c" + std::to_string(c + 1));
+  std::string groups;
+  for (int i = 0; i < n; i++) {
+    d.B.push_back({next() / 100.0, next() / 37.0, static_cast<double>(next() % 2)});
+    std::vector<double> w;
+    for (int c = 0; c < m; c++) w.push_back(next() % 3 == 0 ? next() % 9 : 0);
+    w[i % m] += 1;  // every OTU occurs somewhere
+    d.W.push_back(w);
+    groups += std::to_string(i % 5 + 1) + " ";
+  }
+  d.E = {{}, {}};
+  d.envTypes = {3, 3};
+  d.envLabels = {"e1", "e2"};
+  d.envKind = 2;
+  for (int c = 0; c < m; c++) {
+    d.E[0].push_back(next() / 10.0);
+    d.E[1].push_back(next() / 250.0);
+  }
+  auto answers = [&](const std::string& tests) {
+    return "k\n" + groups + "\n1\n" + tests + "1\n6\n1\n1\n1\ny\ny\n";
+  };
+  auto run = [&](const std::string& tests, const std::string& before) {
+    TempDir dir;
+    MakeSession(dir, d);
+    RunResult r = RunQuilta(dir.path, RunH(answers(tests), before));
+    EXPECT_EQ(r.status, 0) << r.err;
+    return ReadFile(dir.file("sPrinda.txt"));
+  };
+  std::string untested = run(kNoTests, "");
+  std::string tested = run(kTaxa, "");
+  for (const std::string& label : kCorrelationLines)
+    EXPECT_EQ(ValueAfter(untested, label), ValueAfter(tested, label)) << label;
+
+  std::string oneThread = run(kTaxa, "S\nM\n1\nC\n");
+  std::string twoThreads = run(kTaxa, "S\nM\n2\nC\n");
+  EXPECT_EQ(Stable(oneThread), Stable(twoThreads));
+  EXPECT_EQ(Stable(oneThread), Stable(tested));
+}
+
+// Appending keeps one banner and repeats every section; data without E and
+// with phylogeny get their own sections.
+TEST(FunctionalSession, AppendNoEnvironmentAndPhylogeny) {
+  {
+    TempDir dir;
+    MakeSession(dir, DataSet{});
+    std::string settings = Settings(kNoTests, "1", "y");
+    ASSERT_EQ(RunQuilta(dir.path, RunH(settings)).status, 0);
+    RunResult run = RunQuilta(dir.path, RunH(settings + "a\n"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("This session has a previous sPrinda.txt file."), std::string::npos);
+    std::string res = ReadFile(dir.file("sPrinda.txt"));
+    EXPECT_EQ(CountOf(res, "QUILTA v.2.11.21"), 1);
+    for (const char* section :
+         {"EXPLORATION OF COMMUNITY DATA STRUCTURES", "Community matrix W with 3 communities by 3 OTUs: \n",
+          "Matrix T with normalized traits", "Convergence (TCAP): r(TE)=", "FUNCTIONAL DIVERSITY",
+          "Diversity using Jost (2006) correction"})
+      EXPECT_EQ(CountOf(res, section), 2) << section;
+  }
+  {
+    TempDir dir;
+    DataSet d;
+    d.E.clear();
+    d.F = {{1, 0.5, 0.2}, {0.5, 1, 0.3}, {0.2, 0.3, 1}};
+    MakeSession(dir, d);
+    // No variable menu without E.
+    std::string answers = "k\n1 2 3\n1\n" + kTaxa + "1\n6\n1\n1\ny\ny\n";
+    RunResult run = RunQuilta(dir.path, RunH(answers));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find("Variables in matrix E"), std::string::npos);
+    std::string res = ReadFile(dir.file("sPrinda.txt"));
+    EXPECT_EQ(res.find("Ecological variables"), std::string::npos);
+    EXPECT_EQ(res.find("r(TE)="), std::string::npos);
+    EXPECT_EQ(res.find("r(XE.T)="), std::string::npos);
+    EXPECT_EQ(res.find("ro(PE)="), std::string::npos);
+    EXPECT_NE(res.find("r(TY)=\t"), std::string::npos);
+    EXPECT_NE(res.find("\nPhylogeny: Is considered\n"), std::string::npos);
+    EXPECT_NE(res.find("Phylogenetic signal at OTU (species) level ro(BF) = \t"), std::string::npos);
+    EXPECT_NE(res.find("Correlation of PSAP to TCAP: ro(PT)=\t"), std::string::npos);
+    EXPECT_NE(res.find("PCoA scores based on the phylogenetic resemblance matrix with 3 OTUs"),
+              std::string::npos);
+    EXPECT_NE(res.find("PHYLOGENETIC DIVERSITY"), std::string::npos);
+    EXPECT_NE(res.find("PHYLOGENETIC REDUNDANCY"), std::string::npos);
+  }
+}
