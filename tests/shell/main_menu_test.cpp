@@ -70,13 +70,14 @@ TEST(MainMenu, NewSessionNamesAreCutTo51Characters) {
   const std::string name60 = std::string(50, 'a') + "bcdefghijk";
   const std::string track = dir.file(name60.substr(0, 51) + "Trk.txt");
   WriteFile(track, "oldFormda.txt\n");  // N empties an existing track file
-  RunResult r = RunQuilta(dir.path, "N\n" + name60 + "\nX\n");
+  // 4 leaves the data dialog for the main menu.
+  RunResult r = RunQuilta(dir.path, "N\n" + name60 + "\n4\nX\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(ReadFile(track), "");
   EXPECT_FALSE(FileExists(dir.file(name60 + "Trk.txt")));
 
   // A name longer than any buffer: the rest is not taken as menu answers.
-  r = RunQuilta(dir.path, "N\n" + std::string(300, 'N') + "\nX\n");
+  r = RunQuilta(dir.path, "N\n" + std::string(300, 'N') + "\n4\nX\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(CountOf(r.out, "Enter session name: "), 1);
   EXPECT_TRUE(FileExists(dir.file(std::string(51, 'N') + "Trk.txt")));
