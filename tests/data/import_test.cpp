@@ -280,3 +280,26 @@ TEST(Examples, TheExampleDataSetImports) {
 }
 
 }  // namespace
+
+// Species maps of 40000 OTUs (40000 x 40000 cells) are refused as running out
+// of memory: code 1 ends the program with its message, after the species
+// label question, before anything that large is allocated.
+TEST(ImportDialog, OversizedSpeciesMapsEndWithOutOfMemory) {
+  TempDir dir;
+  const int n = 40000;
+  std::string ones, names;
+  for (int i = 0; i < n; i++) {
+    ones += "1\n";
+    names += "Genus species" + std::to_string(i) + "\n";
+  }
+  WriteFile(dir.file("t.txt"), ones);
+  WriteFile(dir.file("w.txt"), ones);
+  WriteFile(dir.file("sp.txt"), names);
+  RunResult r = RunQuilta(dir.path, Lines({"N", "big", "1", "t.txt", "0", "w.txt", "1", "sp.txt",
+                                           "0", std::to_string(n), "1", "1", "2", "k", "3", "y",
+                                           "0", "1", "1", "2", "1", "x"}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("Species labels are:"), std::string::npos);
+  EXPECT_NE(r.err.find("\nOUT OF MEMORY !!!\n\nQuit and restart QUILTA.\n"), std::string::npos);
+  EXPECT_FALSE(FileExists(dir.file("bigFormda.txt")));
+}
