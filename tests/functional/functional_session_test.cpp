@@ -130,6 +130,9 @@ std::string Settings(const std::string& tests, const std::string& measure,
 }
 
 const std::string kNoTests = "n\n";
+
+// The separator line of menus and results files, with its line end.
+std::string lineSeparator() { return std::string(70, '-') + "\n"; }
 const std::string kTaxa = "y\n99\nt\n0\n2\n12345\n";
 
 const std::vector<std::string> kCorrelationLines = {
@@ -441,4 +444,31 @@ TEST(FunctionalSession, AppendNoEnvironmentAndPhylogeny) {
     EXPECT_NE(res.find("PHYLOGENETIC DIVERSITY"), std::string::npos);
     EXPECT_NE(res.find("PHYLOGENETIC REDUNDANCY"), std::string::npos);
   }
+}
+
+// Every entry of the session and analysis menus in one session: two analyses
+// in a row (the second starts from the data reloaded from the files and gives
+// the same results), the ranking entry, the preferences from the session
+// menu, and back to the main menu.
+TEST(FunctionalSession, SessionAndAnalysisMenuPaths) {
+  TempDir dir;
+  MakeSession(dir, DataSet{});
+  const std::string settings = Settings(kNoTests, "1");
+  RunResult run = RunQuilta(dir.path, "O\ns\nV\nH\n" + settings + "H\n" + settings + "a\nK\nC\n" +
+                                          "S\nF\n3\nn\nC\nC\nX\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(CountOf(run.out, "ANALYSIS OF COMMUNITY STRUCTURES"), 4);
+  EXPECT_EQ(CountOf(run.out, "Results on file sPrinda.txt"), 2);
+  EXPECT_EQ(CountOf(run.out, "SESSION MENU"), 3);  // at the start, after V, after S
+  EXPECT_NE(run.out.find("PREFERENCES"), std::string::npos);
+  EXPECT_NE(ReadFile(dir.file("QUILTA.prf")).find("\n3\n"), std::string::npos);
+  // The appended second run repeats the first one's sections and values.
+  const std::string res = Stable(ReadFile(dir.file("sPrinda.txt")));
+  const std::string heading = "EXPLORATION OF COMMUNITY DATA STRUCTURES";
+  const size_t first = res.find(heading);
+  const size_t second = res.find(heading, first + 1);
+  ASSERT_NE(second, std::string::npos);
+  // Each run writes the separator line just before its heading.
+  const size_t firstEnd = res.rfind(lineSeparator(), second - 1);
+  EXPECT_EQ(res.substr(first, firstEnd - first), res.substr(second));
 }
