@@ -197,48 +197,37 @@ int ResemblanceLib(int n, int p, double** data, double** rese, int direction, in
 // writes only its own row i, every element is summed in the same order as on
 // one thread, so the result does not depend on the number of threads.
 
-void EucliDist(int n, int p, double** X, double** D) {
+// The shared loop: variable k enters the sum for rows i and j when
+// use(k, x, y) holds for their values x and y.
+template <class Use>
+static void EuclideanRows(int n, int p, double** X, double** D, Use use) {
   for (int i = 0; i < n; i++) D[i][i] = 0.0;
 #pragma omp parallel for schedule(static)
   for (int i = 0; i < n; i++)
     for (int j = i + 1; j < n; j++) {
       double sum = 0.0;
       for (int k = 0; k < p; k++) {
+        if (!use(k, X[i][k], X[j][k])) continue;
         const double d = X[i][k] - X[j][k];
         sum += d * d;
       }
       D[i][j] = sum > 0.0 ? std::sqrt(sum) : 0.0;
     }
+}
+
+void EucliDist(int n, int p, double** X, double** D) {
+  EuclideanRows(n, p, X, D, [](int, double, double) { return true; });
 }
 
 void EucliDistMV(int n, int p, double** X, double** D) {
-  for (int i = 0; i < n; i++) D[i][i] = 0.0;
-#pragma omp parallel for schedule(static)
-  for (int i = 0; i < n; i++)
-    for (int j = i + 1; j < n; j++) {
-      double sum = 0.0;
-      for (int k = 0; k < p; k++) {
-        if (IsMissing(X[i][k]) || IsMissing(X[j][k])) continue;
-        const double d = X[i][k] - X[j][k];
-        sum += d * d;
-      }
-      D[i][j] = sum > 0.0 ? std::sqrt(sum) : 0.0;
-    }
+  EuclideanRows(n, p, X, D,
+                [](int, double x, double y) { return !IsMissing(x) && !IsMissing(y); });
 }
 
 void EucliDistMVSelect(int n, int p, double** X, double** D, const int* select) {
-  for (int i = 0; i < n; i++) D[i][i] = 0.0;
-#pragma omp parallel for schedule(static)
-  for (int i = 0; i < n; i++)
-    for (int j = i + 1; j < n; j++) {
-      double sum = 0.0;
-      for (int k = 0; k < p; k++) {
-        if (select[k] == 0 || IsMissing(X[i][k]) || IsMissing(X[j][k])) continue;
-        const double d = X[i][k] - X[j][k];
-        sum += d * d;
-      }
-      D[i][j] = sum > 0.0 ? std::sqrt(sum) : 0.0;
-    }
+  EuclideanRows(n, p, X, D, [select](int k, double x, double y) {
+    return select[k] != 0 && !IsMissing(x) && !IsMissing(y);
+  });
 }
 
 // k counts variables from 1; a k outside 1..p selects no variable and every
