@@ -9,6 +9,7 @@
 #include "data/checks.h"
 #include "data/dataset.h"
 #include "data/track.h"
+#include "functional/fcore.h"
 #include "functional/permtest.h"
 #include "functional/printout.h"
 #include "functional/settings.h"
@@ -74,43 +75,6 @@ void IFHierarchicalAccum() {
 }
 
 // ---------------------------------------------------------------------------
-
-// Matrix correlation of two resemblance matrices between m communities; with
-// two communities the single distances are compared directly.
-static double CommunityCorr(int m, double** A, double** B) {
-  if (m == 2) return TwoCommunityCorr(A[0][1], B[0][1]);
-  if (m < 2) return 0.0;
-  return MatrixCorr(m, A, B);
-}
-
-// A copy of the rows x cols matrix M, allocated with at least one column.
-static double** CopyOf(int rows, int cols, double** M) {
-  double** C = dim2Double(rows, cols > 0 ? cols : 1);
-  for (int i = 0; i < rows; i++)
-    for (int j = 0; j < cols; j++) C[i][j] = M[i][j];
-  return C;
-}
-
-// The selected environmental variables (communities x q) and the distance
-// DE between communities on them.
-static void EnvironmentalDistance(int m, int q, double** E, const int* types, double** DE) {
-  if (q <= 0) return;
-  const bool euclidean = optEnvVarType == 1 || optEnvVarType == 2 || optEnvVarType == 4 ||
-                         (optEnvVarType == 5 && temEnvQual == 0);
-  if (euclidean) {
-    if (optEnvVarType != 1) CorrAdj(m, q, E, E);
-    EucliDistMV(m, q, E, DE);
-    UpperToLowerMatrix(m, DE);
-  } else {
-    // Gower ranks ordinal variables in the matrix it reads: work on a copy.
-    double** work = CopyOf(m, q, E);
-    double** S = dim2Double(m, m);
-    GowerMVOpt(m, q, types, work, S, nullptr, nullptr, countDoubleAbsence);
-    ProbToDissim(m, S, DE);
-    free2D(S, m);
-    free2D(work, m);
-  }
-}
 
 void PFTs_ScalingUp() {
   const int m = ncsm, n = tcst, p = nch;
@@ -291,8 +255,8 @@ void PFTs_ScalingUp() {
     UpperToLowerMatrix(m, DT);
   }
   if (opt_ro == 1) {
-    if (hasEnv) rTE = CommunityCorr(m, DE, DT);
-    rTY = CommunityCorr(m, DT, DY1);
+    if (hasEnv) rTE = CommunityMatrixCorr(m, DE, DT);
+    rTY = CommunityMatrixCorr(m, DT, DY1);
   } else if (opt_ro == 2) {
     if (hasEnv) rTE = ProcrustesCoeff(m, q, p, E, Tnorm);
     rTY = ProcrustesCoeff(m, n, p, Y1, Tnorm);

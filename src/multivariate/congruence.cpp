@@ -56,6 +56,12 @@ double TwoCommunityCorr(double a, double b) {
   return 1.0 - std::fabs(a - b) / m;
 }
 
+double CommunityMatrixCorr(int m, double** A, double** B) {
+  if (m < 2) return 0.0;
+  if (m == 2) return TwoCommunityCorr(A[0][1], B[0][1]);
+  return MatrixCorr(m, A, B);
+}
+
 double vecProd(int n, double** A, double** B) {
   double s = 0.0;
   for (int i = 0; i < n; i++)

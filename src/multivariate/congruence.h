@@ -19,3 +19,6 @@ double PartialMatrixCorrelation(int n, int p1, int p2, double** X, double** Y, i
 // Two-community rule: 1 - |a - b| / max(a, b) of the single off-diagonal
 // elements of two 2 x 2 resemblance matrices.
 double TwoCommunityCorr(double a, double b);
+// Matrix correlation of two resemblance matrices between m communities: with
+// two communities the two-community rule, with fewer than two 0.
+double CommunityMatrixCorr(int m, double** A, double** B);
