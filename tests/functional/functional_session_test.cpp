@@ -454,12 +454,15 @@ TEST(FunctionalSession, SessionAndAnalysisMenuPaths) {
   TempDir dir;
   MakeSession(dir, DataSet{});
   const std::string settings = Settings(kNoTests, "1");
-  RunResult run = RunQuilta(dir.path, "O\ns\nV\nH\n" + settings + "H\n" + settings + "a\nK\nC\n" +
+  // K: a ranking by r(TE) of the single traits.
+  RunResult run = RunQuilta(dir.path, "O\ns\nV\nH\n" + settings + "H\n" + settings +
+                                          "a\nK\n10\n1\n1\n1\n1\n1\nn\nC\n" +
                                           "S\nF\n3\nn\nC\nC\nX\n");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(CountOf(run.out, "ANALYSIS OF COMMUNITY STRUCTURES"), 4);
   EXPECT_EQ(CountOf(run.out, "Results on file sPrinda.txt"), 2);
   EXPECT_EQ(CountOf(run.out, "SESSION MENU"), 3);  // at the start, after V, after S
+  EXPECT_NE(run.out.find("Results on file sChRank_TCAP.txt"), std::string::npos);
   EXPECT_NE(run.out.find("PREFERENCES"), std::string::npos);
   EXPECT_NE(ReadFile(dir.file("QUILTA.prf")).find("\n3\n"), std::string::npos);
   // The appended second run repeats the first one's sections and values.
