@@ -7,6 +7,8 @@
 //   criterion 1 r(XE):   all 4095 subsets of 12 traits, 100 communities x
 //                        300 OTUs (30 types of 10 OTUs, and every OTU its
 //                        own type)
+//   criterion 17 r(XE.TR) and criterion 15 r(PX) r(XE): the same, 30 types,
+//                        with a phylogeny of the 300 OTUs
 #include <omp.h>
 
 #include <cmath>
@@ -201,6 +203,13 @@ int main(int argc, char** argv) {
     FreeDataSet();
     MakeDataSet(100, 300, 12, 1, false);
     Measure("criterion 1, 12 traits, 100 x 300, 300 types", 1, 12, ChRankTDAP_TCAP);
+    FreeDataSet();
+
+    MakeDataSet(100, 300, 12, 10, true);
+    Measure("criterion 17, 12 traits, 100 x 300, 30 types", 17, 12,
+            [] { ChRankAlphaBetaDivergence(2); });
+    Measure("criterion 15, 12 traits, 100 x 300, 30 types", 15, 12,
+            ChRank_Phylogeny_x_Trait_Assembly);
     FreeDataSet();
   } catch (const QuiltaFailure& f) {
     fprintf(stderr, "failure code %d\n", f.code);

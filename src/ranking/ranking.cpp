@@ -99,9 +99,6 @@ bool DataMissing(int c) {
   if ((c == 1 || c == 14 || c == 15 || c == 16 || c == 17 || c == 24) && !hasE) return true;
   if ((c == 9 || c == 10) && (!hasE || nominal)) return true;
   if (c >= 11 && c <= 15 && !hasPhylogeny) return true;
-  // The phylogenetic, divergence and Beals-based criteria are not offered
-  // yet.
-  if (c >= 11) return true;
   return false;
 }
 
@@ -231,7 +228,15 @@ void IFChOrderSearch() {
     case 1: ChRankTDAP_TCAP(); break;
     case 9: ChRankTDAP(); break;
     case 10: ChRankTCAP(); break;
-    default: break;
+    case 11:
+    case 12:
+    case 13: ChRankPhylogenyAssembly(); break;
+    case 14:
+    case 15: ChRank_Phylogeny_x_Trait_Assembly(); break;
+    case 16: ChRankAlphaBetaDivergence(1); break;
+    case 17: ChRankAlphaBetaDivergence(2); break;
+    case 24: ChRankAlphaBetaDivergence(3); break;
+    default: ChRankAlphaBetaDivergence(opt_struct - 14); break;  // 18..23: modes 4..9
   }
   // The taxa partition the dialog made for the phylogeny.
   free1D(partition_OTUs_Phyl);

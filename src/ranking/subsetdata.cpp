@@ -14,7 +14,9 @@
 #include "functional/settings.h"
 #include "functional/traits.h"
 #include "multivariate/cluster.h"
+#include "multivariate/beals.h"
 #include "multivariate/congruence.h"
+#include "multivariate/resemblance.h"
 #include "numeric/linalg.h"
 #include "numeric/stats.h"
 #include "shell/preferences.h"
@@ -468,6 +470,85 @@ void PrepareSimilarities(RankData& d) {
   PrepareTypes(d);
 }
 
+// Beals smoothing with the odds transformation (cross products, target
+// excluded): a conditional value of 1 or more has no finite odds and its
+// term is left out, so that no value divides by zero and none is negative;
+// -999 cells of W are left out of every sum.
+void BealsOddsExcludingTarget(int m, int n, double** W, double** Z) {
+  MatrixPool pool;
+  double** M = pool.Mat(n, n);
+  ConditionalProb(m, n, W, M, 2);
+  double** Wr = pool.Mat(m, n);
+  UnitSumRowsAdjMV(m, n, Wr, W);
+  for (int j = 0; j < n; j++) M[j][j] = 0.0;
+  for (int i = 0; i < m; i++)
+    for (int j = 0; j < n; j++) {
+      const double w = IsMissing(Wr[i][j]) ? 0.0 : Wr[i][j];
+      if (1.0 - w == 0.0) {
+        Z[i][j] = 0.0;
+        continue;
+      }
+      double sum = 0.0;
+      for (int k = 0; k < n; k++) {
+        if (IsMissing(Wr[i][k])) continue;
+        const double c = M[k][j];
+        if (c >= 1.0) continue;
+        sum += Wr[i][k] / (1.0 - w) * (c / (1.0 - c));
+      }
+      Z[i][j] = sum;
+    }
+}
+
+void PrepareBeals(RankData& d) {
+  const int m = d.m, n = d.n;
+  d.Z = d.pool.Mat(m, n);
+  const bool include = BealsIncludeOpt != 0;
+  if (d.needs.beals == 2 && !include)
+    BealsOddsExcludingTarget(m, n, d.Wtdap, d.Z);
+  else
+    BealsSmoothing(m, n, d.Wtdap, d.Wtdap, d.Z, include, d.needs.beals);
+  d.DZ = d.pool.Mat(m, m);
+  NominalReseNonHier(m, n, d.Z, d.DZ, d.needs.reseX);
+  FixSide(m, d.DZ, d.dz);
+}
+
+// F (derived from the phylogenetic variables by the Gower similarity when it
+// is not stored), the belonging of the OTUs to the taxa, P and DP.  Like the
+// functional analysis, only a stored dissimilarity matrix (type 3) is read
+// as dissimilarities; F derived from variables is a similarity.
+void PreparePhylogeny(RankData& d) {
+  const int m = d.m, n = d.n;
+  d.h = partition_OTUs_Phyl != nullptr ? nTaxa : 0;
+  const int h = d.h;
+  d.phylIsDissimilarity = phylogenyMatrixType == 3;
+  d.F = d.pool.Mat(n, n);
+  if (phylogenyMatrixType == 2 && phylogenyData != nullptr) {
+    double** work = d.pool.Mat(n, nClados);
+    for (int i = 0; i < n; i++)
+      for (int j = 0; j < nClados; j++) work[i][j] = phylogenyData[i][j];
+    GowerMVOpt(n, nClados, phylogenyVarType, work, d.F, nullptr, nullptr, 0);
+  } else if (phylogenyRese != nullptr) {
+    for (int i = 0; i < n; i++)
+      for (int j = 0; j < n; j++) d.F[i][j] = phylogenyRese[i][j];
+  }
+  d.Q = d.pool.Mat(n, h);
+  d.P = d.pool.Mat(m, h);
+  d.DP = d.pool.Mat(m, m);
+  if (h > 0) {
+    if (fuzzyPhyl == 1) {
+      double** work = d.pool.Mat(n, n);
+      for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) work[i][j] = d.F[i][j];
+      FuzzyBelonging(n, h, work, partition_OTUs_Phyl, d.Q, d.phylIsDissimilarity);
+    } else {
+      CrispBelonging(n, h, partition_OTUs_Phyl, d.Q);
+    }
+    MatrixProdMV_Weight(m, n, n, h, d.Wtdap, d.Q, d.P, weight_OTUs);
+    NominalReseNonHier(m, h, d.P, d.DP, d.needs.reseP);
+  }
+  FixSide(m, d.DP, d.dp);
+}
+
 }  // namespace
 
 void PrepareRankData(RankData& d, const RankNeeds& needs) {
@@ -488,6 +569,13 @@ void PrepareRankData(RankData& d, const RankNeeds& needs) {
     for (int k = 0; k < d.p; k++) d.Bmasked[i][k] = d.positive[k] ? d.B[i][k] : 0.0;
   if (needs.traitMeans) PrepareTraitMeans(d);
   if (needs.similarities) PrepareSimilarities(d);
+  if (needs.beals != 0) PrepareBeals(d);
+  if (needs.pooledW && needs.similarities) {
+    // The crisp pooled composition: W summed over the OTUs of each type.
+    d.Wpooled = d.pool.Mat(d.m, d.g);
+    MatrixProdMV_Weight(d.m, d.n, d.n, d.g, d.Wtdap, d.C, d.Wpooled, weight_OTUs);
+  }
+  if (needs.phylogeny) PreparePhylogeny(d);
 }
 
 // ---- per-thread work --------------------------------------------------------
@@ -519,6 +607,10 @@ void InitRankWork(const RankData& d, RankWork& w) {
     w.dis = w.pool.Mat(n, n);
     w.R = w.pool.Mat(m, 1);
     w.dr.assign(d.npm, 0.0);
+  }
+  if (d.needs.pooledW) {
+    w.D = w.pool.Mat(m, 1);
+    w.ds.assign(d.npm, 0.0);
   }
 }
 
@@ -699,17 +791,12 @@ void SubsetRao(const RankData& d, RankWork& w) {
   const bool root = sqrtDissimOpt_RaoTraits != 0;
   // Dissimilarity 1 - S of each pair (its square root when asked); a pair
   // without comparable trait adds nothing, as Rao entropy leaves it out.
-  for (int i = 0; i < n; i++)
-    for (int j = 0; j < n; j++) {
-      const double s = w.S[i][j];
-      if (IsMissing(s)) {
-        w.dis[i][j] = 0.0;
-        continue;
-      }
-      double v = 1.0 - s;
-      if (root) v = v > 0.0 ? std::sqrt(v) : 0.0;
-      w.dis[i][j] = v;
-    }
+  for (int i = 0; i < n; i++) {
+    const double* s = w.S[i];
+    double* dis = w.dis[i];
+    for (int j = 0; j < n; j++) dis[j] = IsMissing(s[j]) ? 0.0 : 1.0 - s[j];
+    if (root) RootOfPositive(n, dis, dis);
+  }
   // Every OTU takes part in a ranking (all OTU weights 1), so each pair
   // counts with weight 1 and no scale adjustment applies.
   for (int c = 0; c < d.m; c++) {
@@ -725,4 +812,42 @@ void SubsetRao(const RankData& d, RankWork& w) {
   long x = 0;
   for (int i = 0; i < d.m; i++)
     for (int j = i + 1; j < d.m; j++) w.dr[x++] = std::fabs(w.R[i][0] - w.R[j][0]);
+}
+
+namespace {
+
+// Half the sum of the absolute differences between the two rows as relative
+// profiles (SumAbsDeviations), over the cells where neither is -999; 0 when
+// either total is not positive.
+double ProfileDeviation(int g, const double* x, const double* y) {
+  double tx = 0.0, ty = 0.0;
+  for (int t = 0; t < g; t++) {
+    if (IsMissing(x[t]) || IsMissing(y[t])) continue;
+    tx += x[t];
+    ty += y[t];
+  }
+  if (!(tx > 0.0) || !(ty > 0.0)) return 0.0;
+  double sum = 0.0;
+  for (int t = 0; t < g; t++) {
+    if (IsMissing(x[t]) || IsMissing(y[t])) continue;
+    sum += std::fabs(x[t] / tx - y[t] / ty);
+  }
+  return 0.5 * sum;
+}
+
+}  // namespace
+
+// The dark diversity compares, type by type, the fuzzy-weighted composition
+// X with the composition observed, W pooled into the same types (W itself
+// when every OTU is its own type, the OTUs in label order).
+void SubsetDarkDiversity(const RankData& d, RankWork& w) {
+  double** X = SubsetXMatrix(d, w);
+  for (int c = 0; c < d.m; c++) w.D[c][0] = ProfileDeviation(d.g, d.Wpooled[c], X[c]);
+  long x = 0;
+  for (int i = 0; i < d.m; i++)
+    for (int j = i + 1; j < d.m; j++) {
+      const double diff = w.D[i][0] - w.D[j][0];
+      const double sum = diff * diff;
+      w.ds[x++] = sum > 0.0 ? std::sqrt(sum) : 0.0;
+    }
 }

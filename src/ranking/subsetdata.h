@@ -87,6 +87,10 @@ struct RankNeeds {
   bool rao = false;          // functional Rao entropy of the communities
   int reseX = 6;             // resemblance between communities on X (rese_opt)
   bool distX = false;        // DX needed
+  int beals = 0;             // Beals smoothing of W with this mode (1 or 2), 0 none
+  bool pooledW = false;      // W pooled into the types (dark diversity)
+  bool phylogeny = false;    // F, Q, P and DP
+  int reseP = 6;             // resemblance between communities on P
 };
 
 struct RankData {
@@ -138,13 +142,31 @@ struct RankData {
   double** Xcrisp = nullptr;
   std::vector<double> dxCrisp;
 
+  // Beals smoothing of the TDAP copy (Z with mode 2, Y with mode 1), its
+  // resemblance between communities and that side of the correlations.
+  double** Z = nullptr;
+  double** DZ = nullptr;
+  FixedSide dz;
+  // W pooled into the types (communities x types).
+  double** Wpooled = nullptr;
+
+  // Phylogeny: F (OTUs x OTUs), belonging of OTUs to taxa Q, composition P
+  // (communities x taxa), DP and that side of the correlations.
+  int h = 0;
+  bool phylIsDissimilarity = false;
+  double** F = nullptr;
+  double** Q = nullptr;
+  double** P = nullptr;
+  double** DP = nullptr;
+  FixedSide dp;
+
   RankData() = default;
   RankData(const RankData&) = delete;
   RankData& operator=(const RankData&) = delete;
 };
 
 // Prepares what the criterion needs from the community data set and the
-// settings (Parts of the dialog: weights, partition, fuzzy, rese_opt).
+// settings of the dialog (weights, partition, fuzzy, rese_opt).
 void PrepareRankData(RankData& d, const RankNeeds& needs);
 
 // ---- per-thread work ----
@@ -170,6 +192,9 @@ struct RankWork {
   double** dis = nullptr;  // OTUs x OTUs dissimilarity used by Rao entropy
   double** R = nullptr;    // communities x 1
   std::vector<double> dr;
+  // Dark diversity.
+  double** D = nullptr;    // communities x 1
+  std::vector<double> ds;
   RankWork() = default;
   RankWork(const RankWork&) = delete;
   RankWork& operator=(const RankWork&) = delete;
@@ -189,6 +214,9 @@ void SubsetS(const RankData& d, RankWork& w, const int* traits, int k);
 void SubsetX(const RankData& d, RankWork& w);
 // Functional Rao entropy of each community from w.S into w.R, DR into w.dr.
 void SubsetRao(const RankData& d, RankWork& w);
+// Dark diversity of each community (deviation between the relative
+// composition of X and of W pooled into the types) into w.D, DS into w.ds.
+void SubsetDarkDiversity(const RankData& d, RankWork& w);
 // The X and DX of the subset (prepared ones with crisp belonging).
 double** SubsetXMatrix(const RankData& d, const RankWork& w);
 const double* SubsetDXPairs(const RankData& d, const RankWork& w);

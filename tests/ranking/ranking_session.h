@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -122,14 +123,22 @@ inline std::vector<std::string> Fields(const std::string& line) {
 }
 
 // The intermediate-results line of the subset whose labels are `labels`
-// (tab-joined) among the lines that start with `prefix`, as its fields.
+// among the lines that start with `prefix`, as its fields.  The labels
+// follow "Traits:" up to "Group sizes:", or end the line.
 inline std::vector<std::string> SubsetLine(const std::string& text, const std::string& prefix,
                                            const std::vector<std::string>& labels) {
   for (const std::string& line : Lines(text)) {
     if (line.rfind(prefix, 0) != 0) continue;
     std::vector<std::string> f = Fields(line);
-    if (f.size() < labels.size()) continue;
-    if (std::vector<std::string>(f.end() - labels.size(), f.end()) == labels) return f;
+    auto end = std::find(f.begin(), f.end(), "Group sizes:");
+    auto start = std::find(f.begin(), end, "Traits:");
+    if (start == end) {
+      if (end - f.begin() < static_cast<long>(labels.size())) continue;
+      start = end - labels.size();
+    } else {
+      ++start;
+    }
+    if (std::vector<std::string>(start, end) == labels) return f;
   }
   return {};
 }
