@@ -74,7 +74,6 @@ double Congruence(int m, int p1, int p2, double** A, double** B) {
 }  // namespace
 
 void ChRankAlphaBetaDivergence(int mode) {
-  time0 = time(nullptr);
   const bool structures = saveStruct == 'y';
   const bool mantel = opt_ro == 1;
   const bool usesT = mode == 2 || mode == 5 || mode == 6 || mode == 8 || mode == 9;
@@ -89,27 +88,17 @@ void ChRankAlphaBetaDivergence(int mode) {
   needs.reseX = rese_opt;
   needs.beals = mode >= 7 ? 1 : (mode >= 4 ? 2 : 0);
   needs.pooledW = mode == 3;
-  RankData d;
-  PrepareRankData(d, needs);
-  RankFiles files;
-  OpenRankFiles(files);
-  FILE* fp = files.fp;
-  FILE* stru = files.stru;
+  RankRun run;
+  StartRankRun(run, needs);
+  RankData& d = run.d;
+  FILE* fp = run.fp;
+  FILE* stru = run.stru;
 
-  PrintRankHeader(fp);
-  fprintf(fp, "Trait-based approach: %s\n", TableLabel(traitBasedOptInfo, 2, traitBasedOpt - 1));
-  PrintUnitTotalLines(fp);
+  PrintApproachLines(fp);
   fprintf(fp, "Trait ranking criterion (TRC): %s\t%s\n", CriterionLabel(opt_struct),
           TableLabel(opt_roInfo, 3, opt_ro - 1));
   fprintf(fp, "Correlation measure: %s\n", TableLabel(opt_roInfo, 3, opt_ro - 1));
-  PrintPoolingLines(fp, true);
-  if (poolCSTopt == 2) {
-    fprintf(fp, "Resemblance function between OTUs: %s\n",
-            TableLabel(reseCSToptInfo, 2, reseCSTopt - 1));
-    if (reseCSTopt == 1)
-      fprintf(fp, "Gower similarity modified to count matching absences in binary traits? %s\n",
-              YesNotInfo[countDoubleAbsence == 1 ? 1 : 0]);
-  }
+  PrintPoolingAndOTULines(fp, true, "similarity");
   fprintf(fp, "Rao entropy based on traits computed on square root transformed dissimilarities? %s\n",
           YesNotInfo[sqrtDissimOpt_RaoTraits != 0 ? 1 : 0]);
   fprintf(fp, "Ranking algorithm: %s\n", TableLabel(rankingAlgorithmInfo, 2, rankingAlgorithm - 1));
@@ -117,9 +106,8 @@ void ChRankAlphaBetaDivergence(int mode) {
   PrintReseOrFactorLine(fp);
   PrintIntermediateColumns(fp, "Groups\tTrait subset used:\n");
 
-  StructScratch scratch;
+  StructScratch& scratch = run.scratch;
   if (stru != nullptr) {
-    InitStructScratch(d, scratch);
     StructPreamble(stru, d, "Resemblance matrix between %d communities based on %d environmental "
                             "variables:\n",
                    "\nTrait matrix with %d OTUs by %d traits: \n");
@@ -149,11 +137,7 @@ void ChRankAlphaBetaDivergence(int mode) {
     const bool rao = mode == 1 || mode == 2 || stru != nullptr;
     if (rao || (usesX && d.fuzzyTypes)) SubsetS(d, w, traits, k);
     if (stru != nullptr) {
-      StructTraitMeans(stru, d, w, scratch, traits, k,
-                       "Resemblance matrix between communities based on selected traits (matrix "
-                       "T):\n");
-      StructSimilarity(stru, d, w, traits, k,
-                       "\nSimilarity matrix between %d populations, based on %d traits:\n");
+      StructSubset(stru, d, w, scratch, traits, k);
     }
     if (!d.level) return;
     // The one partition level: the user's g types.
@@ -167,6 +151,8 @@ void ChRankAlphaBetaDivergence(int mode) {
       if (mode == 1) {
         value = FixedCorr(d.de, w.dr.data());
       } else if (mode == 3) {
+        // The dark diversity uses no resemblance on X: the dialog still asks
+        // for one (as for every criterion but 10 and 16) and it goes unused.
         value = FixedCorr(d.de, w.ds.data());
       } else {
         rXE = FixedCommunityCorr(d.de, dx);
@@ -229,6 +215,5 @@ void ChRankAlphaBetaDivergence(int mode) {
   spec.line = [mode](FILE* f, const SubsetRecord& r) {
     fprintf(f, kModes[mode].line, r.stats[0]);
   };
-  RunSubsetSearch(d, spec, fp);
-  CloseRankFiles(files);
+  FinishRankRun(run, spec);
 }

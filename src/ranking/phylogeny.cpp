@@ -69,7 +69,6 @@ double Congruence(int m, int p1, int p2, double** A, double** B) {
 }  // namespace
 
 void ChRankPhylogenyAssembly() {
-  time0 = time(nullptr);
   const int criterion = opt_struct;
   const bool mantel = opt_ro == 1;
   RankNeeds needs;
@@ -80,40 +79,23 @@ void ChRankPhylogenyAssembly() {
   needs.reseX = rese_opt;
   needs.phylogeny = true;
   needs.reseP = rese_opt;
-  RankData d;
-  PrepareRankData(d, needs);
-  RankFiles files;
-  files.fp = fopenck(whichChorder, volumeName, "w");
-  if (files.fp == nullptr) RaiseFailure(kFailOpen);
   // The intermediate matrices of these criteria go to a file of their own.
-  if (saveStruct == 'y') {
-    files.stru = fopenck(kIntermediateName, volumeName, "w");
-    if (files.stru == nullptr) RaiseFailure(kFailOpen);
-  }
-  FILE* fp = files.fp;
-  FILE* stru = files.stru;
-
-  PrintRankHeader(fp);
-  fprintf(fp, "Trait-based approach: %s\n", TableLabel(traitBasedOptInfo, 2, traitBasedOpt - 1));
-  PrintUnitTotalLines(fp);
+  RankRun run;
+  StartRankRun(run, needs, kIntermediateName);
+  RankData& d = run.d;
+  FILE* fp = run.fp;
+  FILE* stru = run.stru;
+  PrintApproachLines(fp);
   fprintf(fp, "Trait ranking criterion (TRC): %s\n", CriterionLabel(criterion));
   fprintf(fp, "Correlation measure: %s\n", TableLabel(opt_roInfo, 3, opt_ro - 1));
-  PrintPoolingLines(fp, true);
-  if (poolCSTopt == 2) {
-    fprintf(fp, "Resemblance function between OTUs: %s\n",
-            TableLabel(reseCSToptInfo, 2, reseCSTopt - 1));
-    if (reseCSTopt == 1)
-      fprintf(fp, "Gower index modified to count matching absences in binary traits? %s\n",
-              YesNotInfo[countDoubleAbsence == 1 ? 1 : 0]);
-  }
+  PrintPoolingAndOTULines(fp, true, "index");
   fprintf(fp, "Ranking algorithm: %s\n", TableLabel(rankingAlgorithmInfo, 2, rankingAlgorithm - 1));
   fprintf(fp, "Fuzzy transformation: %s\n", TableLabel(fuzzyInfo, 4, fuzzy));
   PrintReseOrFactorLine(fp);
   PrintIntermediateColumns(fp, "Trait subset used:\n");
 
-  StructScratch scratch;
+  StructScratch& scratch = run.scratch;
   if (stru != nullptr) {
-    InitStructScratch(d, scratch);
     StructPhylogeny(stru, d);
   }
 
@@ -130,11 +112,7 @@ void ChRankPhylogenyAssembly() {
     const double rPT = mantel ? FixedCommunityCorr(d.dp, w.dt.data()) : Congruence(m, p, h, w.T, d.P);
     if (d.fuzzyTypes || stru != nullptr) SubsetS(d, w, traits, k);
     if (stru != nullptr) {
-      StructTraitMeans(stru, d, w, scratch, traits, k,
-                       "Resemblance matrix between communities based on selected traits (matrix "
-                       "T):\n");
-      StructSimilarity(stru, d, w, traits, k,
-                       "\nSimilarity matrix between %d populations, based on %d traits:\n");
+      StructSubset(stru, d, w, scratch, traits, k);
     }
     if (!d.level) return;
     SubsetX(d, w);
@@ -181,12 +159,10 @@ void ChRankPhylogenyAssembly() {
     fprintf(f, "ro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\tTraits:\t", r.stats[0],
             r.stats[1], r.stats[2], r.stats[3]);
   };
-  RunSubsetSearch(d, spec, fp);
-  CloseRankFiles(files);
+  FinishRankRun(run, spec);
 }
 
 void ChRank_Phylogeny_x_Trait_Assembly() {
-  time0 = time(nullptr);
   const int criterion = opt_struct;
   // Matrix correlations whatever the measure; with Procrustes or RV the
   // resemblance between communities is never asked, and DX and DP are
@@ -200,27 +176,17 @@ void ChRank_Phylogeny_x_Trait_Assembly() {
   needs.reseX = rese;
   needs.phylogeny = true;
   needs.reseP = rese;
-  RankData d;
-  PrepareRankData(d, needs);
-  RankFiles files;
-  OpenRankFiles(files);
-  FILE* fp = files.fp;
-  FILE* stru = files.stru;
+  RankRun run;
+  StartRankRun(run, needs);
+  RankData& d = run.d;
+  FILE* fp = run.fp;
+  FILE* stru = run.stru;
   const int m = d.m;
   const double rPE = FixedCommunityCorr(d.de, d.dp.a.data());
 
-  PrintRankHeader(fp);
-  fprintf(fp, "Trait-based approach: %s\n", TableLabel(traitBasedOptInfo, 2, traitBasedOpt - 1));
-  PrintUnitTotalLines(fp);
+  PrintApproachLines(fp);
   fprintf(fp, "Trait ranking criterion (TRC): %s\n", CriterionLabel(criterion));
-  PrintPoolingLines(fp, false);
-  if (poolCSTopt == 2) {
-    fprintf(fp, "Resemblance function between OTUs: %s\n",
-            TableLabel(reseCSToptInfo, 2, reseCSTopt - 1));
-    if (reseCSTopt == 1)
-      fprintf(fp, "Gower index modified to count matching absences in binary traits? %s\n",
-              YesNotInfo[countDoubleAbsence == 1 ? 1 : 0]);
-  }
+  PrintPoolingAndOTULines(fp, false, "index");
   fprintf(fp, "Ranking algorithm: %s\n", TableLabel(rankingAlgorithmInfo, 2, rankingAlgorithm - 1));
   bool someZero = false;
   for (int k = 0; k < nch; k++)
@@ -240,9 +206,8 @@ void ChRank_Phylogeny_x_Trait_Assembly() {
             TableLabel(rese_optInfo, 10, rese_opt - 1));
   PrintIntermediateColumns(fp, "Groups\tTrait subset used:\n");
 
-  StructScratch scratch;
+  StructScratch& scratch = run.scratch;
   if (stru != nullptr) {
-    InitStructScratch(d, scratch);
     StructPhylogeny(stru, d);
     fprintf(stru, "Resemblance matrix between %d relevés based on %d environmental variables:\n", m,
             d.q);
@@ -322,6 +287,5 @@ void ChRank_Phylogeny_x_Trait_Assembly() {
     fprintf(f, "Group sizes:\t");
     for (int t = 0; t < d.g; t++) fprintf(f, "%d\t", d.typeSize[t]);
   };
-  RunSubsetSearch(d, spec, fp);
-  CloseRankFiles(files);
+  FinishRankRun(run, spec);
 }

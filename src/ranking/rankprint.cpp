@@ -25,11 +25,12 @@ RankFiles::~RankFiles() {
   if (stru != nullptr) fclose(stru);
 }
 
-void OpenRankFiles(RankFiles& files) {
+void OpenRankFiles(RankFiles& files, const char* structuresName) {
   files.fp = fopenck(whichChorder, volumeName, "w");
   if (files.fp == nullptr) RaiseFailure(kFailOpen);
   if (saveStruct == 'y') {
-    files.stru = fopenck(whichStructures, volumeName, "w");
+    files.stru = fopenck(structuresName != nullptr ? structuresName : whichStructures, volumeName,
+                         "w");
     if (files.stru == nullptr) RaiseFailure(kFailOpen);
   }
 }
@@ -90,7 +91,18 @@ void PrintPoolingLines(FILE* fp, bool partitionListed) {
   }
 }
 
-void PrintUnitTotalLines(FILE* fp) {
+void PrintPoolingAndOTULines(FILE* fp, bool partitionListed, const char* gower) {
+  PrintPoolingLines(fp, partitionListed);
+  if (poolCSTopt != 2) return;
+  fprintf(fp, "Resemblance function between OTUs: %s\n",
+          TableLabel(reseCSToptInfo, 2, reseCSTopt - 1));
+  if (reseCSTopt == 1)
+    fprintf(fp, "Gower %s modified to count matching absences in binary traits? %s\n", gower,
+            YesNotInfo[countDoubleAbsence == 1 ? 1 : 0]);
+}
+
+void PrintApproachLines(FILE* fp) {
+  fprintf(fp, "Trait-based approach: %s\n", TableLabel(traitBasedOptInfo, 2, traitBasedOpt - 1));
   fputs(optUnitTotalAdjust1
                   ? "Community data matrix W adjusted to unit totals prior to trait convergence "
                     "evaluation.\n"

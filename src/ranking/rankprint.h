@@ -20,9 +20,10 @@ struct RankFiles {
   RankFiles& operator=(const RankFiles&) = delete;
   ~RankFiles();
 };
-// Opens the printout whichChorder ("w") and the structures file; a file that
-// cannot be opened ends the session with failure code 4.
-void OpenRankFiles(RankFiles& files);
+// Opens the printout whichChorder ("w") and the structures file (the
+// session's, or the file named structuresName); a file that cannot be opened
+// ends the session with failure code 4.
+void OpenRankFiles(RankFiles& files, const char* structuresName);
 // Closes both; a write that failed ends the session with failure code 3.
 void CloseRankFiles(RankFiles& files);
 
@@ -34,8 +35,12 @@ void PrintTraitsConsidered(FILE* fp);
 // "Pooling of OTUs" and, for polythetic pooling, the user's partition or the
 // clustering method.
 void PrintPoolingLines(FILE* fp, bool partitionListed);
-// The two unit-total lines.
-void PrintUnitTotalLines(FILE* fp);
+// The pooling lines, then for polythetic pooling the resemblance between
+// OTUs and, for the Gower index, "Gower <gower> modified to count matching
+// absences in binary traits?".
+void PrintPoolingAndOTULines(FILE* fp, bool partitionListed, const char* gower);
+// "Trait-based approach" and the two unit-total lines.
+void PrintApproachLines(FILE* fp);
 // The column header of the intermediate results.
 void PrintIntermediateColumns(FILE* fp, const char* what);
 // "Resemblance option between communities" (Mantel) or the PCA-regression

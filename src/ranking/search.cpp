@@ -247,9 +247,21 @@ void PrintNicheSummary(FILE* fp, const SearchState& s) {
   fprintf(fp, "\n");
 }
 
-void Record(std::atomic<int>& failure, int code) {
+// Runs work unless a failure is already recorded; a failure it raises is
+// recorded (the first one wins) instead of leaving the team's region.
+template <class Work>
+void Guarded(std::atomic<int>& failure, Work work) {
+  if (failure.load() != 0) return;
+  int code = 0;
+  try {
+    work();
+  } catch (const QuiltaFailure& f) {
+    code = f.code;
+  } catch (const std::bad_alloc&) {
+    code = kFailMemory;
+  }
   int expected = 0;
-  failure.compare_exchange_strong(expected, code);
+  if (code != 0) failure.compare_exchange_strong(expected, code);
 }
 
 }  // namespace
@@ -302,26 +314,10 @@ void RunSubsetSearch(const RankData& d, const SearchSpec& spec, FILE* fp) {
   {
     RankWork work;
     std::vector<int> traits(static_cast<size_t>(kSubsetBatch) * std::max(n, 1));
-    try {
-      InitRankWork(d, work);
-    } catch (const QuiltaFailure& f) {
-      Record(failure, f.code);
-    } catch (const std::bad_alloc&) {
-      Record(failure, kFailMemory);
-    }
+    Guarded(failure, [&] { InitRankWork(d, work); });
     for (;;) {
 #pragma omp master
-      {
-        if (failure.load() == 0) {
-          try {
-            NextBlock(s);
-          } catch (const QuiltaFailure& f) {
-            Record(failure, f.code);
-          } catch (const std::bad_alloc&) {
-            Record(failure, kFailMemory);
-          }
-        }
-      }
+      Guarded(failure, [&] { NextBlock(s); });
 #pragma omp barrier
       if (failure.load() != 0 || s.count == 0) break;
       // Groups of consecutive subsets; each thread takes a contiguous run
@@ -342,30 +338,16 @@ void RunSubsetSearch(const RankData& d, const SearchSpec& spec, FILE* fp) {
           recs[nb] = &s.records[b];
           nb++;
         }
-        if (nb == 0 || failure.load() != 0) continue;
-        try {
+        if (nb == 0) continue;
+        Guarded(failure, [&] {
           if (spec.evaluateBatch)
             spec.evaluateBatch(work, list, s.k, nb, recs);
           else
             for (int j = 0; j < nb; j++) spec.evaluate(work, list[j], s.k, *recs[j]);
-        } catch (const QuiltaFailure& f) {
-          Record(failure, f.code);
-        } catch (const std::bad_alloc&) {
-          Record(failure, kFailMemory);
-        }
+        });
       }
 #pragma omp master
-      {
-        if (failure.load() == 0) {
-          try {
-            ReduceBlock(s);
-          } catch (const QuiltaFailure& f) {
-            Record(failure, f.code);
-          } catch (const std::bad_alloc&) {
-            Record(failure, kFailMemory);
-          }
-        }
-      }
+      Guarded(failure, [&] { ReduceBlock(s); });
     }
   }
   if (failure.load() != 0) RaiseFailure(failure.load());
@@ -390,4 +372,20 @@ void RunSubsetSearch(const RankData& d, const SearchSpec& spec, FILE* fp) {
   }
   fprintf(fp, "\nElapsed time: %g seconds\n", difftime(time(nullptr), time0));
   if (spec.nicheLists) PrintNicheSummary(fp, s);
+}
+
+void StartRankRun(RankRun& run, const RankNeeds& needs, const char* structuresName) {
+  time0 = time(nullptr);
+  PrepareRankData(run.d, needs);
+  OpenRankFiles(run.files, structuresName);
+  run.fp = run.files.fp;
+  run.stru = run.files.stru;
+  PrintRankHeader(run.fp);
+  if (run.stru != nullptr) InitStructScratch(run.d, run.scratch);
+}
+
+void FinishRankRun(RankRun& run, const SearchSpec& spec) {
+  RunSubsetSearch(run.d, spec, run.fp);
+  CloseRankFiles(run.files);
+  run.fp = run.stru = nullptr;
 }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "ranking/rankprint.h"
+#include "ranking/structures.h"
 #include "ranking/subsetdata.h"
 
 // How a candidate value v is compared with a kept value b: signed (v > b)
@@ -68,3 +70,18 @@ void RunSubsetSearch(const RankData& d, const SearchSpec& spec, FILE* fp);
 
 // The labels of the subset's traits (numbers from 1), "%-2s\t" each.
 void PrintSubsetLabels(FILE* fp, const int* traits, int k);
+
+// What a criterion routine holds during its run.
+struct RankRun {
+  RankData d;
+  RankFiles files;
+  StructScratch scratch;
+  FILE* fp = nullptr;    // the printout
+  FILE* stru = nullptr;  // the structures file, when kept
+};
+// Reads the start time, prepares the data, opens the printout and, when the
+// preference saveStruct is 'y', the structures file (the session's, or the
+// file named structuresName), and writes the common header lines.
+void StartRankRun(RankRun& run, const RankNeeds& needs, const char* structuresName = nullptr);
+// Runs the search and closes the files.
+void FinishRankRun(RankRun& run, const SearchSpec& spec);

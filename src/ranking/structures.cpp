@@ -65,6 +65,14 @@ void StructSimilarity(FILE* fp, const RankData& d, const RankWork& w, const int*
   PrintLowerHalfMatrixTab(fp, d.n, w.S, sDigits);
 }
 
+void StructSubset(FILE* fp, const RankData& d, const RankWork& w, StructScratch& s,
+                  const int* traits, int k) {
+  StructTraitMeans(fp, d, w, s, traits, k,
+                   "Resemblance matrix between communities based on selected traits (matrix T):\n");
+  StructSimilarity(fp, d, w, traits, k,
+                   "\nSimilarity matrix between %d populations, based on %d traits:\n");
+}
+
 void StructGroupSizes(FILE* fp, const RankData& d) {
   fprintf(fp, "Group sizes:\t");
   for (int t = 0; t < d.g; t++) fprintf(fp, "%d\t", d.typeSize[t]);

@@ -28,6 +28,9 @@ void StructTraitMeans(FILE* fp, const RankData& d, const RankWork& w, StructScra
 // S under its heading (n, k), "Traits:" with the labels.
 void StructSimilarity(FILE* fp, const RankData& d, const RankWork& w, const int* traits, int k,
                       const char* heading);
+// The T matrices with DT, then S, as the divergence criteria write them.
+void StructSubset(FILE* fp, const RankData& d, const RankWork& w, StructScratch& s,
+                  const int* traits, int k);
 // The per-level matrices of the TDAP criteria: partition, U, C, type sizes,
 // average traits, X and, for the matrix correlation, DX; with dr non-null
 // also DR after X.

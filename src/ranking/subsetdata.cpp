@@ -735,6 +735,19 @@ static void UnitRow(int g, double* u) {
   for (int t = 0; t < g; t++) u[t] = u[t] / total;
 }
 
+namespace {
+
+// term[j] = v[j] / size[j], each quotient as the scalar division gives it.
+#if defined(__x86_64__)
+__attribute__((target_clones("avx", "default")))
+#endif
+void Quotients(int n, const double* v, const double* size, double* term) {
+#pragma omp simd
+  for (int j = 0; j < n; j++) term[j] = v[j] / size[j];
+}
+
+}  // namespace
+
 void FuzzyBelongingSerial(int n, int g, double** S, const int* typeOf,
                           const std::vector<std::vector<int>>& members, double** U,
                           bool isDissimilarity, int* duplicateOf, int* size) {
@@ -742,6 +755,7 @@ void FuzzyBelongingSerial(int n, int g, double** S, const int* typeOf,
   for (int i = 0; i < n; i++) duplicateOf[i] = -1;
   // Identical OTUs of one type count as one member, each duplicate marked by
   // the lowest-numbered unmarked OTU it equals.
+  bool duplicates = false;
   for (int i = 0; i < n; i++) {
     if (duplicateOf[i] >= 0) continue;
     const int ti = typeOf[i];
@@ -750,19 +764,45 @@ void FuzzyBelongingSerial(int n, int g, double** S, const int* typeOf,
       if (AlmostEqual2sComplement(S[i][j], 1.0, 1)) {
         duplicateOf[j] = i;
         size[ti]--;
+        duplicates = true;
       }
     }
   }
+  // Each OTU j adds S[i][j] / (size of its type) to its type's column, in
+  // the order of j; the quotients are formed first, several at a time.
+  std::vector<double> sizeOf(n), value(n), term(n);
+  for (int j = 0; j < n; j++) sizeOf[j] = typeOf[j] < g ? size[typeOf[j]] : 1.0;
   for (int i = 0; i < n; i++) {
     double* u = U[i];
     std::fill(u, u + g, 0.0);
     const double* s = S[i];
+    bool missing = false;
     for (int j = 0; j < n; j++) {
-      if (j != i && (duplicateOf[j] >= 0 || duplicateOf[i] == j)) continue;
-      const int t = typeOf[j];
-      if (t >= g || IsMissing(s[j])) continue;
-      const double v = isDissimilarity ? 1.0 - s[j] : s[j];
-      u[t] += v / size[t];
+      missing |= IsMissing(s[j]);
+      value[j] = isDissimilarity ? 1.0 - s[j] : s[j];
+    }
+    Quotients(n, value.data(), sizeOf.data(), term.data());
+    if (!duplicates && !missing) {
+      // The running sum of a type stays in a register while its OTUs follow
+      // one another.
+      int t = -1;
+      double acc = 0.0;
+      for (int j = 0; j < n; j++) {
+        if (typeOf[j] != t) {
+          if (t >= 0 && t < g) u[t] = acc;
+          t = typeOf[j];
+          acc = t < g ? u[t] : 0.0;
+        }
+        acc += term[j];
+      }
+      if (t >= 0 && t < g) u[t] = acc;
+    } else {
+      for (int j = 0; j < n; j++) {
+        if (j != i && (duplicateOf[j] >= 0 || duplicateOf[i] == j)) continue;
+        const int t = typeOf[j];
+        if (t >= g || IsMissing(s[j])) continue;
+        u[t] += term[j];
+      }
     }
     UnitRow(g, u);
   }

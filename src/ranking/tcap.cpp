@@ -33,18 +33,15 @@ double CongruenceWithE(const RankData& d, int cols, double** M) {
 }  // namespace
 
 void ChRankTCAP() {
-  time0 = time(nullptr);
   RankNeeds needs;
   needs.environment = true;
   needs.traitMeans = true;
-  RankData d;
-  PrepareRankData(d, needs);
-  RankFiles files;
-  OpenRankFiles(files);
-  FILE* fp = files.fp;
-  FILE* stru = files.stru;
+  RankRun run;
+  StartRankRun(run, needs);
+  RankData& d = run.d;
+  FILE* fp = run.fp;
+  FILE* stru = run.stru;
 
-  PrintRankHeader(fp);
   fprintf(fp, "\nTrait-based approach: %s\n", TableLabel(traitBasedOptInfo, 2, traitBasedOpt - 1));
   fprintf(fp, "Trait ranking criterion (TRC): %s\n", CriterionLabel(opt_struct));
   fprintf(fp, "Correlation measure: %s\n", MeasureLabel());
@@ -54,9 +51,8 @@ void ChRankTCAP() {
     fprintf(fp, "Resemblance option between communities: %s\n",
             TableLabel(rese_optInfo, 10, rese_opt - 1));
 
-  StructScratch scratch;
+  StructScratch& scratch = run.scratch;
   if (stru != nullptr) {
-    InitStructScratch(d, scratch);
     StructPreamble(stru, d, kEnvReleves, kTraitsPopulations);
   }
 
@@ -104,25 +100,21 @@ void ChRankTCAP() {
       }
     };
   spec.line = [](FILE* f, const SubsetRecord& r) { fprintf(f, "%g\t", r.stats[0]); };
-  RunSubsetSearch(d, spec, fp);
-  CloseRankFiles(files);
+  FinishRankRun(run, spec);
 }
 
 void ChRankTDAP_TCAP() {
-  time0 = time(nullptr);
   RankNeeds needs;
   needs.environment = true;
   needs.similarities = true;
   needs.distX = opt_ro == 1;
   needs.reseX = rese_opt;
-  RankData d;
-  PrepareRankData(d, needs);
-  RankFiles files;
-  OpenRankFiles(files);
-  FILE* fp = files.fp;
-  FILE* stru = files.stru;
+  RankRun run;
+  StartRankRun(run, needs);
+  RankData& d = run.d;
+  FILE* fp = run.fp;
+  FILE* stru = run.stru;
 
-  PrintRankHeader(fp);
   fprintf(fp, "Trait ranking criterion (TRC): %s\n", CriterionLabel(opt_struct));
   fprintf(fp, "Correlation measure: %s\n", MeasureLabel());
   PrintPoolingLines(fp, true);
@@ -136,9 +128,8 @@ void ChRankTDAP_TCAP() {
   PrintTraitsConsidered(fp);
   PrintIntermediateColumns(fp, "Trait subset used:\n");
 
-  StructScratch scratch;
+  StructScratch& scratch = run.scratch;
   if (stru != nullptr) {
-    InitStructScratch(d, scratch);
     StructPreamble(stru, d, kEnvReleves, kTraitsPopulations);
   }
 
@@ -189,47 +180,34 @@ void ChRankTDAP_TCAP() {
   spec.line = [](FILE* f, const SubsetRecord& r) {
     fprintf(f, "%-*.*g\t", sDigits + 6, sDigits, r.value);
   };
-  RunSubsetSearch(d, spec, fp);
-  CloseRankFiles(files);
+  FinishRankRun(run, spec);
 }
 
 void ChRankTDAP() {
-  time0 = time(nullptr);
   RankNeeds needs;
   needs.environment = true;
   needs.traitMeans = true;
   needs.similarities = true;
   needs.distX = opt_ro == 1;
   needs.reseX = rese_opt;
-  RankData d;
-  PrepareRankData(d, needs);
-  RankFiles files;
-  OpenRankFiles(files);
-  FILE* fp = files.fp;
-  FILE* stru = files.stru;
+  RankRun run;
+  StartRankRun(run, needs);
+  RankData& d = run.d;
+  FILE* fp = run.fp;
+  FILE* stru = run.stru;
 
-  PrintRankHeader(fp);
-  fprintf(fp, "Trait-based approach: %s\n", TableLabel(traitBasedOptInfo, 2, traitBasedOpt - 1));
-  PrintUnitTotalLines(fp);
+  PrintApproachLines(fp);
   fprintf(fp, "Trait ranking criterion (TRC): %s\n", CriterionLabel(opt_struct));
   fprintf(fp, "Correlation measure: %s\n", MeasureLabel());
-  PrintPoolingLines(fp, true);
-  if (poolCSTopt == 2) {
-    fprintf(fp, "Resemblance function between OTUs: %s\n",
-            TableLabel(reseCSToptInfo, 2, reseCSTopt - 1));
-    if (reseCSTopt == 1)
-      fprintf(fp, "Gower similarity modified to count matching absences in binary traits? %s\n",
-              YesNotInfo[countDoubleAbsence == 1 ? 1 : 0]);
-  }
+  PrintPoolingAndOTULines(fp, true, "similarity");
   fprintf(fp, "Ranking algorithm: %s\n", TableLabel(rankingAlgorithmInfo, 2, rankingAlgorithm - 1));
   PrintTraitsConsidered(fp);
   fprintf(fp, "Fuzzy transformation: %s\n", TableLabel(fuzzyInfo, 4, fuzzy));
   PrintReseOrFactorLine(fp);
   PrintIntermediateColumns(fp, "Trait subset used:\n");
 
-  StructScratch scratch;
+  StructScratch& scratch = run.scratch;
   if (stru != nullptr) {
-    InitStructScratch(d, scratch);
     StructPreamble(stru, d, kEnvCommunities, kTraitsOTUs);
   }
 
@@ -251,11 +229,7 @@ void ChRankTDAP() {
     const double rTE = FixedCommunityCorr(d.de, w.dt.data());
     if (d.fuzzyTypes || stru != nullptr) SubsetS(d, w, traits, k);
     if (stru != nullptr) {
-      StructTraitMeans(stru, d, w, scratch, traits, k,
-                       "Resemblance matrix between communities based on selected traits (matrix "
-                       "T):\n");
-      StructSimilarity(stru, d, w, traits, k,
-                       "\nSimilarity matrix between %d populations, based on %d traits:\n");
+      StructSubset(stru, d, w, scratch, traits, k);
     }
     if (!d.level) return;
     SubsetX(d, w);
@@ -302,6 +276,5 @@ void ChRankTDAP() {
                         : "r(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\tTraits:\t",
             r.stats[0], r.stats[1], r.stats[2], r.stats[3]);
   };
-  RunSubsetSearch(d, spec, fp);
-  CloseRankFiles(files);
+  FinishRankRun(run, spec);
 }

@@ -14,18 +14,9 @@ using namespace rank_test;
 
 namespace {
 
-// Six OTUs in three types of two, five communities, three quantitative
-// traits, two variables in the same units, phylogenetic similarities.
+// SmallData with phylogenetic similarities between the six OTUs.
 Data PhyloData() {
-  Data d;
-  d.traits = {"ta", "tb", "tc"};
-  d.traitTypes = {3, 3, 3};
-  d.B = {{1.0, 10, 0.5}, {2.5, 14, 0.1}, {3.0, 9, 0.9},
-         {4.2, 20, 0.4}, {5.1, 7, 0.7},  {6.3, 15, 0.2}};
-  d.W = {{5, 0, 1, 0, 2}, {3, 2, 0, 0, 1}, {0, 4, 2, 1, 0},
-         {0, 1, 3, 4, 0}, {1, 0, 0, 5, 3}, {0, 0, 2, 2, 6}};
-  d.envTypes = {3, 3};
-  d.E = {{0.1, 0.5, 0.9, 1.4, 2.0}, {3, 1, 4, 1, 5}};
+  Data d = SmallData();
   const double f[6][6] = {{1, .8, .3, .3, .1, .1}, {.8, 1, .3, .3, .1, .1},
                           {.3, .3, 1, .6, .2, .2}, {.3, .3, .6, 1, .2, .2},
                           {.1, .1, .2, .2, 1, .9}, {.1, .1, .2, .2, .9, 1}};
@@ -40,9 +31,6 @@ std::string Answers(int criterion) {
   return std::to_string(criterion) + "\nk\n1 1 2 2 3 3\n1\n1\n" + (criterion == 16 ? "" : "6\n") +
          "1\n1\ny\n1\n3\ny\n";
 }
-
-const std::vector<std::vector<std::string>> kSubsets = {
-    {"ta"}, {"tb"}, {"tc"}, {"ta", "tb"}, {"ta", "tc"}, {"tb", "tc"}, {"ta", "tb", "tc"}};
 
 double Near(double expected) { return 2e-6 * (1 + std::fabs(expected)); }
 
@@ -99,19 +87,9 @@ TEST(RankingCriteria, AgreeWithTheFunctionalAnalysisForEverySubset) {
     ASSERT_EQ(run.status, 0) << f.first << run.err;
     printouts[f.first] = ReadFile(dir.file(f.second));
   }
-  for (const auto& subset : kSubsets) {
-    std::string selection;
-    for (const char* t : {"ta", "tb", "tc"}) {
-      bool in = false;
-      for (const std::string& s : subset) in |= s == t;
-      selection += in ? "1 " : "0 ";
-    }
-    SCOPED_TRACE(selection);
-    std::remove(dir.file("sPrinda.txt").c_str());
-    RunResult h = RunQuilta(dir.path, "O\ns\nV\nH\nk\n1 1 2 2 3 3\n1\nn\n1\n6\n1\n2\n" +
-                                          selection + "\n1\ny\nn\nC\nC\nX\n");
-    ASSERT_EQ(h.status, 0) << h.err;
-    const std::string prinda = ReadFile(dir.file("sPrinda.txt"));
+  for (const auto& subset : SubsetsOfThree()) {
+    SCOPED_TRACE(Selection(subset));
+    const std::string prinda = FunctionalPrinda(dir, subset);
     const double pt = ValueAfter(prinda, "ro(PT)=\t"), px = ValueAfter(prinda, "ro(PX)=\t");
     const double pxt = ValueAfter(prinda, "ro(PX.T)=\t");
     const double te = ValueAfter(prinda, "r(TE)=\t"), xe = ValueAfter(prinda, "r(XE)=\t");

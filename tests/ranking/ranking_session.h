@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -26,6 +27,50 @@ struct Data {
   std::vector<std::vector<double>> E;  // variables x communities
   std::vector<std::vector<double>> F;  // OTUs x OTUs similarities (empty: none)
 };
+
+// Six OTUs in three types of two (1 1 2 2 3 3), five communities, three
+// quantitative traits, two environmental variables in the same units.
+inline Data SmallData() {
+  Data d;
+  d.traits = {"ta", "tb", "tc"};
+  d.traitTypes = {3, 3, 3};
+  d.B = {{1.0, 10, 0.5}, {2.5, 14, 0.1}, {3.0, 9, 0.9},
+         {4.2, 20, 0.4}, {5.1, 7, 0.7},  {6.3, 15, 0.2}};
+  d.W = {{5, 0, 1, 0, 2}, {3, 2, 0, 0, 1}, {0, 4, 2, 1, 0},
+         {0, 1, 3, 4, 0}, {1, 0, 0, 5, 3}, {0, 0, 2, 2, 6}};
+  d.envTypes = {3, 3};
+  d.E = {{0.1, 0.5, 0.9, 1.4, 2.0}, {3, 1, 4, 1, 5}};
+  return d;
+}
+
+// The subsets of the three traits of SmallData, in enumeration order.
+inline const std::vector<std::vector<std::string>>& SubsetsOfThree() {
+  static const std::vector<std::vector<std::string>> all = {
+      {"ta"}, {"tb"}, {"tc"}, {"ta", "tb"}, {"ta", "tc"}, {"tb", "tc"}, {"ta", "tb", "tc"}};
+  return all;
+}
+
+// The trait selection answer ("1 0 1 ") that keeps only the subset.
+inline std::string Selection(const std::vector<std::string>& subset) {
+  std::string selection;
+  for (const char* t : {"ta", "tb", "tc"}) {
+    bool in = false;
+    for (const std::string& s : subset) in |= s == t;
+    selection += in ? "1 " : "0 ";
+  }
+  return selection;
+}
+
+// The functional analysis of SmallData with only the subset's traits
+// (types 1 1 2 2 3 3, fuzzy, no tests, Mantel with the Euclidean distance,
+// all variables, W to unit totals); returns its results file.
+inline std::string FunctionalPrinda(const TempDir& dir, const std::vector<std::string>& subset) {
+  std::remove(dir.file("sPrinda.txt").c_str());
+  RunResult h = RunQuilta(dir.path, "O\ns\nV\nH\nk\n1 1 2 2 3 3\n1\nn\n1\n6\n1\n2\n" +
+                                        Selection(subset) + "\n1\ny\nn\nC\nC\nX\n");
+  EXPECT_EQ(h.status, 0) << h.err;
+  return ReadFile(dir.file("sPrinda.txt"));
+}
 
 template <class T>
 std::string Row(const std::vector<T>& v) {

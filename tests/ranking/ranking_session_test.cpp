@@ -13,21 +13,6 @@ using namespace rank_test;
 
 namespace {
 
-// Six OTUs in three types of two, five communities, three quantitative
-// traits, two environmental variables in the same units.
-Data SmallData() {
-  Data d;
-  d.traits = {"ta", "tb", "tc"};
-  d.traitTypes = {3, 3, 3};
-  d.B = {{1.0, 10, 0.5}, {2.5, 14, 0.1}, {3.0, 9, 0.9},
-         {4.2, 20, 0.4}, {5.1, 7, 0.7},  {6.3, 15, 0.2}};
-  d.W = {{5, 0, 1, 0, 2}, {3, 2, 0, 0, 1}, {0, 4, 2, 1, 0},
-         {0, 1, 3, 4, 0}, {1, 0, 0, 5, 3}, {0, 0, 2, 2, 6}};
-  d.envTypes = {3, 3};
-  d.E = {{0.1, 0.5, 0.9, 1.4, 2.0}, {3, 1, 4, 1, 5}};
-  return d;
-}
-
 // Ranking answers for the small data set: criterion, the functional
 // settings in ranking mode (types 1 1 2 2 3 3, fuzzy, Mantel with the
 // Euclidean distance, all variables and traits, W to unit totals), sizes
@@ -36,9 +21,6 @@ std::string SmallAnswers(const std::string& criterion, const std::string& sizes)
   if (criterion == "10") return criterion + "\n1\n1\n1\n" + sizes + "y\n";
   return criterion + "\nk\n1 1 2 2 3 3\n1\n1\n6\n1\n1\ny\n" + sizes + "y\n";
 }
-
-const std::vector<std::vector<std::string>> kSubsetsOfThree = {
-    {"ta"}, {"tb"}, {"tc"}, {"ta", "tb"}, {"ta", "tc"}, {"tb", "tc"}, {"ta", "tb", "tc"}};
 
 }  // namespace
 
@@ -104,18 +86,9 @@ TEST(RankingSession, AgreesWithTheFunctionalAnalysisForEverySubset) {
   const std::string both = ReadFile(dir.file("sChRank_TDAP_TCAP.txt"));
   const std::string tcap = ReadFile(dir.file("sChRank_TCAP.txt"));
 
-  for (const auto& subset : kSubsetsOfThree) {
-    std::string selection;
-    for (const char* t : {"ta", "tb", "tc"}) {
-      bool in = false;
-      for (const std::string& s : subset) in |= s == t;
-      selection += in ? "1 " : "0 ";
-    }
-    std::remove(dir.file("sPrinda.txt").c_str());
-    RunResult h = RunQuilta(dir.path, "O\ns\nV\nH\nk\n1 1 2 2 3 3\n1\nn\n1\n6\n1\n2\n" +
-                                          selection + "\n1\ny\nn\nC\nC\nX\n");
-    ASSERT_EQ(h.status, 0) << h.err;
-    const std::string prinda = ReadFile(dir.file("sPrinda.txt"));
+  for (const auto& subset : SubsetsOfThree()) {
+    const std::string selection = Selection(subset);
+    const std::string prinda = FunctionalPrinda(dir, subset);
     const double rTE = ValueAfter(prinda, "Convergence (TCAP): r(TE)=\t");
     const double rXE = ValueAfter(prinda, "Both TCAP and TDAP: r(XE)=\t");
     const double rXET = ValueAfter(prinda, "Divergence (TDAP): r(XE.T)=\t");

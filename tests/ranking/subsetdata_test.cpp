@@ -25,9 +25,9 @@ namespace {
 
 // A data set in the program-wide globals: 10 OTUs in 4 types, 7
 // communities, 5 traits (quantitative, binary, ordinal, quantitative,
-// nominal) with a missing value, W with zeros and a missing cell, two
-// identical OTUs of one type and two that are identical on the first three
-// traits, two environmental variables.
+// nominal) with a missing value, W with zeros and a missing cell, two pairs
+// of OTUs of one type identical on the first three traits, two
+// environmental variables.
 struct Globals {
   int keptDoubleAbsence = countDoubleAbsence;
   Globals() {
@@ -63,8 +63,17 @@ struct Globals {
       csm_Float[i][4] = 1 + static_cast<int>(3 * u(gen));
       for (int c = 0; c < ncsm; c++) cadat[i][c] = u(gen) < 0.4 ? 0.0 : 1 + 9 * u(gen);
     }
-    for (int k = 0; k < nch; k++) csm_Float[1][k] = csm_Float[0][k];
-    for (int k = 0; k < 3; k++) csm_Float[4][k] = csm_Float[3][k];
+    // OTUs 0 and 1, and 3 and 4, are identical on the first three traits
+    // and differ on the nominal one: some subsets hold duplicates, others
+    // (with the nominal trait) do not.
+    for (int k = 0; k < 3; k++) {
+      csm_Float[1][k] = csm_Float[0][k];
+      csm_Float[4][k] = csm_Float[3][k];
+    }
+    csm_Float[0][4] = 1;
+    csm_Float[1][4] = 2;
+    csm_Float[3][4] = 3;
+    csm_Float[4][4] = 1;
     csm_Float[6][3] = kMissing;
     cadat[5][2] = kMissing;
     for (int c = 0; c < ncsm; c++)
