@@ -362,7 +362,38 @@ void FcoreRelease(FcoreContext& ctx) {
   for (UpperHalf* u : {&ctx.de, &ctx.dy1, &ctx.dy2, &ctx.sUpper, &ctx.fUpper}) FreeUpper(*u);
   free2D(ctx.groups, in.q);
   free2D(ctx.included, in.q);
+  CovariateBasisFree(ctx.baseT);
+  CovariateBasisFree(ctx.baseX);
+  CovariateBasisFree(ctx.baseP);
+  free2D(ctx.EresT, m);
+  free2D(ctx.EresX, m);
+  free2D(ctx.EresP, m);
   ctx = FcoreContext();
+}
+
+void FcoreSetObserved(FcoreContext& ctx, const FcoreWorkspace& obs) {
+  const FcoreInput& in = ctx.in;
+  if (ctx.observedSet || !(in.optRo == 2 || in.optRo == 3) || !ctx.phyl || !ctx.env) return;
+  const int m = in.m;
+  auto build = [&](CovariateBasis& b, int cols, const int* select, double** M, double**& Eres) {
+    double** Z = dim2Double(m, cols > 0 ? cols : 1);
+    int c = 0;
+    for (int j = 0; j < cols; j++) {
+      if (select != nullptr && select[j] != 1) continue;
+      for (int i = 0; i < m; i++) Z[i][c] = M[i][j];
+      c++;
+    }
+    CovariateBasisBuild(m, c, Z, in.overfitFactor, b);
+    free2D(Z, m);
+    if (b.q > 0) {
+      Eres = dim2Double(m, in.q);
+      CovariateResiduals(b, in.q, in.E, Eres);
+    }
+  };
+  build(ctx.baseT, in.p, in.traitSelect, obs.T, ctx.EresT);
+  build(ctx.baseX, in.g, nullptr, obs.X, ctx.EresX);
+  build(ctx.baseP, in.h, nullptr, obs.P, ctx.EresP);
+  ctx.observedSet = true;
 }
 
 // ---- workspaces ----------------------------------------------------------------
@@ -412,6 +443,12 @@ FcoreWorkspace* FcoreNewWorkspace(const FcoreContext& ctx) {
     ws->regResponse = dim1Dint(p + 2);
   }
   ws->inverse = dim1Dint(n);
+  if (in.optRo == 2 || in.optRo == 3) {
+    const int wide = n > q ? n : q;
+    ws->Z = dim2Double(m, p + 1 + h);
+    ws->RA = dim2Double(m, widest > q ? widest : q);
+    ws->RB = dim2Double(m, wide > h ? wide : h);
+  }
   return ws;
 }
 
@@ -420,7 +457,8 @@ void FcoreFreeWorkspace(const FcoreContext& ctx, FcoreWorkspace* ws) {
   const FcoreInput& in = ctx.in;
   const int m = in.m, n = in.n, q = in.q;
   for (double** M : {ws->T, ws->X, ws->R, ws->P, ws->Rp, ws->DT, ws->DX, ws->DR, ws->DP,
-                     ws->DRp, ws->G, ws->Ws, ws->work, ws->Dk, ws->regY, ws->regYhat})
+                     ws->DRp, ws->G, ws->Ws, ws->work, ws->Dk, ws->regY, ws->regYhat, ws->Z,
+                     ws->RA, ws->RB})
     free2D(M, m);
   free2D(ws->Vs, ctx.raoRows * m);
   free2D(ws->H, ctx.raoRows * m);
@@ -670,18 +708,6 @@ double Coef(const FcoreContext& ctx, int rows, const Block& a, const Block& b) {
   return RVcoeff(rows, a.cols, b.cols, a.M, b.M);
 }
 
-double Partial(const FcoreContext& ctx, const Block& a, const Block& b, const Block& z) {
-  return PartialMatrixCorrelation(ctx.in.m, a.cols, b.cols, a.M, b.M, ctx.in.optRo,
-                                  ctx.in.overfitFactor, 1, z.cols, z.select, z.M);
-}
-
-double Partial(const FcoreContext& ctx, const Block& a, const Block& b, const Block& z1,
-               const Block& z2) {
-  return PartialMatrixCorrelation(ctx.in.m, a.cols, b.cols, a.M, b.M, ctx.in.optRo,
-                                  ctx.in.overfitFactor, 2, z1.cols, z1.select, z1.M, z2.cols,
-                                  z2.select, z2.M);
-}
-
 // The statistics of the Mantel measure.  q holds the structures of this
 // iteration, o the observed ones (the same for the observed iteration).  T,
 // X and R take part as permuted; the correlations that test P against E, T
@@ -748,53 +774,120 @@ void MantelStatistics(const FcoreContext& ctx, const FcoreWorkspace& o, FcoreWor
 }
 
 // Procrustes or RV between the community-by-variable matrices themselves,
-// with the same roles of the observed and permuted structures.
+// with the same roles of the observed and permuted structures.  A partial
+// coefficient is the coefficient of the residuals of both matrices on the
+// principal components of the covariates; the components of T, of T with R
+// and of T with the observed P are formed once per iteration, those of the
+// observed T, X and P (and E's residuals on them) once per run.
 void MatrixStatistics(const FcoreContext& ctx, const FcoreWorkspace& o, FcoreWorkspace& q,
                       const int* tested, double* st) {
   const FcoreInput& in = ctx.in;
-  const int m = in.m;
+  const int m = in.m, method = in.optRo;
   const Block T{in.p, in.traitSelect, q.T}, X{in.g, nullptr, q.X}, R{1, nullptr, q.R};
   const Block E{in.q, nullptr, in.E};
   const double rXT = Coef(ctx, m, X, T);
   q.rXT = rXT;
+
+  // Covariates gathered column by column (selected columns only).
+  auto build = [&](CovariateBasis& b, std::initializer_list<const Block*> blocks) {
+    int cols = 0;
+    for (const Block* z : blocks)
+      for (int j = 0; j < z->cols; j++) {
+        if (z->select != nullptr && z->select[j] != 1) continue;
+        for (int i = 0; i < m; i++) q.Z[i][cols] = z->M[i][j];
+        cols++;
+      }
+    CovariateBasisBuild(m, cols, q.Z, in.overfitFactor, b);
+  };
+  // Without any covariate column there is nothing to remove: the
+  // coefficient of the two matrices themselves.
+  auto partial = [&](const CovariateBasis& b, const Block& a, const Block& c) {
+    if (b.q == 0) return Coef(ctx, m, a, c);
+    return PartialCoefficient(b, a.cols, c.cols, a.M, c.M, method);
+  };
+  // A partial coefficient on fixed components, E's residuals given.
+  auto partialFixed = [&](const CovariateBasis& b, double** Eres, const Block& a) {
+    if (b.q == 0) return Coef(ctx, m, a, E);
+    CovariateResiduals(b, a.cols, a.M, q.RA);
+    const Block ra{a.cols, nullptr, q.RA}, re{in.q, nullptr, Eres};
+    return Coef(ctx, m, ra, re);
+  };
+
+  CovariateBasis bT, bTR, bTP;
+  bool haveT = false;
+  auto needT = [&] {
+    if (!haveT) build(bT, {&T});
+    haveT = true;
+  };
   if (ctx.env) {
     st[kStatTE] = Coef(ctx, m, T, E);
     st[kStatXE] = Coef(ctx, m, X, E);
-    st[kStatXE_T] = Partial(ctx, X, E, T);
+    needT();
+    st[kStatXE_T] = partial(bT, X, E);
     st[kStatRE] = Coef(ctx, m, R, E);
-    st[kStatXE_TR] = Partial(ctx, X, E, T, R);
+    build(bTR, {&T, &R});
+    st[kStatXE_TR] = partial(bTR, X, E);
   }
   if (tested[kStatTY]) {
     const Block Y{in.n, nullptr, in.Y1};
     st[kStatTY] = Coef(ctx, m, T, Y);
     st[kStatXY] = Coef(ctx, m, X, Y);
-    st[kStatXY_T] = Partial(ctx, X, Y, T);
+    needT();
+    st[kStatXY_T] = partial(bT, X, Y);
   }
   if (tested[kStatTY2]) {
     const Block Y{in.n, nullptr, in.Y2};
     st[kStatTY2] = Coef(ctx, m, T, Y);
     st[kStatXY2] = Coef(ctx, m, X, Y);
-    st[kStatXY_T2] = Partial(ctx, X, Y, T);
+    needT();
+    st[kStatXY_T2] = partial(bT, X, Y);
   }
-  if (!ctx.phyl) return;
-  const Block P{in.h, nullptr, q.P}, Rp{1, nullptr, q.Rp};
-  const Block Tobs{in.p, in.traitSelect, o.T}, Xobs{in.g, nullptr, o.X};
-  const Block Pobs{in.h, nullptr, o.P};
-  if (tested[kStatBF]) {
-    const Block Bn{in.p, nullptr, q.BnRnd}, scores{in.nPhylAxes, nullptr, in.phylScores};
-    st[kStatBF] = Coef(ctx, in.n, Bn, scores);
+  if (ctx.phyl) {
+    const Block P{in.h, nullptr, q.P}, Rp{1, nullptr, q.Rp};
+    const Block Tobs{in.p, in.traitSelect, o.T}, Pobs{in.h, nullptr, o.P};
+    if (tested[kStatBF]) {
+      const Block Bn{in.p, nullptr, q.BnRnd}, scores{in.nPhylAxes, nullptr, in.phylScores};
+      st[kStatBF] = Coef(ctx, in.n, Bn, scores);
+    }
+    st[kStatPT] = Coef(ctx, m, Tobs, P);
+    st[kStatPX] = Coef(ctx, m, X, P);
+    needT();
+    st[kStatPX_T] = partial(bT, X, P);
+    if (ctx.env) {
+      st[kStatPE] = Coef(ctx, m, E, P);
+      // The observed components: from the run, or formed here for the
+      // observed iteration itself.
+      CovariateBasis localT, localX, localP;
+      const Block Xobs{in.g, nullptr, o.X};
+      if (!ctx.observedSet) {
+        build(localT, {&Tobs});
+        build(localX, {&Xobs});
+        build(localP, {&Pobs});
+      }
+      const CovariateBasis& fT = ctx.observedSet ? ctx.baseT : localT;
+      const CovariateBasis& fX = ctx.observedSet ? ctx.baseX : localX;
+      const CovariateBasis& fP = ctx.observedSet ? ctx.baseP : localP;
+      auto eres = [&](const CovariateBasis& b, double** given) {
+        if (given != nullptr || b.q == 0) return given;
+        CovariateResiduals(b, in.q, in.E, q.RB);
+        return q.RB;
+      };
+      st[kStatPE_T] = partialFixed(fT, eres(fT, ctx.EresT), P);
+      st[kStatPE_X] = partialFixed(fX, eres(fX, ctx.EresX), P);
+      double** eP = eres(fP, ctx.EresP);
+      st[kStatTE_P] = partialFixed(fP, eP, T);
+      st[kStatXE_P] = partialFixed(fP, eP, X);
+      build(bTP, {&T, &Pobs});
+      st[kStatXE_TP] = partial(bTP, X, E);
+      st[kStatFE] = Coef(ctx, m, Rp, E);
+      CovariateBasisFree(localT);
+      CovariateBasisFree(localX);
+      CovariateBasisFree(localP);
+    }
   }
-  st[kStatPT] = Coef(ctx, m, Tobs, P);
-  st[kStatPX] = Coef(ctx, m, X, P);
-  st[kStatPX_T] = Partial(ctx, X, P, T);
-  if (!ctx.env) return;
-  st[kStatPE] = Coef(ctx, m, E, P);
-  st[kStatPE_T] = Partial(ctx, E, P, Tobs);
-  st[kStatPE_X] = Partial(ctx, E, P, Xobs);
-  st[kStatTE_P] = Partial(ctx, T, E, Pobs);
-  st[kStatXE_P] = Partial(ctx, X, E, Pobs);
-  st[kStatXE_TP] = Partial(ctx, X, E, T, Pobs);
-  st[kStatFE] = Coef(ctx, m, Rp, E);
+  CovariateBasisFree(bT);
+  CovariateBasisFree(bTR);
+  CovariateBasisFree(bTP);
 }
 
 // Regression of each selected trait (a column of T), of R and of Rp on the

@@ -17,6 +17,8 @@
 // with its own workspace.
 #pragma once
 
+#include "multivariate/congruence.h"
+
 // A copy of the rows x cols matrix M, allocated with at least one column.
 double** CopyOf(int rows, int cols, double** M);
 
@@ -128,6 +130,14 @@ struct FcoreContext {
   double** Bn = nullptr;       // n x p, column-normalised B
   UpperHalf de, dy1, dy2;      // fixed resemblances between communities
   UpperHalf sUpper, fUpper;    // OTU level (ro(BF)): S observed, F
+  // Procrustes and RV: the principal components of the observed T, X and P
+  // that partial coefficients remove, and E's residuals on them, set once
+  // from the observed structures (FcoreSetObserved).
+  bool observedSet = false;
+  CovariateBasis baseT, baseX, baseP;
+  double** EresT = nullptr;  // m x q
+  double** EresX = nullptr;
+  double** EresP = nullptr;
   int** groups = nullptr;      // q x m: group of each community per factor
   int** included = nullptr;    // q x m
   // Layout of the flat statistics vector: the 23 statistics, then the
@@ -165,6 +175,9 @@ struct FcoreWorkspace {
   double** Dk = nullptr;     // m x m: distance on one trait
   double* sPairs = nullptr;  // n(n-1)/2: permuted S for ro(BF)
   double** BnRnd = nullptr;  // n x p
+  double** Z = nullptr;       // m x (p + 1 + h): covariates of a partial coefficient
+  double** RA = nullptr;      // m x max(p, g, h, q): residuals
+  double** RB = nullptr;      // m x max(n, q, h): residuals
   double** regY = nullptr;   // regression work
   double** regE = nullptr;
   double** regB = nullptr;
@@ -182,6 +195,10 @@ void FcoreBuild(const FcoreInput& in, FcoreContext& ctx);
 void FcoreRelease(FcoreContext& ctx);
 FcoreWorkspace* FcoreNewWorkspace(const FcoreContext& ctx);
 void FcoreFreeWorkspace(const FcoreContext& ctx, FcoreWorkspace* ws);
+
+// Derives from the observed structures (obs) what every iteration reuses:
+// called once, after the observed statistics and before the permutations.
+void FcoreSetObserved(FcoreContext& ctx, const FcoreWorkspace& obs);
 
 // The structures of the communities with the OTUs permuted: OTU i takes the
 // traits, belongings and resemblances of OTU list[i] - 1 (list null: the

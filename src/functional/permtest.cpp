@@ -266,6 +266,7 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     if (in->Rp)
       for (int c = 0; c < m; c++) in->Rp[c] = obs.Rp[c][0];
   }
+  FcoreSetObserved(res.ctx, obs);
   const bool dump = in->saveRndData && in->rndDataFile != nullptr;
   if (dump) WriteObserved(ctx, in, obs, obsVal.data(), tested.data());
 

@@ -149,6 +149,112 @@ double RVcoeff(int n, int p1, int p2, double** X, double** Y) {
   return den > 0.0 ? xy / den : 0.0;
 }
 
+namespace {
+
+bool HasMissing(int rows, int cols, double** M) {
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < cols; j++)
+      if (IsMissing(M[i][j])) return true;
+  return false;
+}
+
+// Mean of a column of complete data; a constant column has its value as
+// mean exactly, as in the regression.
+double ExactMean(int n, double** X, int j) {
+  double s = 0.0, lo = X[0][j], hi = X[0][j];
+  for (int i = 0; i < n; i++) {
+    const double v = X[i][j];
+    s += v;
+    if (v < lo) lo = v;
+    if (v > hi) hi = v;
+  }
+  return lo == hi ? lo : s / n;
+}
+
+}  // namespace
+
+// The component scores are those of the principal-component regression;
+// they are centred and made orthonormal one after the other.  A score whose
+// remaining sum of squares is at most 1e-10 of its own (a linear
+// combination of the earlier ones to within rounding) is left out, as the
+// regression leaves out such a predictor.
+void CovariateBasisBuild(int n, int q, double** Z, double overfitFactor, CovariateBasis& b) {
+  CovariateBasisFree(b);
+  b.n = n;
+  b.q = q;
+  b.overfitFactor = overfitFactor;
+  b.Z = dim2Double(n, q > 0 ? q : 1);
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < q; j++) b.Z[i][j] = Z[i][j];
+  b.missing = HasMissing(n, q, Z);
+  double** S = dim2Double(n, q > 0 ? q : 1);
+  const int cap = q > 0 && n > 0 ? PCARegressionScores(n, q, b.Z, nullptr, 2, overfitFactor, S) : 0;
+  b.Q = dim2Double(n, cap > 0 ? cap : 1);
+  b.k = 0;
+  std::vector<double> v(n > 0 ? n : 0);
+  for (int a = 0; a < cap && !b.missing; a++) {
+    const double mean = ExactMean(n, S, a);
+    double ss0 = 0.0;
+    for (int i = 0; i < n; i++) {
+      v[i] = S[i][a] - mean;
+      ss0 += v[i] * v[i];
+    }
+    for (int c = 0; c < b.k; c++) {
+      double dot = 0.0;
+      for (int i = 0; i < n; i++) dot += b.Q[i][c] * v[i];
+      for (int i = 0; i < n; i++) v[i] -= dot * b.Q[i][c];
+    }
+    double ss = 0.0;
+    for (int i = 0; i < n; i++) ss += v[i] * v[i];
+    if (!(ss > 1e-10 * ss0)) continue;
+    const double norm = std::sqrt(ss);
+    for (int i = 0; i < n; i++) b.Q[i][b.k] = v[i] / norm;
+    b.k++;
+  }
+  free2D(S, n);
+}
+
+void CovariateBasisFree(CovariateBasis& b) {
+  free2D(b.Z, b.n);
+  free2D(b.Q, b.n);
+  b = CovariateBasis();
+}
+
+void CovariateResiduals(const CovariateBasis& b, int p, double** Y, double** Res) {
+  const int n = b.n;
+  if (n < 1 || p < 1) return;
+  if (b.missing || HasMissing(n, p, Y)) {
+    PCA_Regression_ResidualsSelect(n, p, b.q, Y, b.Z, Res, nullptr, 2, b.overfitFactor);
+    return;
+  }
+  std::vector<double> coef(b.k > 0 ? b.k : 1);
+  for (int j = 0; j < p; j++) {
+    const double mean = ExactMean(n, Y, j);
+    for (int i = 0; i < n; i++) Res[i][j] = Y[i][j] - mean;
+    for (int c = 0; c < b.k; c++) {
+      double dot = 0.0;
+      for (int i = 0; i < n; i++) dot += b.Q[i][c] * Res[i][j];
+      coef[c] = dot;
+    }
+    for (int c = 0; c < b.k; c++)
+      for (int i = 0; i < n; i++) Res[i][j] -= coef[c] * b.Q[i][c];
+  }
+}
+
+double PartialCoefficient(const CovariateBasis& b, int p1, int p2, double** X, double** Y,
+                          int method) {
+  const int n = b.n;
+  double** RX = dim2Double(n, p1);
+  double** RY = dim2Double(n, p2);
+  CovariateResiduals(b, p1, X, RX);
+  CovariateResiduals(b, p2, Y, RY);
+  const double result =
+      method == 3 ? RVcoeff(n, p1, p2, RX, RY) : ProcrustesCoeff(n, p1, p2, RX, RY);
+  free2D(RY, n);
+  free2D(RX, n);
+  return result;
+}
+
 // Method 2 gives the Procrustes and method 3 the RV coefficient of the
 // residuals; any other method gives 0.  Without any covariate column there
 // is nothing to remove and the coefficient of X and Y themselves is given.
@@ -187,14 +293,10 @@ double PartialMatrixCorrelation(int n, int p1, int p2, double** X, double** Y, i
       for (int i = 0; i < n; i++) Z[i][col] = cov.matrix[i][j];
       col++;
     }
-  double** RX = dim2Double(n, p1);
-  double** RY = dim2Double(n, p2);
-  PCA_Regression_ResidualsSelect(n, p1, q, X, Z, RX, nullptr, 2, overfitFactor);
-  PCA_Regression_ResidualsSelect(n, p2, q, Y, Z, RY, nullptr, 2, overfitFactor);
-  const double result =
-      method == 3 ? RVcoeff(n, p1, p2, RX, RY) : ProcrustesCoeff(n, p1, p2, RX, RY);
-  free2D(RY, n);
-  free2D(RX, n);
+  CovariateBasis basis;
+  CovariateBasisBuild(n, q, Z, overfitFactor, basis);
+  const double result = PartialCoefficient(basis, p1, p2, X, Y, method);
+  CovariateBasisFree(basis);
   free2D(Z, n);
   return result;
 }
