@@ -345,3 +345,34 @@ TEST(SubsetDialog, KeepingEverythingRewritesTheSource) {
   ASSERT_EQ(copy.substr(0, copy.find('\n')), "demoFormda.txt ");
   EXPECT_EQ(copy.substr(copy.find('\n')), original.substr(original.find('\n')));
 }
+
+// The repeated-survey example: the change session holds, for each plot, the
+// second survey minus the first, and its analysis runs.
+TEST(Examples, ChangeSessionFromTheRepeatedSurvey) {
+  TempDir dir;
+  for (const char* f :
+       {"survey_traits.txt", "survey_perf.txt", "survey_env.txt", "change.answers"})
+    std::filesystem::copy_file(std::string(QUILTA_EXAMPLES) + "/" + f, dir.file(f));
+  RunResult r = RunQuilta(dir.path, ReadFile(dir.file("change.answers")));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(ReadFile(dir.file("changePrinda.txt")).find("r(TE)="), std::string::npos);
+  // Plots 1..12 of the first survey, then the same plots again.
+  std::istringstream perf(ReadFile(dir.file("survey_perf.txt"))),
+      envFile(ReadFile(dir.file("survey_env.txt")));
+  std::vector<V> W(16, V(24)), E(24, V(3));
+  for (V& row : W)
+    for (double& x : row) perf >> x;
+  for (V& row : E)
+    for (double& x : row) envFile >> x;
+  LoadSession(dir, "change");
+  ASSERT_TRUE(tcst == 16 && ncsm == 12 && nenv == 3);
+  EXPECT_STREQ(reLabel[11], "P12");
+  for (int o = 0; o < 16; o++)
+    for (int p = 0; p < 12; p++) ASSERT_EQ(cadat[o][p], W[o][p + 12] - W[o][p]) << o << " " << p;
+  for (int p = 0; p < 12; p++) {
+    EXPECT_NEAR(env[p][0], E[p + 12][0] - E[p][0], 1e-9);
+    EXPECT_EQ(env[p][2], E[p + 12][2] != E[p][2] ? 1 : 0);  // grazing changed
+  }
+  EXPECT_EQ(envVarType[2], 1);
+  FreeGlobals2();
+}
