@@ -500,9 +500,13 @@ static void TransformCommunities(const CommunityPlan& plan) {
     SplitMovingWinPool(tcst, ncsm, cadat, W, SMWSize, &count, false);
     if (nenv > 0) SplitMovingWinPool(ncsm, nenv, env, E, SMWSize, &count, true);
   }
-  // Averaged binary variables are quantitative; the change of a nominal
-  // variable is binary: 1 where it changed, 0 where it did not (missing stays
-  // missing).
+  // Changes are kept as computed: W may become negative.  Averaged binary
+  // variables are quantitative; the change of a nominal variable is binary:
+  // 1 where it changed, 0 where it did not (missing stays missing).  Nominal
+  // variables are averaged by the moving window like the others (only
+  // pooling refuses them), and a binary variable's change (-1, 0, 1) stays
+  // binary.  The kind of the whole set (optEnvVarType) is left as the
+  // variables chosen made it; the kind flags follow the new types.
   for (int j = 0; j < nenv; j++) {
     if (plan.option != 4 && envVarType[j] == 1) envVarType[j] = 3;
     if (plan.option == 4 && envVarType[j] == 2) {
