@@ -597,7 +597,8 @@ int PickSomeFormda() {
   }
   fprintf(out, "%s\n", lineL);
   Indexes otus = AllOf(tcst);
-  if (!KeepSame("Populations:\n")) otus = IdentifyOtus(AskCount("Enter new number of OTUs:   ", tcst));
+  if (!KeepSame("Populations:\n"))
+    otus = IdentifyOtus(AskCount("Enter new number of OTUs:   ", tcst));
   fprintf(out, "%s\n", lineL);
   const CommunityPlan plan = ChooseCommunities();
   const Indexes vars = nenv > 0 ? ChooseVariables() : Indexes{};
@@ -867,7 +868,8 @@ int MergeFormda(const char* secondFile) {
   }
   CheckKeepingSomeOtu();
   if (phylogeny1 || phylogeny2)
-    fprintf(out, "\nThe merged data set has no phylogeny: neither session's covers all its OTUs.\n");
+    fprintf(out,
+            "\nThe merged data set has no phylogeny: neither session's covers all its OTUs.\n");
   WriteSessionFile(title.c_str());
   return 1;
 }

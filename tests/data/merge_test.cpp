@@ -42,11 +42,20 @@ TEST(MergeDialog, TwoHalvesGiveTheWholeBack) {
       "1", "y", "C"};
   const std::vector<std::string> half2 = {"N", "h2", "2", "d", "2", "1", "1", "2", "2",
                                           "k", "c3 c4", "y", "1", "y", "C"};
-  std::vector<std::string> all = half1;
-  all.insert(all.end(), half2.begin(), half2.end());
-  all.insert(all.end(), {"N", "m", "3", "h1", "h2", "C", "X"});
-  RunResult r = RunQuilta(dir.path, Lines(all));
+  const std::string whole = ReadFile(dir.file("dFormda.txt"));
+  std::vector<std::string> halves = half1;
+  halves.insert(halves.end(), half2.begin(), half2.end());
+  halves.push_back("X");
+  ASSERT_EQ(RunQuilta(dir.path, Lines(halves)).status, 0);
+  const std::vector<std::string> sources = {"dFormda.txt", "h1Formda.txt", "h1Trk.txt",
+                                            "h2Formda.txt", "h2Trk.txt"};
+  std::vector<std::string> before;
+  for (const std::string& f : sources) before.push_back(ReadFile(dir.file(f)));
+  EXPECT_EQ(before[0], whole);
+  RunResult r = RunQuilta(dir.path, Lines({"N", "m", "3", "h1", "h2", "C", "X"}));
   ASSERT_EQ(r.status, 0) << r.err;
+  for (size_t k = 0; k < sources.size(); k++)
+    EXPECT_EQ(ReadFile(dir.file(sources[k])), before[k]) << sources[k];
 
   // The phylogeny follows the kept OTUs in their new order (4, 1, 2).
   LoadSession(dir, "h1");
