@@ -69,6 +69,21 @@ double vecProd(int n, double** A, double** B) {
   return s;
 }
 
+namespace {
+
+// A copy of M with its missing values as 0: a term with a missing factor
+// takes no part in a product.
+void ZeroMissing(int rows, int cols, double** M) {
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < cols; j++)
+      if (IsMissing(M[i][j])) M[i][j] = 0.0;
+}
+
+}  // namespace
+
+// The singular values of C (k x m, k <= m) are those of the m x m matrix C
+// padded with zero rows; they are taken from the thin m x k matrix C'
+// (Golub-Reinsch), which costs m k^2 instead of m^3.
 double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y) {
   if (n < 2 || p1 < 1 || p2 < 1) return 0.0;
   const bool xFirst = p1 <= p2;
@@ -84,22 +99,13 @@ double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y) {
   CenterColsMV(n, m, B, Bc);
   GowerStandardizationRows(k, n, At);
   GowerStandardizationCols(n, m, Bc);
+  ZeroMissing(k, n, At);
+  ZeroMissing(n, m, Bc);
 
-  double** C = dim2Double(m, m);  // rows k..m-1 stay zero
-  MatrixProd(k, n, n, m, At, Bc, C);
-  for (int a = 0; a < k; a++)
-    for (int b = 0; b < m; b++) C[a][b] /= (n - 1);
-
-  double** U = dim2Double(m, m);
-  double** V = dim2Double(m, m);
-  double* w = dim1Double(m);
-  double result = 0.0;
-  if (SingValueDecomp(m, m, C, U, w, V))
-    for (int a = 0; a < m; a++) result += w[a];
-  free1D(w);
-  free2D(V, m);
-  free2D(U, m);
-  free2D(C, m);
+  double** Ct = dim2Double(m, k);  // C' = Bc' At' / (n - 1)
+  DenseProd(true, true, m, k, n, 1.0 / (n - 1), Bc, At, 0.0, Ct);
+  const double result = SumSingularValues(m, k, Ct);
+  free2D(Ct, m);
   free2D(Bc, n);
   free2D(At, k);
   return result;
@@ -107,31 +113,38 @@ double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y) {
 
 namespace {
 
-// S = Xc Xc' for the column-centred X (n x p).
-double** CenteredProducts(int n, int p, double** X) {
-  double** Xc = dim2Double(n, p);
-  CenterColsMV(n, p, X, Xc);
-  double** Xt = dim2Double(p, n);
-  for (int i = 0; i < n; i++)
-    for (int a = 0; a < p; a++) Xt[a][i] = Xc[i][a];
-  double** S = dim2Double(n, n);
-  MatrixProd(n, p, p, n, Xc, Xt, S);
-  free2D(Xt, p);
-  free2D(Xc, n);
-  return S;
+// Frobenius norm squared of A' B for A (n x p) and B (n x q).
+double CrossNormSq(int n, int p, int q, double** A, double** B, double** work) {
+  DenseProd(true, false, p, q, n, 1.0, A, B, 0.0, work);
+  double s = 0.0;
+  for (int a = 0; a < p; a++)
+    for (int b = 0; b < q; b++) s += work[a][b] * work[a][b];
+  return s;
 }
 
 }  // namespace
 
+// With Xc and Yc the column-centred configurations, the products of the
+// n x n matrices SX = Xc Xc' and SY = Yc Yc' are those of the small cross
+// products: vecProd(SX, SY) = |Xc' Yc|^2, vecProd(SX, SX) = |Xc' Xc|^2.
 // A configuration that does not vary (all its centred products 0) shares no
 // structure with the other one: 0.
 double RVcoeff(int n, int p1, int p2, double** X, double** Y) {
   if (n < 1 || p1 < 1 || p2 < 1) return 0.0;
-  double** SX = CenteredProducts(n, p1, X);
-  double** SY = CenteredProducts(n, p2, Y);
-  const double xy = vecProd(n, SX, SY), xx = vecProd(n, SX, SX), yy = vecProd(n, SY, SY);
-  free2D(SY, n);
-  free2D(SX, n);
+  double** Xc = dim2Double(n, p1);
+  double** Yc = dim2Double(n, p2);
+  CenterColsMV(n, p1, X, Xc);
+  CenterColsMV(n, p2, Y, Yc);
+  ZeroMissing(n, p1, Xc);
+  ZeroMissing(n, p2, Yc);
+  const int w = p1 > p2 ? p1 : p2;
+  double** work = dim2Double(w, w);
+  const double xy = CrossNormSq(n, p1, p2, Xc, Yc, work);
+  const double xx = CrossNormSq(n, p1, p1, Xc, Xc, work);
+  const double yy = CrossNormSq(n, p2, p2, Yc, Yc, work);
+  free2D(work, w);
+  free2D(Yc, n);
+  free2D(Xc, n);
   const double den = std::sqrt(xx * yy);
   return den > 0.0 ? xy / den : 0.0;
 }

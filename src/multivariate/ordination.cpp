@@ -130,6 +130,27 @@ bool SingValueDecomp(int m, int n, double** A, double** U, double* w, double** V
   return status == 0 && RatiosOk(n, w);
 }
 
+double SumSingularValues(int m, int n, double** A) {
+  if (m < 1 || n < 1 || !AllFinite(m, n, A)) return 0.0;
+  // The singular values of A and A' are the same: decompose the tall one.
+  const bool tall = m >= n;
+  const int rows = tall ? m : n, cols = tall ? n : m;
+  gsl_matrix* a = Checked(gsl_matrix_alloc(rows, cols));
+  gsl_matrix* v = Checked(gsl_matrix_alloc(cols, cols));
+  gsl_vector* s = Checked(gsl_vector_alloc(cols));
+  gsl_vector* work = Checked(gsl_vector_alloc(cols));
+  for (int i = 0; i < m; i++)
+    for (int j = 0; j < n; j++) gsl_matrix_set(a, tall ? i : j, tall ? j : i, A[i][j]);
+  const int status = gsl_linalg_SV_decomp(a, v, s, work);
+  double sum = 0.0;
+  for (int k = 0; k < cols; k++) sum += gsl_vector_get(s, k);
+  gsl_vector_free(work);
+  gsl_vector_free(s);
+  gsl_matrix_free(v);
+  gsl_matrix_free(a);
+  return status == 0 ? sum : 0.0;
+}
+
 void DissToCenterProdMatrix(int n, double** D, double** G, bool alreadySquared) {
   if (n < 1) return;
   double** A = dim2Double(n, n);

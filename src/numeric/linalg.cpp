@@ -8,6 +8,10 @@
 #include "QELib/qelibDim.h"
 #include "numeric/linalg_internal.h"
 
+#include <dlfcn.h>
+#include <gsl/gsl_cblas.h>
+#include <omp.h>
+
 // ---- matrix products ------------------------------------------------------------
 
 namespace {
@@ -114,6 +118,79 @@ int MatrixSum(int rA, int cA, int rB, int cB, double** A, double** B, double** C
   for (int i = 0; i < rA; i++)
     for (int j = 0; j < cA; j++) C[i][j] = A[i][j] + s * B[i][j];
   return 0;
+}
+
+namespace {
+
+using DgemmFunction = void (*)(enum CBLAS_ORDER, enum CBLAS_TRANSPOSE, enum CBLAS_TRANSPOSE, int,
+                               int, int, double, const double*, int, const double*, int, double,
+                               double*, int);
+
+// The optimised BLAS named at build time, loaded once in a namespace of its
+// own (the rest of the program keeps GSL's CBLAS); GSL's product when it
+// cannot be loaded.
+DgemmFunction ResolveDgemm() {
+#ifdef QUILTA_BLAS_PATH
+  if (void* handle = dlopen(QUILTA_BLAS_PATH, RTLD_NOW | RTLD_LOCAL))
+    if (void* f = dlsym(handle, "cblas_dgemm")) return reinterpret_cast<DgemmFunction>(f);
+#endif
+  return &cblas_dgemm;
+}
+
+DgemmFunction Dgemm() {
+  static const DgemmFunction f = ResolveDgemm();
+  return f;
+}
+
+}  // namespace
+
+// A dense copy of M when its rows are not one block (null when they are).
+static double** DenseCopy(int rows, int cols, double** M) {
+  if (rows < 1 || cols < 1 || IsDenseMatrix(rows, cols, M)) return nullptr;
+  double** D = dim2Double(rows, cols);
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < cols; j++) D[i][j] = M[i][j];
+  return D;
+}
+
+void DenseProd(bool transA, bool transB, int rows, int cols, int inner, double alpha,
+               double** A, double** B, double beta, double** C) {
+  if (rows < 1 || cols < 1) return;
+  if (inner < 1) {
+    for (int i = 0; i < rows; i++)
+      for (int j = 0; j < cols; j++) C[i][j] = beta == 0.0 ? 0.0 : beta * C[i][j];
+    return;
+  }
+  const int aRows = transA ? inner : rows, aCols = transA ? rows : inner;
+  const int bRows = transB ? cols : inner, bCols = transB ? inner : cols;
+  double** Ad = DenseCopy(aRows, aCols, A);
+  double** Bd = DenseCopy(bRows, bCols, B);
+  double** Cd = DenseCopy(rows, cols, C);
+  double** a = Ad ? Ad : A;
+  double** b = Bd ? Bd : B;
+  double** c = Cd ? Cd : C;
+  auto call = [&] {
+    Dgemm()(CblasRowMajor, transA ? CblasTrans : CblasNoTrans, transB ? CblasTrans : CblasNoTrans,
+            rows, cols, inner, alpha, a[0], aCols, b[0], bCols, beta, c[0], cols);
+  };
+  // The OpenMP build of the BLAS uses as many threads as OpenMP allows
+  // outside a parallel region; one thread gives the same digits whatever
+  // the number of processors.  Inside a parallel region it keeps to one.
+  const int team = omp_in_parallel() ? 1 : omp_get_max_threads();
+  if (team > 1) {
+    omp_set_num_threads(1);
+    call();
+    omp_set_num_threads(team);
+  } else {
+    call();
+  }
+  if (Cd) {
+    for (int i = 0; i < rows; i++)
+      for (int j = 0; j < cols; j++) C[i][j] = Cd[i][j];
+    free2D(Cd, rows);
+  }
+  free2D(Bd, bRows);
+  free2D(Ad, aRows);
 }
 
 // ---- transposition and copies ---------------------------------------------------
