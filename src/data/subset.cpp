@@ -516,15 +516,16 @@ static void TransformCommunities(const CommunityPlan& plan) {
     }
   }
   // A species occurs in a new community when it occurs in any of its members.
-  for (int s = 0; s < nSpp; s++) {
-    char* row = dim1Dchar(nNew + 1);
-    for (int k = 0; k < nNew; k++) {
-      row[k] = '0';
-      for (int c : plan.members[k])
-        if (sppRelMap[s][c] == '1') row[k] = '1';
-    }
-    free1D(sppRelMap[s]);
-    sppRelMap[s] = row;
+  if (nSpp > 0) {
+    char** occurs = dim2Dchar(nSpp, nNew + 1);
+    for (int s = 0; s < nSpp; s++)
+      for (int k = 0; k < nNew; k++) {
+        occurs[s][k] = '0';
+        for (int c : plan.members[k])
+          if (sppRelMap[s][c] == '1') occurs[s][k] = '1';
+      }
+    free2D(sppRelMap, nSpp);
+    sppRelMap = occurs;
   }
   char** labels = dim2Dchar(nNew, kLabelSize);
   for (int k = 0; k < nNew; k++)
