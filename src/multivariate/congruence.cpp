@@ -227,18 +227,16 @@ void CovariateResiduals(const CovariateBasis& b, int p, double** Y, double** Res
     PCA_Regression_ResidualsSelect(n, p, b.q, Y, b.Z, Res, nullptr, 2, b.overfitFactor);
     return;
   }
-  std::vector<double> coef(b.k > 0 ? b.k : 1);
-  for (int j = 0; j < p; j++) {
-    const double mean = ExactMean(n, Y, j);
-    for (int i = 0; i < n; i++) Res[i][j] = Y[i][j] - mean;
-    for (int c = 0; c < b.k; c++) {
-      double dot = 0.0;
-      for (int i = 0; i < n; i++) dot += b.Q[i][c] * Res[i][j];
-      coef[c] = dot;
-    }
-    for (int c = 0; c < b.k; c++)
-      for (int i = 0; i < n; i++) Res[i][j] -= coef[c] * b.Q[i][c];
-  }
+  std::vector<double> mean(p);
+  for (int j = 0; j < p; j++) mean[j] = ExactMean(n, Y, j);
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < p; j++) Res[i][j] = Y[i][j] - mean[j];
+  if (b.k == 0) return;
+  // Res -= Q (Q' Res).
+  double** coef = dim2Double(b.k, p);
+  DenseProd(true, false, b.k, p, n, 1.0, b.Q, Res, 0.0, coef);
+  DenseProd(false, false, n, p, b.k, -1.0, b.Q, coef, 1.0, Res);
+  free2D(coef, b.k);
 }
 
 double PartialCoefficient(const CovariateBasis& b, int p1, int p2, double** X, double** Y,

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "QELib/qelibDim.h"
 #include "numeric/linalg_internal.h"
@@ -126,20 +127,50 @@ using DgemmFunction = void (*)(enum CBLAS_ORDER, enum CBLAS_TRANSPOSE, enum CBLA
                                int, int, double, const double*, int, const double*, int, double,
                                double*, int);
 
-// The optimised BLAS named at build time, loaded once in a namespace of its
-// own (the rest of the program keeps GSL's CBLAS); GSL's product when it
-// cannot be loaded.
-DgemmFunction ResolveDgemm() {
+using SvdFunction = void (*)(const char*, const char*, const int*, const int*, double*,
+                            const int*, double*, double*, const int*, double*, const int*,
+                            double*, const int*, int*);
+
+// The optimised BLAS named at build time (with the LAPACK it carries),
+// loaded once in a namespace of its own: the rest of the program keeps GSL's
+// CBLAS.  GSL's product serves when it cannot be loaded.
+struct Optimised {
+  DgemmFunction dgemm = &cblas_dgemm;
+  SvdFunction dgesvd = nullptr;
+};
+
+Optimised Resolve() {
+  Optimised o;
 #ifdef QUILTA_BLAS_PATH
-  if (void* handle = dlopen(QUILTA_BLAS_PATH, RTLD_NOW | RTLD_LOCAL))
-    if (void* f = dlsym(handle, "cblas_dgemm")) return reinterpret_cast<DgemmFunction>(f);
+  if (void* handle = dlopen(QUILTA_BLAS_PATH, RTLD_NOW | RTLD_LOCAL)) {
+    if (void* f = dlsym(handle, "cblas_dgemm")) o.dgemm = reinterpret_cast<DgemmFunction>(f);
+    if (void* f = dlsym(handle, "dgesvd_")) o.dgesvd = reinterpret_cast<SvdFunction>(f);
+  }
 #endif
-  return &cblas_dgemm;
+  return o;
 }
 
-DgemmFunction Dgemm() {
-  static const DgemmFunction f = ResolveDgemm();
-  return f;
+const Optimised& Library() {
+  static const Optimised o = Resolve();
+  return o;
+}
+
+DgemmFunction Dgemm() { return Library().dgemm; }
+
+// Runs a call of the optimised library with one thread: its OpenMP build
+// uses as many threads as OpenMP allows outside a parallel region, and one
+// thread gives the same digits whatever the number of processors.  Inside a
+// parallel region it keeps to one thread by itself.
+template <class Call>
+void OneThread(Call call) {
+  const int team = omp_in_parallel() ? 1 : omp_get_max_threads();
+  if (team > 1) {
+    omp_set_num_threads(1);
+    call();
+    omp_set_num_threads(team);
+  } else {
+    call();
+  }
 }
 
 }  // namespace
@@ -169,21 +200,10 @@ void DenseProd(bool transA, bool transB, int rows, int cols, int inner, double a
   double** a = Ad ? Ad : A;
   double** b = Bd ? Bd : B;
   double** c = Cd ? Cd : C;
-  auto call = [&] {
+  OneThread([&] {
     Dgemm()(CblasRowMajor, transA ? CblasTrans : CblasNoTrans, transB ? CblasTrans : CblasNoTrans,
             rows, cols, inner, alpha, a[0], aCols, b[0], bCols, beta, c[0], cols);
-  };
-  // The OpenMP build of the BLAS uses as many threads as OpenMP allows
-  // outside a parallel region; one thread gives the same digits whatever
-  // the number of processors.  Inside a parallel region it keeps to one.
-  const int team = omp_in_parallel() ? 1 : omp_get_max_threads();
-  if (team > 1) {
-    omp_set_num_threads(1);
-    call();
-    omp_set_num_threads(team);
-  } else {
-    call();
-  }
+  });
   if (Cd) {
     for (int i = 0; i < rows; i++)
       for (int j = 0; j < cols; j++) C[i][j] = Cd[i][j];
@@ -191,6 +211,28 @@ void DenseProd(bool transA, bool transB, int rows, int cols, int inner, double a
   }
   free2D(Bd, bRows);
   free2D(Ad, aRows);
+}
+
+bool DenseSingularValues(int rows, int cols, double** A, double* s) {
+  const SvdFunction svd = Library().dgesvd;
+  if (svd == nullptr || rows < 1 || cols < 1) return false;
+  // The rows of A read column by column are A' (cols x rows), which has the
+  // same singular values.
+  const int m = cols, n = rows, lda = cols, one = 1;
+  std::vector<double> a(static_cast<size_t>(rows) * cols);
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < cols; j++) a[static_cast<size_t>(i) * cols + j] = A[i][j];
+  double query = 0.0, dummy = 0.0;
+  int lwork = -1, info = 0;
+  OneThread([&] { svd("N", "N", &m, &n, a.data(), &lda, s, &dummy, &one, &dummy, &one, &query, &lwork, &info); });
+  if (info != 0) return false;
+  lwork = static_cast<int>(query) + 1;
+  std::vector<double> work(lwork);
+  OneThread([&] {
+    svd("N", "N", &m, &n, a.data(), &lda, s, &dummy, &one, &dummy, &one, work.data(), &lwork,
+        &info);
+  });
+  return info == 0;
 }
 
 // ---- transposition and copies ---------------------------------------------------
