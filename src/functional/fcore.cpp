@@ -429,6 +429,7 @@ FcoreWorkspace* FcoreNewWorkspace(const FcoreContext& ctx) {
   int widest = p > g ? p : g;
   if (h > widest) widest = h;
   ws->work = dim2Double(m, widest);
+  ws->Xt = dim2Double(widest, m);
   ws->Dk = dim2Double(m, m);
   ws->sPairs = dim1Double(n > 1 ? n * (n - 1) / 2 : 0);
   ws->BnRnd = dim2Double(n, p);
@@ -463,6 +464,7 @@ void FcoreFreeWorkspace(const FcoreContext& ctx, FcoreWorkspace* ws) {
   free2D(ws->Vs, ctx.raoRows * m);
   free2D(ws->H, ctx.raoRows * m);
   for (double** M : {ws->Brnd, ws->Urnd, ws->Qrnd, ws->Srnd, ws->Frnd, ws->BnRnd}) free2D(M, n);
+  free2D(ws->Xt, in.p > in.g ? in.p : in.g);
   free2D(ws->regE, m);
   free2D(ws->regB, q);
   for (UpperHalf* u : {&ws->uT, &ws->uX, &ws->uR, &ws->uP, &ws->uRp}) FreeUpper(*u);
@@ -475,22 +477,84 @@ void FcoreFreeWorkspace(const FcoreContext& ctx, FcoreWorkspace* ws) {
 
 // ---- structures -------------------------------------------------------------------
 
-static void CommunityDistances(const FcoreContext& ctx, FcoreWorkspace& ws) {
+// Euclidean distances between the rows of X (m x p, no missing value) into
+// the strict upper half, row by row: for each pair the variables are summed
+// in order, as in the full matrix.  Xt (p x m) is scratch.
+static void EuclideanUpper(int m, int p, double** X, double** Xt, double* upper) {
+  for (int i = 0; i < m; i++)
+    for (int k = 0; k < p; k++) Xt[k][i] = X[i][k];
+  double* a = upper;
+  for (int i = 0; i < m; i++) {
+    const int len = m - i - 1;
+    for (int j = 0; j < len; j++) a[j] = 0.0;
+    for (int k = 0; k < p; k++) {
+      const double xi = Xt[k][i];
+      const double* col = Xt[k] + i + 1;
+      for (int j = 0; j < len; j++) {
+        const double d = col[j] - xi;
+        a[j] += d * d;
+      }
+    }
+    for (int j = 0; j < len; j++) a[j] = a[j] > 0.0 ? std::sqrt(a[j]) : 0.0;
+    a += len;
+  }
+}
+
+static void AbsUpper(int m, double** R, double* upper) {
+  int k = 0;
+  for (int i = 0; i < m; i++)
+    for (int j = i + 1; j < m; j++) {
+      const double a = R[i][0], b = R[j][0];
+      upper[k++] = IsMissing(a) || IsMissing(b) ? 0.0 : std::fabs(a - b);
+    }
+}
+
+static void FullFromUpper(int m, const double* upper, double** D) {
+  int k = 0;
+  for (int i = 0; i < m; i++) {
+    D[i][i] = 0.0;
+    for (int j = i + 1; j < m; j++) D[i][j] = D[j][i] = upper[k++];
+  }
+}
+
+// The resemblance of the rows of M (m x cols) into u, and into the full
+// matrix D when full is set (D is scratch otherwise).
+static void Resemblance(int m, int cols, double** M, int code, bool full, double** D,
+                        FcoreWorkspace& ws, UpperHalf& u) {
+  const bool euclidean = code == 3 || code == 18;
+  if (euclidean && !AnyMissing(m, cols, M)) {
+    double** rows = M;
+    if (code == 18) {
+      NormalizeRowsMV(m, cols, M, ws.work);
+      rows = ws.work;
+    }
+    EuclideanUpper(m, cols, rows, ws.Xt, u.raw);
+    SetUpperFromRaw(u, m * (m - 1) / 2);
+    if (full) FullFromUpper(m, u.raw, D);
+    return;
+  }
+  FcoreCommunityResemblance(m, cols, M, D, code, ws.work);
+  SetUpper(u, D);
+}
+
+static void EntropyResemblance(int m, double** R, bool full, double** D, UpperHalf& u) {
+  AbsUpper(m, R, u.raw);
+  SetUpperFromRaw(u, m * (m - 1) / 2);
+  if (full) FullFromUpper(m, u.raw, D);
+}
+
+// The community resemblance matrices: their upper halves always, the full
+// matrices for the analysis of variance and for the observed data (the
+// site shuffle and the random-data file read them).
+static void CommunityDistances(const FcoreContext& ctx, bool full, FcoreWorkspace& ws) {
   const FcoreInput& in = ctx.in;
   const int m = in.m;
-  FcoreEuclidean(m, in.p, ws.T, ws.DT);
-  FcoreCommunityResemblance(m, in.g, ws.X, ws.DX, ctx.reseCode, ws.work);
-  AbsValFunctionMV(m, 1, ws.R, ws.DR);
-  Mirror(m, ws.DR);
-  SetUpper(ws.uT, ws.DT);
-  SetUpper(ws.uX, ws.DX);
-  SetUpper(ws.uR, ws.DR);
+  Resemblance(m, in.p, ws.T, 3, full, ws.DT, ws, ws.uT);
+  Resemblance(m, in.g, ws.X, ctx.reseCode, full, ws.DX, ws, ws.uX);
+  EntropyResemblance(m, ws.R, full, ws.DR, ws.uR);
   if (ctx.phyl) {
-    FcoreCommunityResemblance(m, in.h, ws.P, ws.DP, ctx.reseCode, ws.work);
-    AbsValFunctionMV(m, 1, ws.Rp, ws.DRp);
-    Mirror(m, ws.DRp);
-    SetUpper(ws.uP, ws.DP);
-    SetUpper(ws.uRp, ws.DRp);
+    Resemblance(m, in.h, ws.P, ctx.reseCode, full, ws.DP, ws, ws.uP);
+    EntropyResemblance(m, ws.Rp, full, ws.DRp, ws.uRp);
   }
 }
 
@@ -592,7 +656,7 @@ void FcoreStructures(const FcoreContext& ctx, const int* list, FcoreWorkspace& w
   }
   NormalizeCols(m, p, ws.T, ws.T);
   Entropies(ctx, list, ws);
-  if (ctx.distances) CommunityDistances(ctx, ws);
+  if (ctx.distances) CommunityDistances(ctx, list == nullptr || in.optRo == 5, ws);
   // The column-normalised B of this permutation (Procrustes and RV ro(BF)).
   if (ctx.phyl && in.optRo >= 2 && in.optRo <= 3) PermuteRows(n, p, ctx.Bn, list, ws.BnRnd);
   // ro(BF) under the Mantel measure: the permuted S against the observed F.
@@ -625,17 +689,26 @@ void FcoreSiteShuffle(const FcoreContext& ctx, const FcoreWorkspace& obs, const 
   }
   if (ctx.distances) {
     // The resemblance of two permuted rows is that of the rows themselves.
-    GatherSquare(m, obs.DT, list, ws.DT);
-    GatherSquare(m, obs.DX, list, ws.DX);
-    GatherSquare(m, obs.DR, list, ws.DR);
-    SetUpper(ws.uT, ws.DT);
-    SetUpper(ws.uX, ws.DX);
-    SetUpper(ws.uR, ws.DR);
+    const bool full = in.optRo == 5;
+    auto gather = [&](double** from, double** to, UpperHalf& u) {
+      if (full) {
+        GatherSquare(m, from, list, to);
+        SetUpper(u, to);
+        return;
+      }
+      int k = 0;
+      for (int c = 0; c < m; c++) {
+        const double* row = from[list[c] - 1];
+        for (int d = c + 1; d < m; d++) u.raw[k++] = row[list[d] - 1];
+      }
+      SetUpperFromRaw(u, k);
+    };
+    gather(obs.DT, ws.DT, ws.uT);
+    gather(obs.DX, ws.DX, ws.uX);
+    gather(obs.DR, ws.DR, ws.uR);
     if (ctx.phyl) {
-      GatherSquare(m, obs.DP, list, ws.DP);
-      GatherSquare(m, obs.DRp, list, ws.DRp);
-      SetUpper(ws.uP, ws.DP);
-      SetUpper(ws.uRp, ws.DRp);
+      gather(obs.DP, ws.DP, ws.uP);
+      gather(obs.DRp, ws.DRp, ws.uRp);
     }
   }
   // OTU-level matrices stay in place.

@@ -172,6 +172,7 @@ struct FcoreWorkspace {
   double** Srnd = nullptr;   // n x n (entropies with missing values)
   double** Frnd = nullptr;
   double** work = nullptr;   // m x max(p, g, h): chord distance rows
+  double** Xt = nullptr;     // max(p, g, h) x m: transposed rows of a distance
   double** Dk = nullptr;     // m x m: distance on one trait
   double* sPairs = nullptr;  // n(n-1)/2: permuted S for ro(BF)
   double** BnRnd = nullptr;  // n x p
