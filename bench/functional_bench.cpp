@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -215,18 +216,17 @@ double FlopsPerPermutation(const Case& c) {
   return flops;
 }
 
-void RunCase(const Case& c) {
+void RunCase(const Case& c, int iterations) {
   MakeDataSet(c);
   printf("\n%s: communities %d, OTUs %d, traits %d, variables %d, types %d, phylogeny %s\n",
          c.name, c.communities, c.otus, c.traits, c.env, c.types, c.phylogeny ? "yes" : "no");
-  const int iterations = 999;
   std::string results[2];
   for (int threads = 1; threads <= 2; threads++) {
     const double base = RunOnce(c, 1, threads);
     const double tested = RunOnce(c, iterations, threads);
     results[threads - 1] = ReadResults();
     const double perSecond = (iterations - 1) / (tested - base);
-    printf("  %d thread%s: without tests %.3f s, with %d permutations %.3f s, %.0f permutations/s,"
+    printf("  %d thread%s: without tests %.3f s, with %d iterations %.3f s, %.0f permutations/s,"
            " %.2f GFLOP/s\n",
            threads, threads > 1 ? "s" : " ", base, iterations, tested, perSecond,
            perSecond * FlopsPerPermutation(c) * 1e-9);
@@ -299,12 +299,22 @@ void RunWholeProcess() {
 
 }  // namespace
 
-int main() {
+// Arguments (both optional): the measures to run, any of "mantel",
+// "procrustes", "rv", "whole" joined by commas (default all), and the number
+// of iterations (default 999).
+int main(int argc, char** argv) {
   // The progress line of the analysis goes to the dialogue stream; keep it
   // out of the figures.
   FILE* quiet = fopen("/dev/null", "w");
   if (quiet != nullptr) out = quiet;
-  printf("Functional analysis benchmark (999 permutations, taxa shuffle, fuzzy types)\n");
+  const std::string which = argc > 1 ? argv[1] : "mantel,procrustes,rv,whole";
+  const int iterations = argc > 2 ? atoi(argv[2]) : 999;
+  auto wanted = [&](const char* name) {
+    std::string lower(name);
+    for (char& ch : lower) ch = static_cast<char>(tolower(ch));
+    return which.find(lower) != std::string::npos;
+  };
+  printf("Functional analysis benchmark (%d iterations, taxa shuffle, fuzzy types)\n", iterations);
   const Case cases[] = {
       {"Mantel", 75, 82, 8, 4, 20, true, 1},
       {"Mantel", 100, 300, 12, 6, 30, false, 1},
@@ -312,8 +322,9 @@ int main() {
       {"RV", 100, 300, 12, 6, 30, false, 3},
   };
   try {
-    for (const Case& c : cases) RunCase(c);
-    RunWholeProcess();
+    for (const Case& c : cases)
+      if (wanted(c.name)) RunCase(c, iterations);
+    if (wanted("whole")) RunWholeProcess();
   } catch (const QuiltaFailure& f) {
     fprintf(stderr, "failure code %d\n", f.code);
     return 1;
