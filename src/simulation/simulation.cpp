@@ -351,9 +351,11 @@ void AskPredictors(const AssemblyModel& m, int* select) {
   }
 }
 
+}  // namespace
+
 // ---- the community data set ------------------------------------------------------
 
-void NumberLabels(int n, char** labels) {
+static void NumberLabels(int n, char** labels) {
   for (int i = 0; i < n; i++) snprintf(labels[i], kLabelSize, "%d", (i + 1) % 1000000000);
 }
 
@@ -428,7 +430,7 @@ void KeepLastDataSet(const AssemblyModel& m) {
 }
 
 // The model's sizes must allow their products to be counted in ints.
-void CheckSizes(const AssemblyModel& m) {
+static void CheckSizes(const AssemblyModel& m) {
   const double limit = kMaxInt / 2;
   const double S = m.S, N = m.N, K = m.K;
   if (S * N > limit || N * N > limit || N * K > limit || S * S > limit) RaiseFailure(kFailMemory);
@@ -468,7 +470,6 @@ void RunSimulation(AssemblyModel& m, SimAnalysis& a, const SimRunInfo& settings)
   CloseChecked(fp, kFinalFile);
 }
 
-}  // namespace
 
 void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
   optmain = 'A';
