@@ -490,3 +490,11 @@ void PredictorLabel(const AssemblyModel& m, int p, char* label, int size) {
       }
   snprintf(label, static_cast<size_t>(size), "?");
 }
+
+void PrintPredictorLabels(FILE* fp, const AssemblyModel& m, const char* separator) {
+  char label[32];
+  for (int p = 0; p < m.P; p++) {
+    PredictorLabel(m, p, label, sizeof label);
+    fprintf(fp, "%s%s", label, separator);
+  }
+}

@@ -170,3 +170,5 @@ int Richness(const AssemblyModel& m, int s);
 // Label of predictor p: "i" for factor i, "ixj" for the product of factors
 // i and j (counted from 1).
 void PredictorLabel(const AssemblyModel& m, int p, char* label, int size);
+// Every predictor label, each followed by the separator.
+void PrintPredictorLabels(FILE* fp, const AssemblyModel& m, const char* separator);

@@ -108,10 +108,18 @@ void ReadLifespans(const std::string& name, int N, int* lifespan) {
   fclose(fp);
 }
 
-void ReadCorrelation(const std::string& name, int p, double** R) {
-  ReadMatrix(name, p, p, R);
-  if (!IsPositiveDefinite(p, R)) NotPositiveDefinite(name);
+// The file named at the prompt just printed, read as a rows x cols matrix;
+// a correlation matrix must be positive definite.
+double** AskMatrix(std::string& file, int rows, int cols, bool correlation = false) {
+  file = AskFileName();
+  double** M = dim2Double(rows, cols);
+  ReadMatrix(file, rows, cols, M);
+  if (correlation && !IsPositiveDefinite(rows, M)) NotPositiveDefinite(file);
+  return M;
 }
+
+// CorrToData_New code of the answer: 1 uniform, 2 normal.
+int AskDistribution(const char* question) { return AskChar(question, "u n") == 'u' ? 1 : 2; }
 
 // ---- questions ---------------------------------------------------------------
 
@@ -210,29 +218,20 @@ void AskTraitsSource(AssemblyModel& m) {
   m.traitSource = ReadCharIn("t c b");
   if (m.traitSource == 't') {
     fprintf(out, "Name of the file with trait data matrix (%d OTUs x %d traits):\n", m.N, m.K);
-    m.traitFile = AskFileName();
-    m.traitsGiven = dim2Double(m.N, m.K);
-    ReadMatrix(m.traitFile, m.N, m.K, m.traitsGiven);
+    m.traitsGiven = AskMatrix(m.traitFile, m.N, m.K);
     return;
   }
   fprintf(out, "Name of the file with full trait correlation matrix (%d traits x %d traits):\n",
           m.K, m.K);
-  m.traitCorrFile = AskFileName();
-  m.traitCorr = dim2Double(m.K, m.K);
-  ReadCorrelation(m.traitCorrFile, m.K, m.traitCorr);
+  m.traitCorr = AskMatrix(m.traitCorrFile, m.K, m.K, true);
   if (m.traitSource == 'b') {
     fprintf(out, "Name of the file with full correlation matrix between OTUs (%d OTUs x %d nOTUs):\n",
             m.N, m.N);
-    m.otuCorrFile = AskFileName();
-    m.otuCorr = dim2Double(m.N, m.N);
-    ReadCorrelation(m.otuCorrFile, m.N, m.otuCorr);
+    m.otuCorr = AskMatrix(m.otuCorrFile, m.N, m.N, true);
   }
-  m.traitDistribution =
-      AskChar("Generate OTUs x traits matrix with uniform (u) or normal (n) distribution of values "
-              "in each trait? u/n ",
-              "u n") == 'u'
-          ? 1
-          : 2;
+  m.traitDistribution = AskDistribution(
+      "Generate OTUs x traits matrix with uniform (u) or normal (n) distribution of values in "
+      "each trait? u/n ");
 }
 
 // Environment as read (F x S) or its correlations; the initial E is formed
@@ -247,21 +246,14 @@ void AskEnvironment(AssemblyModel& m, double*** envRead) {
   if (m.envSource == 'e') {
     fprintf(out, "Name of the file with the initial ecosystem conditions (%d factors x %d sites):\n",
             m.F, m.S);
-    m.envFile = AskFileName();
-    *envRead = dim2Double(m.F, m.S);
-    ReadMatrix(m.envFile, m.F, m.S, *envRead);
+    *envRead = AskMatrix(m.envFile, m.F, m.S);
   } else {
     fprintf(out, "Name of the file with full factor correlation matrix (%d factors x %d factors):\n",
             m.F, m.F);
-    m.envCorrFile = AskFileName();
-    m.envCorr = dim2Double(m.F, m.F);
-    ReadCorrelation(m.envCorrFile, m.F, m.envCorr);
-    m.envDistribution =
-        AskChar("Generate factors x sites matrix with uniform (u) or normal (n) distribution of "
-                "values in each factor? u/n ",
-                "u n") == 'u'
-            ? 1
-            : 2;
+    m.envCorr = AskMatrix(m.envCorrFile, m.F, m.F, true);
+    m.envDistribution = AskDistribution(
+        "Generate factors x sites matrix with uniform (u) or normal (n) distribution of values "
+        "in each factor? u/n ");
   }
   m.interactions = AskChar("Consider double interactions between factors? y/n ", "y n") == 'y';
   const long long pairs = m.interactions ? static_cast<long long>(m.F) * (m.F - 1) / 2 : 0;
@@ -274,16 +266,12 @@ void AskParameters(AssemblyModel& m) {
           "Name of the file with matrix of parameters for linear models of expected community "
           "traits from ecosystem conditions (%d traits by %d predictor ecosystem variables):\n",
           m.K, m.P);
-  m.responseFile = AskFileName();
-  m.response = dim2Double(m.K, m.P);
-  ReadMatrix(m.responseFile, m.K, m.P, m.response);
+  m.response = AskMatrix(m.responseFile, m.K, m.P);
   fprintf(out,
           "Name of the file with matrix of parameters for linear models of community effects on "
           "ecosystem conditions (%d ecosystem variables by %d predictor traits):\n",
           m.F, m.K);
-  m.effectFile = AskFileName();
-  m.effect = dim2Double(m.F, m.K);
-  ReadMatrix(m.effectFile, m.F, m.K, m.effect);
+  m.effect = AskMatrix(m.effectFile, m.F, m.K);
   m.responsive = dim1Dint(m.K);
   for (int k = 0; k < m.K; k++)
     for (int p = 0; p < m.P; p++)
@@ -335,11 +323,7 @@ void AskPredictors(const AssemblyModel& m, int* select) {
   for (;;) {
     fprintf(out, "Select variables (and their interactions if included):\n");
     fprintf(out, "(enter 0 for exclusion or 1 for inclusion)\n");
-    char label[32];
-    for (int p = 0; p < m.P; p++) {
-      PredictorLabel(m, p, label, sizeof label);
-      fprintf(out, "%s ", label);
-    }
+    PrintPredictorLabels(out, m, " ");
     fprintf(out, "\n");
     bool any = false;
     for (int p = 0; p < m.P; p++) {
@@ -484,14 +468,12 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
   CheckSizes(m);
   AskTraitsSource(m);
   AskCurves(kDispersalTexts, m.N, m.dispersalSpec, &m.dispersal);
-  m.coords = dim2Double(2, m.S);
   if (AskChar("Specify community site coordinates (c), or generate coordinates at random (r)? "
               "c/r ",
               "c r") == 'c') {
     m.randomCoords = false;
     fprintf(out, "Name of the file with X and Y coordinates for %d sites (2 rows):\n", m.S);
-    m.coordFile = AskFileName();
-    ReadMatrix(m.coordFile, 2, m.S, m.coords);
+    m.coords = AskMatrix(m.coordFile, 2, m.S);
   }
   AskEnvironment(m, &envRead);
   AskParameters(m);

@@ -70,11 +70,7 @@ StepFiles* OpenStepFiles(const AssemblyModel& m) {
   fprintf(f->fp[kTraits], "Traits of the OTUs (Z scores) in each simulated data set\n");
   FILE* env = f->fp[kEnv];
   fprintf(env, "Ecosystem variables of each site at each step\nStep\tSite\t");
-  char label[32];
-  for (int p = 0; p < m.P; p++) {
-    PredictorLabel(m, p, label, sizeof label);
-    fprintf(env, "%s\t", label);
-  }
+  PrintPredictorLabels(env, m, "\t");
   fprintf(env, "\n");
   SiteHeader(f->fp[kCwmExpected],
              "Expected community trait means (Z scores) of each site at each step", m.K, "");
