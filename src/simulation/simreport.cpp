@@ -45,6 +45,11 @@ const char* BealsTarget() {
 }
 
 // Texts of the correlation tests, as the statistic lines of a data set show
+// them and the final report names them; the tests on the Beals smoothing by
+// cross products (the record's second Beals matrix) are r(TZ), r(XZ) and
+// r(XZ.T).  Only the tests of the chosen measure are counted: the eleven
+// correlations for measures 1 to 3, the regressions for 4 and the analyses
+// of variance for 5.
 // them ("%s=\t%g\tP=\t%g\n") and as the final report shows the rates
 // ("%s\tP=\t%g\n").  The Beals tests come under their own headings.
 const char* CorrelationText(int stat) {
@@ -389,6 +394,8 @@ void PrintFinalReport(FILE* fp, const AssemblyModel& m, const SimAnalysis& a,
     fprintf(fp, "Null model based on %s shuffle\n", optTaxaSiteShuffle == 's' ? "site" : "taxa");
   fprintf(fp, "Random generator seed: %lu\n", rseed);
 
+  // The permutations count is the number of iterations entered (the
+  // observed one included), 0 without tests.
   fprintf(fp, "Number of simulated data sets:\t%d\n", info.dataSets);
   fprintf(fp, "Number of random permutations in each test:\t%d\n", optRndTests ? niter : 0);
   fprintf(fp, "Alpha threshold for Ho rejection:\t%g\n", info.alpha);

@@ -420,6 +420,8 @@ static void CheckSizes(const AssemblyModel& m) {
   if (S * N > limit || N * N > limit || N * K > limit || S * S > limit) RaiseFailure(kFailMemory);
 }
 
+// The block of each data set goes to the results file as soon as it is
+// analysed; the final report comes last.
 void RunSimulation(AssemblyModel& m, SimAnalysis& a, const SimRunInfo& settings) {
   SimRunInfo info = settings;
   const double start = omp_get_wtime();
