@@ -15,6 +15,7 @@
 #include "data/datafile.h"
 #include "data/dataset.h"
 #include "data/formda.h"
+#include "data/subset.h"
 #include "data/track.h"
 #include "shell/console.h"
 #include "shell/failure.h"
@@ -31,40 +32,74 @@ static void Bell() {
 
 // ---- the "DATA FOR SESSION" dialog ----------------------------------------
 
-// Option 2: the formatted data file of another session.  Returns true when
-// the session has its data.
-static bool UseOtherSession() {
-  fprintf(out, "\nEnter name of the session from which data is to be extracted: ");
+// Reads a session name (at most 61 characters kept, in tempSession) and
+// sets file (size characters) to that name + "Formda.txt".  True when that
+// file opens.
+static bool AskSessionFile(char* file, size_t size) {
   ReadStringIn("%s\n", tempName, sizeof tempName);
   snprintf(tempSession, sizeof tempSession, "%.61s", tempName);
   // A name too long for the file-name buffer belongs to no session (session
   // names have at most 51 characters): it is not cut to some other name.
-  std::string file = std::string(tempSession) + "Formda.txt";
-  if (file.size() >= sizeof whichFormda) {
-    fprintf(stderr, "\ncan't open %s \n", file.c_str());
+  std::string name = std::string(tempSession) + "Formda.txt";
+  if (name.size() >= size) {
+    fprintf(stderr, "\ncan't open %s \n", name.c_str());
     Bell();
     return false;
   }
-  snprintf(whichFormda, sizeof whichFormda, "%s", file.c_str());
-  FILE* fp = fopenck(whichFormda, volumeName, "r");
+  snprintf(file, size, "%s", name.c_str());
+  FILE* fp = fopenck(file, volumeName, "r");
   if (fp == nullptr) return false;
   fclose(fp);
+  return true;
+}
+
+// Option 2: the formatted data file of another session, as it is or
+// modified.  Returns true when the session has its data.
+static bool UseOtherSession() {
+  fprintf(out, "\nEnter name of the session from which data is to be extracted: ");
+  if (!AskSessionFile(whichFormda, sizeof whichFormda)) return false;
   fprintf(out, "\nUse file %s:\n", whichFormda);
   fprintf(out, "   1  as it is \n   2  modified \n   3  return to main menu \nType option no.: ");
   int use = ToInt(ReadNumberIn("%d\n", "1 2 3"));
   fprintf(out, "\n\n");
+  if (use == 3) return false;
   if (use == 1) {
-    // Loading checks that the file is whole; the session loads it again
-    // itself, so the data set is released here.
+    // Loading checks that the file is whole; the session shares it.
     OpenFormda(1);
     ClearLine();
-    FreeGlobals2();
+  } else {
+    PickSomeFormda();  // writes this session's own file
+  }
+  // The session loads its file itself.
+  FreeGlobals2();
+  WriteTrack(0);
+  FreeGlobals1();
+  return true;
+}
+
+// Option 3: the formatted data of two sessions joined into this session's
+// file.  Returns true when the session has its data; after a refused merge
+// the data set is released and the menu is shown again.
+static bool MergeSessions() {
+  fprintf(out, "\nEnter names of the sessions from which data is to be merged:");
+  fprintf(out, "\nFirst session name: ");
+  char first[64], second[64];
+  if (!AskSessionFile(first, sizeof first)) return false;
+  snprintf(whichFormda, sizeof whichFormda, "%s", first);
+  OpenFormda(1);
+  ClearLine();
+  fprintf(out, "Second session name: ");
+  bool merged = false;
+  if (AskSessionFile(second, sizeof second)) {
+    snprintf(dataName, sizeof dataName, "%s", first);
+    merged = MergeFormda(second) == 1;
+  }
+  if (merged) {
     WriteTrack(0);
     FreeGlobals1();
-    return true;
   }
-  if (use == 2) fprintf(out, "\nModifying formatted data is not available in this version.\n");
-  return false;
+  FreeGlobals2();
+  return merged;
 }
 
 int SetFormda() {
@@ -81,13 +116,9 @@ int SetFormda() {
       WriteTrack(0);
       return 0;
     }
-    if (option == 2) {
-      if (UseOtherSession()) return 0;
-    } else if (option == 3) {
-      fprintf(out, "\nMerging formatted data is not available in this version.\n");
-    } else {
-      return 1;
-    }
+    if (option == 2 && UseOtherSession()) return 0;
+    if (option == 3 && MergeSessions()) return 0;
+    if (option == 4) return 1;
   }
 }
 

@@ -11,12 +11,6 @@
 
 namespace {
 
-std::string Lines(const std::vector<std::string>& answers) {
-  std::string s;
-  for (const std::string& a : answers) s += a + "\n";
-  return s;
-}
-
 // Raw files of 3 OTUs, 2 traits, 2 communities.
 void WriteRawFiles(const TempDir& dir) {
   WriteFile(dir.file("traits.txt"), "1 0.5\n2 1.5\n3 2.5\nTa Tb\n");  // OTUs as rows
