@@ -27,8 +27,8 @@ struct Case {
   const char* name;
   int S, N, K, F;
   int dataSets;
-  bool null;     // no response, no effect
-  int shuffle;   // 't' or 's'
+  bool null;    // no response, no effect
+  int shuffle;  // 't' or 's'
 };
 
 void Random(CurveSpec& spec, double c0, double c1, double s0, double s1) {
@@ -66,7 +66,8 @@ void Build(const Case& c, AssemblyModel& m) {
   m.threshold = 0.5;
   AllocAssembly(m);
   for (int i = 0; i < m.K; i++)
-    for (int j = 0; j < m.K; j++) m.traitCorr[i][j] = i == j ? 1.0 : (i - j == 1 || j - i == 1 ? 0.3 : 0);
+    for (int j = 0; j < m.K; j++)
+      m.traitCorr[i][j] = i == j ? 1.0 : (i - j == 1 || j - i == 1 ? 0.3 : 0);
   for (int i = 0; i < m.F; i++)
     for (int j = 0; j < m.F; j++) m.envCorr[i][j] = i == j ? 1.0 : 0.3;
   if (!c.null) {
@@ -119,17 +120,19 @@ int main() {
                         {"null check", 20, 25, 3, 1, 500, true, 's'}};
   try {
     for (const Case& c : cases) {
-      printf("\n%s: %d data sets of %d sites x %d OTUs x %d traits, %d factor(s), 100 steps, "
-             "%s shuffle\n",
-             c.name, c.dataSets, c.S, c.N, c.K, c.F, c.shuffle == 't' ? "taxa" : "site");
+      printf(
+          "\n%s: %d data sets of %d sites x %d OTUs x %d traits, %d factor(s), 100 steps, "
+          "%s shuffle\n",
+          c.name, c.dataSets, c.S, c.N, c.K, c.F, c.shuffle == 't' ? "taxa" : "site");
       for (int permutations : {1, 99}) {
         for (int threads : {1, 2}) {
           double rate = 0.0;
           const double seconds = RunCase(c, threads, permutations, &rate);
           ClearLine();
-          printf("  %2d permutation(s), %d thread(s): %8.3f s total, %8.2f ms per data set, "
-                 "rate of r(TE) %.3f\n",
-                 permutations, threads, seconds, 1000.0 * seconds / c.dataSets, rate);
+          printf(
+              "  %2d permutation(s), %d thread(s): %8.3f s total, %8.2f ms per data set, "
+              "rate of r(TE) %.3f\n",
+              permutations, threads, seconds, 1000.0 * seconds / c.dataSets, rate);
           fflush(stdout);
         }
       }

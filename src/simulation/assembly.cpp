@@ -324,8 +324,7 @@ void TraitDistances(AssemblyModel& m) {
 void SurvivalProbabilities(AssemblyModel& m) {
   for (int s = 0; s < m.S; s++)
     for (int j = 0; j < m.N; j++)
-      m.pEnv[s][j] =
-          Logistic(m.dist[s][j], 0.0, 1.0, 0.0, 1.0, m.survival[j][1], m.survival[j][0]);
+      m.pEnv[s][j] = Logistic(m.dist[s][j], 0.0, 1.0, 0.0, 1.0, m.survival[j][1], m.survival[j][0]);
 }
 
 void StartRecording(AssemblyModel& m, int t) {
@@ -416,10 +415,10 @@ void Mortality(AssemblyModel& m, int t) {
     }
     const double pDD = Logistic(density, 0.0, 1.0, 0.0, 1.0, m.density[j][1], m.density[j][0]);
     const int index = UniformInt(m.abund[s][j]);
-    const double years = static_cast<double>(t - Births(m, s, j)[static_cast<size_t>(index)]) /
-                         m.perYear;
-    const double pAge = Logistic(years / m.lifespan[j], 0.0, 1.0, 0.0, 1.0, m.age[j][1],
-                                 m.age[j][0]);
+    const double years =
+        static_cast<double>(t - Births(m, s, j)[static_cast<size_t>(index)]) / m.perYear;
+    const double pAge =
+        Logistic(years / m.lifespan[j], 0.0, 1.0, 0.0, 1.0, m.age[j][1], m.age[j][0]);
     const bool dies = gsl_rng_uniform(r) < 1.0 - pDD * pAge * m.pEnv[s][j];
     if (m.files) WriteMortality(m.files, t, s, j, density, pDD, years, pAge, m.pEnv[s][j], dies);
     if (dies) RemoveIndividual(m, s, j, index);
@@ -470,7 +469,7 @@ void Extrapolation(AssemblyModel& m) {
   for (int k = 0; k < m.K; k++)
     for (int s = 0; s < m.S; s++) {
       const double v = m.Texp[k][s];
-      m.extrap[k][s] = v > m.traitMax[k] ? v - m.traitMax[k]
+      m.extrap[k][s] = v > m.traitMax[k]   ? v - m.traitMax[k]
                        : v < m.traitMin[k] ? v - m.traitMin[k]
                                            : 0.0;
     }

@@ -59,7 +59,7 @@ struct AssemblyModel {
   std::string responseFile, effectFile, lifespanFile;
 
   // ---- run settings ----
-  int maxAvg = 1;          // maximum average number of individuals per community
+  int maxAvg = 1;  // maximum average number of individuals per community
   int years = 1;
   int perYear = 1;         // iterations (cycles of colonization and extinction) per year
   int steps = 1;           // years x perYear
@@ -82,25 +82,25 @@ struct AssemblyModel {
   double** survival = nullptr;
   double** density = nullptr;
   double** age = nullptr;
-  int* lifespan = nullptr;       // N, years
-  double** B = nullptr;          // N x K traits, Z scores
-  double* traitMean = nullptr;   // K: of the traits before standardisation
+  int* lifespan = nullptr;      // N, years
+  double** B = nullptr;         // N x K traits, Z scores
+  double* traitMean = nullptr;  // K: of the traits before standardisation
   double* traitSd = nullptr;
-  double* traitMin = nullptr;    // K: of the standardised traits
+  double* traitMin = nullptr;  // K: of the standardised traits
   double* traitMax = nullptr;
-  double** E = nullptr;          // P x S environment
+  double** E = nullptr;  // P x S environment
 
   // ---- state ----
-  int** abund = nullptr;          // (S + 1) x N; row S holds the metacommunity totals
+  int** abund = nullptr;                 // (S + 1) x N; row S holds the metacommunity totals
   std::vector<std::vector<int>> births;  // S * N lists of birth steps, arrival order
-  long long** birthSum = nullptr;  // (S + 1) x (N + 1) sums of birth steps (column N: site)
-  int* individuals = nullptr;      // S
-  int* richStart = nullptr;        // S: richness when recording started
-  int* colonizations = nullptr;    // S
-  int* extinctions = nullptr;      // S
-  long long total = 0;             // individuals in the metacommunity
+  long long** birthSum = nullptr;        // (S + 1) x (N + 1) sums of birth steps (column N: site)
+  int* individuals = nullptr;            // S
+  int* richStart = nullptr;              // S: richness when recording started
+  int* colonizations = nullptr;          // S
+  int* extinctions = nullptr;            // S
+  long long total = 0;                   // individuals in the metacommunity
   bool recording = false;
-  int recordStep = 0;              // step at which recording started (0: never)
+  int recordStep = 0;  // step at which recording started (0: never)
 
   // ---- step results ----
   double** Texp = nullptr;     // K x S expected trait means, Z scores

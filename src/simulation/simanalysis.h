@@ -20,19 +20,19 @@ struct SimTest {
 // Working matrices of the analysis, allocated once for all data sets.
 struct SimAnalysis {
   int S = 0, N = 0, K = 0, P = 0;
-  int q = 0;                  // selected predictors
-  int* predSelect = nullptr;  // P: 1 = predictor used
-  int* traitSelect = nullptr; // K: 1 = trait weight > 0
-  int* eSel = nullptr;        // q ones: the record's E holds the selected predictors only
-  int* traitTypes = nullptr;  // K, all quantitative
-  double** Bm = nullptr;      // N x K traits, unselected ones 0
-  double** Bw = nullptr;      // N x K work copy
-  double** Sg = nullptr;      // N x N Gower similarity between OTUs
-  double** U = nullptr;       // N x N belonging of the OTUs to themselves
-  double** Wrel = nullptr;    // S x N final relative abundances
-  double** Y = nullptr;       // S x N Beals smoothing, mode 1
-  double** Z = nullptr;       // S x N Beals smoothing, mode 2
-  double** DY = nullptr;      // S x S
+  int q = 0;                   // selected predictors
+  int* predSelect = nullptr;   // P: 1 = predictor used
+  int* traitSelect = nullptr;  // K: 1 = trait weight > 0
+  int* eSel = nullptr;         // q ones: the record's E holds the selected predictors only
+  int* traitTypes = nullptr;   // K, all quantitative
+  double** Bm = nullptr;       // N x K traits, unselected ones 0
+  double** Bw = nullptr;       // N x K work copy
+  double** Sg = nullptr;       // N x N Gower similarity between OTUs
+  double** U = nullptr;        // N x N belonging of the OTUs to themselves
+  double** Wrel = nullptr;     // S x N final relative abundances
+  double** Y = nullptr;        // S x N Beals smoothing, mode 1
+  double** Z = nullptr;        // S x N Beals smoothing, mode 2
+  double** DY = nullptr;       // S x S
   double** DZ = nullptr;
   double** E = nullptr;       // S x q selected predictors
   double** DE = nullptr;      // S x S

@@ -116,9 +116,10 @@ void PrintTests(FILE* fp, const AssemblyModel& m, const SimAnalysis& a, const do
         snprintf(text, sizeof text, "%s", CorrelationText(t.index));
         break;
       case SimTest::kRSquare:
-        heading = "\n\nREGRESSION MODELS\nFor each response variable, the r square, and "
-                  "regression coefficients for each environmental factor, and corresponding "
-                  "p-values are shown below:\n";
+        heading =
+            "\n\nREGRESSION MODELS\nFor each response variable, the r square, and "
+            "regression coefficients for each environmental factor, and corresponding "
+            "p-values are shown below:\n";
         value = rec->regrR2[t.index];
         if (t.index < a.K)
           snprintf(text, sizeof text, "\nTrait:\t%d\tr-square", t.index + 1);
@@ -130,26 +131,30 @@ void PrintTests(FILE* fp, const AssemblyModel& m, const SimAnalysis& a, const do
         snprintf(text, sizeof text, "Factor:\t%s\tcoeff", factor);
         break;
       case SimTest::kAnovaT:
-        heading = "\n\nANALYSIS OF VARIANCE\nMANOVA using matrix T (community weighted means) "
-                  "as multivariate response:\n";
+        heading =
+            "\n\nANALYSIS OF VARIANCE\nMANOVA using matrix T (community weighted means) "
+            "as multivariate response:\n";
         value = rec->anovaT[t.factor];
         snprintf(text, sizeof text, "Factor:\t%s\tPseudo-F", factor);
         break;
       case SimTest::kAnovaTrait:
-        heading = "ANOVA for each selected individual trait the pseudo-F (between/within "
-                  "groups sum of squares) and corresponding p-values are shown below:\n";
+        heading =
+            "ANOVA for each selected individual trait the pseudo-F (between/within "
+            "groups sum of squares) and corresponding p-values are shown below:\n";
         value = rec->anovaTrait[t.index][t.factor];
         snprintf(text, sizeof text, "Trait:\t%d\tFactor:\t%s\tPseudo-F", t.index + 1, factor);
         break;
       case SimTest::kAnovaX:
-        heading = "MANOVA using matrix X (fuzzy-weighted community composition using all "
-                  "selected traits) as multivariate response:\n";
+        heading =
+            "MANOVA using matrix X (fuzzy-weighted community composition using all "
+            "selected traits) as multivariate response:\n";
         value = rec->anovaX[t.factor];
         snprintf(text, sizeof text, "Factor:\t%s\tPseudo-F", factor);
         break;
       case SimTest::kAnovaR:
-        heading = "\nANOVA using Rao funtional diversity (using all selected traits) as "
-                  "univariate response:\n";
+        heading =
+            "\nANOVA using Rao funtional diversity (using all selected traits) as "
+            "univariate response:\n";
         value = rec->anovaR[t.factor];
         snprintf(text, sizeof text, "Factor:\t%s\tPseudo-F", factor);
         break;
@@ -262,8 +267,8 @@ void PrintOTUParameters(FILE* fp, const AssemblyModel& m, const char* lead) {
           lead);
   for (int i = 0; i < m.N; i++)
     fprintf(fp, "%d\t%g\t%g\t%g\t%g\t%g\t%g\t%g\t%g\t%d\n", i + 1, m.dispersal[i][0],
-            m.dispersal[i][1], m.survival[i][0], m.survival[i][1], m.density[i][0],
-            m.density[i][1], m.age[i][0], m.age[i][1], m.lifespan[i]);
+            m.dispersal[i][1], m.survival[i][0], m.survival[i][1], m.density[i][0], m.density[i][1],
+            m.age[i][0], m.age[i][1], m.lifespan[i]);
 }
 
 }  // namespace
@@ -304,8 +309,7 @@ void PrintDataSetBlock(FILE* fp, const AssemblyModel& m, const SimAnalysis& a) {
   fprintf(fp, "Number of extinctions in each community after recording started:\n");
   Ints(fp, S, m.extinctions);
 
-  fprintf(fp, "\nEcosystem variables at the final step (%d variables x %d communities):\n", m.P,
-          S);
+  fprintf(fp, "\nEcosystem variables at the final step (%d variables x %d communities):\n", m.P, S);
   Matrix(fp, m.P, S, m.E);
   fprintf(fp,
           "\nExpected community trait means at the final step (%d traits x %d communities, Z "
@@ -342,7 +346,8 @@ void PrintFinalReport(FILE* fp, const AssemblyModel& m, const SimAnalysis& a,
   if (m.traitSource == 't')
     fprintf(fp, "Traits read from file %s\n", m.traitFile.c_str());
   else
-    fprintf(fp, "Traits generated with %s distribution from the trait correlations of file %s%s%s\n",
+    fprintf(fp,
+            "Traits generated with %s distribution from the trait correlations of file %s%s%s\n",
             m.traitDistribution == 1 ? "uniform" : "normal", m.traitCorrFile.c_str(),
             m.traitSource == 'b' ? " and the OTU correlations of file " : "",
             m.traitSource == 'b' ? m.otuCorrFile.c_str() : "");
@@ -372,7 +377,8 @@ void PrintFinalReport(FILE* fp, const AssemblyModel& m, const SimAnalysis& a,
   if (m.envSource == 'e')
     fprintf(fp, "Initial ecosystem conditions read from file %s\n", m.envFile.c_str());
   else
-    fprintf(fp, "Ecosystem factors generated with %s distribution from the correlations of file %s\n",
+    fprintf(fp,
+            "Ecosystem factors generated with %s distribution from the correlations of file %s\n",
             m.envDistribution == 1 ? "uniform" : "normal", m.envCorrFile.c_str());
   fprintf(fp, "Double interactions between factors: %s\n", m.interactions ? "yes" : "no");
   fprintf(fp, "Response parameters read from file %s\n", m.responseFile.c_str());

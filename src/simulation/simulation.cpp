@@ -225,7 +225,8 @@ void AskTraitsSource(AssemblyModel& m) {
           m.K, m.K);
   m.traitCorr = AskMatrix(m.traitCorrFile, m.K, m.K, true);
   if (m.traitSource == 'b') {
-    fprintf(out, "Name of the file with full correlation matrix between OTUs (%d OTUs x %d nOTUs):\n",
+    fprintf(out,
+            "Name of the file with full correlation matrix between OTUs (%d OTUs x %d nOTUs):\n",
             m.N, m.N);
     m.otuCorr = AskMatrix(m.otuCorrFile, m.N, m.N, true);
   }
@@ -244,11 +245,13 @@ void AskEnvironment(AssemblyModel& m, double*** envRead) {
           m.F, m.S);
   m.envSource = ReadCharIn("e c");
   if (m.envSource == 'e') {
-    fprintf(out, "Name of the file with the initial ecosystem conditions (%d factors x %d sites):\n",
+    fprintf(out,
+            "Name of the file with the initial ecosystem conditions (%d factors x %d sites):\n",
             m.F, m.S);
     *envRead = AskMatrix(m.envFile, m.F, m.S);
   } else {
-    fprintf(out, "Name of the file with full factor correlation matrix (%d factors x %d factors):\n",
+    fprintf(out,
+            "Name of the file with full factor correlation matrix (%d factors x %d factors):\n",
             m.F, m.F);
     m.envCorr = AskMatrix(m.envCorrFile, m.F, m.F, true);
     m.envDistribution = AskDistribution(
@@ -315,7 +318,8 @@ void AskRun(AssemblyModel& m) {
 // nothing to test and is asked again.
 void AskPredictors(const AssemblyModel& m, int* select) {
   for (int p = 0; p < m.P; p++) select[p] = 1;
-  fprintf(out, "\nEcosystem variables in matrix E to be used in the analysis of the simulated data:\n");
+  fprintf(out,
+          "\nEcosystem variables in matrix E to be used in the analysis of the simulated data:\n");
   fprintf(out, "   1  all variables \n");
   fprintf(out, "   2  select variables \n");
   fprintf(out, "Type option no.: ");
@@ -456,7 +460,6 @@ void RunSimulation(AssemblyModel& m, SimAnalysis& a, const SimRunInfo& settings)
   CloseChecked(fp, kFinalFile);
 }
 
-
 void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
   optmain = 'A';
   Menu("SIMULATION OF COMMUNITY ASSEMBLY");
@@ -509,16 +512,14 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
   // The evaluation needs permutation tests of at least 2 iterations;
   // otherwise one data set is simulated and each rate is 0 or 1 from its
   // probabilities, at alpha 0.05.
-  if (optRndTests && niter >= 2 &&
-      AskChar("Evaluate type I error or power? y/n ", "y n") == 'y') {
+  if (optRndTests && niter >= 2 && AskChar("Evaluate type I error or power? y/n ", "y n") == 'y') {
     info.evaluate = true;
     info.dataSets = AskCount("Specify the number of simulated data sets: ");
     fprintf(out, "Specify the alpha threshold for Ho rejection: ");
     info.alpha = ReadNumberIn("%lf\n", "-", 0.0, 1.0);
     info.keepIntermediate = printDetail == 1;
   } else {
-    info.keepIntermediate =
-        AskChar("Save intermediate simulation results? y/n ", "y n") == 'y';
+    info.keepIntermediate = AskChar("Save intermediate simulation results? y/n ", "y n") == 'y';
   }
 
   RunSimulation(m, a, info);

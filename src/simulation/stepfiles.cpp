@@ -24,16 +24,12 @@ enum StepFile {
   kStepFileCount
 };
 
-const char* const kNames[kStepFileCount] = {"TraitData.txt",
-                                            "EnvData.txt",
-                                            "CWM_Expected.txt",
-                                            "Distances.txt",
-                                            "Prob.txt",
-                                            "DensityDependence_AgeRelatedProb.txt",
-                                            "DispersalProb.txt",
-                                            "CommunityData.txt",
-                                            "AverageAge.txt",
-                                            "CWM.txt"};
+const char* const kNames[kStepFileCount] = {
+    "TraitData.txt",     "EnvData.txt",
+    "CWM_Expected.txt",  "Distances.txt",
+    "Prob.txt",          "DensityDependence_AgeRelatedProb.txt",
+    "DispersalProb.txt", "CommunityData.txt",
+    "AverageAge.txt",    "CWM.txt"};
 
 // "Step", "Site" and one column head per value of a per-site line.
 void SiteHeader(FILE* fp, const char* title, int n, const char* prefix) {
@@ -87,8 +83,9 @@ StepFiles* OpenStepFiles(const AssemblyModel& m) {
           "Colonization attempts: the OTU drawn at each site, its nearest distance to a site "
           "holding it and its dispersal probability\nStep\tSite\tOTU\tDistance\tpDispersal\t"
           "Arrived\tEstablished\n");
-  fprintf(f->fp[kCommunity], "Abundances of the OTUs before and after mortality\nStep\tSite\t"
-                             "Stage\t");
+  fprintf(f->fp[kCommunity],
+          "Abundances of the OTUs before and after mortality\nStep\tSite\t"
+          "Stage\t");
   for (int j = 0; j < m.N; j++) fprintf(f->fp[kCommunity], "OTU%d\t", j + 1);
   fprintf(f->fp[kCommunity], "\n");
   SiteHeader(f->fp[kAge], "Average age (years) of the individuals of each OTU at each site", m.N,
@@ -119,14 +116,14 @@ void WriteConditions(const AssemblyModel& m, int t) {
 
 void WriteDispersal(StepFiles* f, int t, int s, int j, double nearest, double probability,
                     bool arrived, bool established) {
-  fprintf(f->fp[kDispersal], "%d\t%d\t%d\t%g\t%g\t%d\t%d\n", t, s + 1, j + 1, nearest,
-          probability, arrived ? 1 : 0, established ? 1 : 0);
+  fprintf(f->fp[kDispersal], "%d\t%d\t%d\t%g\t%g\t%d\t%d\n", t, s + 1, j + 1, nearest, probability,
+          arrived ? 1 : 0, established ? 1 : 0);
 }
 
 void WriteMortality(StepFiles* f, int t, int s, int j, double density, double pDD, double years,
                     double pAge, double pEnv, bool died) {
-  fprintf(f->fp[kMortality], "%d\t%d\t%d\t%g\t%g\t%g\t%g\t%g\t%d\n", t, s + 1, j + 1, density,
-          pDD, years, pAge, pEnv, died ? 1 : 0);
+  fprintf(f->fp[kMortality], "%d\t%d\t%d\t%g\t%g\t%g\t%g\t%g\t%d\n", t, s + 1, j + 1, density, pDD,
+          years, pAge, pEnv, died ? 1 : 0);
 }
 
 void WriteCommunity(const AssemblyModel& m, int t, const char* stage) {

@@ -3,13 +3,14 @@
 // colonization and mortality rules on tiny metacommunities whose
 // probabilities are exactly 0 or 1, the environmental feedback, and the
 // rejection rule of the error-rate counts.
+#include "simulation/assembly.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "QELib/qelibDim.h"
 #include "multivariate/random.h"
-#include "simulation/assembly.h"
 #include "simulation/simanalysis.h"
 
 namespace {
@@ -69,9 +70,10 @@ TEST(Logistic, CurveAndSlopeBound) {
   EXPECT_NEAR(Logistic(7.0, 0.0, 10.0, 2.0, 4.0, -0.1, 0.5), 2.802624679775096, 1e-12);
   // The tangent at the center has the given slope.
   const double h = 1e-6;
-  EXPECT_NEAR((Logistic(0.3 + h, 0, 1, 0, 1, -2.5, 0.3) - Logistic(0.3 - h, 0, 1, 0, 1, -2.5, 0.3)) /
-                  (2 * h),
-              -2.5, 1e-6);
+  EXPECT_NEAR(
+      (Logistic(0.3 + h, 0, 1, 0, 1, -2.5, 0.3) - Logistic(0.3 - h, 0, 1, 0, 1, -2.5, 0.3)) /
+          (2 * h),
+      -2.5, 1e-6);
 
   EXPECT_NEAR(LogisticSlopeBound(0.25), -kLn999, 1e-12);
   EXPECT_NEAR(LogisticSlopeBound(0.5), -kLn999 / 2, 1e-12);
@@ -115,7 +117,7 @@ TEST(AssemblyModel, StandardisationOfTraitsAndEnvironment) {
   StandardiseTraits(m, raw);
   EXPECT_DOUBLE_EQ(m.traitMean[0], 2.5);
   EXPECT_NEAR(m.traitSd[0], std::sqrt(5.0 / 3.0), 1e-12);  // n - 1
-  EXPECT_NEAR(m.B[0][0], -1.5 / std::sqrt(1.25), 1e-12);    // Z with n
+  EXPECT_NEAR(m.B[0][0], -1.5 / std::sqrt(1.25), 1e-12);   // Z with n
   EXPECT_NEAR(m.traitMin[0], -1.5 / std::sqrt(1.25), 1e-12);
   EXPECT_NEAR(m.traitMax[0], 1.5 / std::sqrt(1.25), 1e-12);
   free2D(raw, 4);

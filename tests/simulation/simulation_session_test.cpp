@@ -40,9 +40,9 @@ struct SimRun {
   std::string evaluation = "y\n100\n0.05\n";
 
   std::string Text() const {
-    return "S\nM\n" + processors + "\nC\nA\n" + sizes + traits + dispersal + coords +
-           environment + parameters + survival + density + lifespan + age + run + fuzzy + tests +
-           measure + analysis + predictors + evaluation + "X\n";
+    return "S\nM\n" + processors + "\nC\nA\n" + sizes + traits + dispersal + coords + environment +
+           parameters + survival + density + lifespan + age + run + fuzzy + tests + measure +
+           analysis + predictors + evaluation + "X\n";
   }
 };
 
@@ -55,7 +55,9 @@ void WriteInputs(const TempDir& dir) {
   WriteFile(dir.file("eff.txt"), "0 0\n");
 }
 
-RunResult Simulate(const TempDir& dir, const SimRun& run) { return RunQuilta(dir.path, run.Text()); }
+RunResult Simulate(const TempDir& dir, const SimRun& run) {
+  return RunQuilta(dir.path, run.Text());
+}
 
 std::string Final(const TempDir& dir) { return ReadFile(dir.file("FinalSimulatedData.txt")); }
 
@@ -95,8 +97,8 @@ const std::vector<std::string> kAllTests = {
 
 // log P(X = k) for X binomial(n, p).
 double LogBinomial(int n, int k, double p) {
-  return std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0) +
-         k * std::log(p) + (n - k) * std::log1p(-p);
+  return std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0) + k * std::log(p) +
+         (n - k) * std::log1p(-p);
 }
 
 // The counts lo .. hi holding the central 99.9 % of binomial(n, p).
@@ -134,8 +136,9 @@ TEST(Simulation, SameSeedSameFilesAtOneAndTwoProcessors) {
   run.evaluation = "y\n2\n0.05\n";
   run.environment = "2\nc\nenvcorr2.txt\nu\ny\n";
   run.parameters = "resp3.txt\neff2.txt\n";
-  const char* files[] = {"FinalSimulatedData.txt", "B_Simulated.txt", "W_Simulated.txt",
-                         "E_Simulated.txt", "OTUs_Simulated.txt", "CWM.txt", "CommunityData.txt"};
+  const char* files[] = {"FinalSimulatedData.txt", "B_Simulated.txt",    "W_Simulated.txt",
+                         "E_Simulated.txt",        "OTUs_Simulated.txt", "CWM.txt",
+                         "CommunityData.txt"};
   std::vector<std::string> first;
   for (const char* processors : {"1", "2"}) {
     TempDir dir;
@@ -230,8 +233,7 @@ TEST(Simulation, OneDataSetRatesAreZeroOrOneByItsProbabilities) {
     run.evaluation = std::string("y\n1\n") + alpha + "\n";
     r = Simulate(dir, run);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(ValueAfter(Final(dir), kNullTests[0], kRates), factor > 0.9999 ? 1.0 : 0.0)
-        << alpha;
+    EXPECT_EQ(ValueAfter(Final(dir), kNullTests[0], kRates), factor > 0.9999 ? 1.0 : 0.0) << alpha;
   }
 }
 
@@ -246,8 +248,9 @@ TEST(Simulation, RefusedAnswersAndEqualLifespanBounds) {
   run.predictors = "2\n0\n1\n";               // none selected is asked again
   RunResult r = Simulate(dir, run);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("Incorrect input = 0. Reenter.\nAccepted input: more than 0 and less than 1"),
-            std::string::npos);
+  EXPECT_NE(
+      r.err.find("Incorrect input = 0. Reenter.\nAccepted input: more than 0 and less than 1"),
+      std::string::npos);
   EXPECT_NE(r.err.find("Incorrect input = 1. Reenter."), std::string::npos);
   EXPECT_NE(r.err.find("Incorrect input = 0. Reenter.\nAccepted input: 1 to 2.14748e+09"),
             std::string::npos);
