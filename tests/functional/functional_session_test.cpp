@@ -472,3 +472,55 @@ TEST(FunctionalSession, SessionAndAnalysisMenuPaths) {
   const size_t firstEnd = res.rfind(lineSeparator(), second - 1);
   EXPECT_EQ(res.substr(first, firstEnd - first), res.substr(second));
 }
+
+// The results file does not depend on the number of processors: every
+// congruence measure, both null models and the restricted taxa shuffle, on
+// the example data with its phylogeny.  The data are imported three times,
+// with the variables read as they are (one nominal), all quantitative and
+// all nominal, since the measures allow different kinds of variables.
+TEST(FunctionalSession, ResultsIdenticalAtOneAndTwoProcessors) {
+  TempDir dir;
+  for (const char* f : {"traits.txt", "phylo.txt", "perf.txt", "species.txt", "env.txt"})
+    WriteFile(dir.file(f), ReadFile(std::string(QUILTA_EXAMPLES) + "/" + f));
+  const std::string import = ReadFile(std::string(QUILTA_EXAMPLES) + "/import.answers");
+  // The variable kinds are the lines "5", "k", "3 3 3 2", "y" after the labels.
+  const std::string mixedKinds = "5\nk\n3 3 3 2\ny\n";
+  const size_t at = import.find(mixedKinds);
+  ASSERT_NE(at, std::string::npos);
+  auto session = [&](const std::string& name, const std::string& kinds) {
+    std::string text = import;
+    text.replace(at, mixedKinds.size(), kinds);
+    text.replace(text.find("demo"), 4, name);
+    ASSERT_EQ(RunQuilta(dir.path, text).status, 0) << name;
+  };
+  session("mixed", mixedKinds);
+  session("quant", "2\n");
+  session("nominal", "3\n");
+
+  std::string nesting;
+  for (int i = 0; i < 40; i++) nesting += std::to_string(i % 5 + 1) + " ";
+  struct Run {
+    std::string session, tests, measure;
+  };
+  const std::string taxa = "y\n99\nt\n0\n2\n77\n", site = "y\n99\ns\n2\n77\n";
+  const std::string restricted = "y\n99\nt\n1\nk\n" + nesting + "\n2\n77\n";
+  const std::vector<Run> runs = {
+      {"mixed", taxa, "1\n6\n"},  {"mixed", site, "1\n10\n"}, {"mixed", restricted, "1\n8\n"},
+      {"quant", taxa, "2\n"},     {"quant", site, "3\n"},     {"quant", restricted, "4\n"},
+      {"nominal", taxa, "5\n6\n"}};
+  for (const Run& r : runs) {
+    SCOPED_TRACE(r.session + " " + r.measure);
+    std::string results[2];
+    for (int threads = 1; threads <= 2; threads++) {
+      const std::string answers = "S\nM\n" + std::to_string(threads) + "\nC\nO\n" + r.session +
+                                  "\nV\nH\ny\n1\n" + r.tests + r.measure +
+                                  "1\n1\ny\n1\ny\ny\n\nC\nC\nX\n";
+      std::remove(dir.file(r.session + "Prinda.txt").c_str());
+      RunResult run = RunQuilta(dir.path, answers);
+      ASSERT_EQ(run.status, 0) << run.err;
+      results[threads - 1] = Stable(ReadFile(dir.file(r.session + "Prinda.txt")));
+    }
+    EXPECT_EQ(results[0], results[1]);
+    EXPECT_GT(CountOf(results[0], "P=\t") + CountOf(results[0], "p-value=\t"), 5);
+  }
+}
