@@ -289,23 +289,35 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
   }
 
   // The random-data file is written iteration by iteration: one thread then.
-  const int threads = dump ? 1 : (omp_get_max_threads() > 0 ? omp_get_max_threads() : 1);
+  // A few iterations run first on this thread, timed: when the rest would
+  // take less than a few hundredths of a second, the team is not started at
+  // all (on a small data set starting it costs more than it saves).  Which
+  // thread evaluates an iteration never changes a digit.
+  const int maxThreads = dump ? 1 : (omp_get_max_threads() > 0 ? omp_get_max_threads() : 1);
   const int perms = niter - 1;
-  const int blockSize = perms < 1 ? 1 : (perms < 64 * threads ? perms : 64 * threads);
+  const int probe = perms < 4 ? perms : 4;
+  const int blockSize = perms < 1 ? 1 : (perms < 64 * maxThreads ? perms : 64 * maxThreads);
   if (perms > 0)
-    for (int t = 0; t < threads; t++) res.spaces.push_back(FcoreNewWorkspace(ctx));
+    for (int t = 0; t < maxThreads; t++) res.spaces.push_back(FcoreNewWorkspace(ctx));
   std::vector<int> lists(static_cast<size_t>(blockSize) * source.len);
   std::vector<double> values(static_cast<size_t>(blockSize) * total);
 
   char progress[64];
-  for (int first = 2; first <= niter; first += blockSize) {
-    const int nb = niter - first + 1 < blockSize ? niter - first + 1 : blockSize;
+  int threads = 1;
+  const double start = omp_get_wtime();
+  for (int first = 2; first <= niter;) {
+    int nb = first == 2 ? probe : blockSize;
+    if (nb > niter - first + 1) nb = niter - first + 1;
+    if (first == 2 + probe && maxThreads > 1) {
+      const double perIteration = (omp_get_wtime() - start) / (probe > 0 ? probe : 1);
+      threads = perIteration * (niter - first + 1) > 0.03 ? maxThreads : 1;
+    }
     snprintf(progress, sizeof progress, "Permutation test: %d of %d", first, niter);
     HandleEventInfoWhere2(progress);
     for (int b = 0; b < nb; b++) source.Draw(&lists[static_cast<size_t>(b) * source.len]);
 
     int failure = 0;
-#pragma omp parallel for schedule(dynamic, 1) num_threads(threads)
+#pragma omp parallel for schedule(dynamic, 1) num_threads(threads) if (threads > 1)
     for (int b = 0; b < nb; b++) {
       try {
         FcoreWorkspace& ws = *res.spaces[1 + omp_get_thread_num()];
@@ -336,6 +348,7 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
                        &lists[static_cast<size_t>(b) * source.len], *res.spaces[1], v,
                        count.data(), tested.data());
     }
+    first += nb;
   }
 
   // ---- results ----------------------------------------------------------
