@@ -13,6 +13,7 @@
 #include <omp.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <vector>
 
@@ -389,4 +390,42 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     take(in->anovaR, in->anovaRProb);
     take(ctx.phyl ? in->anovaRp : nullptr, ctx.phyl ? in->anovaRpProb : nullptr);
   }
+}
+
+PermTest_FunctionalPhyl_Correl_Input* PermTestNewRecord(int m, int p, int q, int g, int h) {
+  auto* rec = new PermTest_FunctionalPhyl_Correl_Input();
+  const int nResp = p + 2, qa = q > 0 ? q : 1, pa = p > 0 ? p : 1;
+  rec->regrR2 = dim1Double(nResp);
+  rec->regrR2Prob = dim1Double(nResp);
+  rec->regrCoeff = dim2Double(nResp, qa);
+  rec->regrCoeffProb = dim2Double(nResp, qa);
+  rec->regrIntercept = dim1Double(nResp);
+  rec->anovaT = dim1Double(qa);
+  rec->anovaTProb = dim1Double(qa);
+  rec->anovaTrait = dim2Double(pa, qa);
+  rec->anovaTraitProb = dim2Double(pa, qa);
+  for (double** v : {&rec->anovaX, &rec->anovaXProb, &rec->anovaP, &rec->anovaPProb,
+                     &rec->anovaR, &rec->anovaRProb, &rec->anovaRp, &rec->anovaRpProb})
+    *v = dim1Double(qa);
+  rec->T = dim2Double(m, pa);
+  rec->X = dim2Double(m, g > 0 ? g : 1);
+  rec->P = dim2Double(m, h > 0 ? h : 1);
+  rec->R = dim2Double(m, 1);
+  rec->Rp = dim1Double(m);
+  return rec;
+}
+
+void PermTestFreeRecord(PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p) {
+  if (rec == nullptr) return;
+  const int nResp = p + 2, pa = p > 0 ? p : 1;
+  free2D(rec->regrCoeff, nResp);
+  free2D(rec->regrCoeffProb, nResp);
+  free2D(rec->anovaTrait, pa);
+  free2D(rec->anovaTraitProb, pa);
+  for (double* v : {rec->regrR2, rec->regrR2Prob, rec->regrIntercept, rec->anovaT,
+                    rec->anovaTProb, rec->anovaX, rec->anovaXProb, rec->anovaP, rec->anovaPProb,
+                    rec->anovaR, rec->anovaRProb, rec->anovaRp, rec->anovaRpProb, rec->Rp})
+    free1D(v);
+  for (double** M : {rec->T, rec->X, rec->P, rec->R}) free2D(M, m);
+  delete rec;
 }

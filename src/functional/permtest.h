@@ -80,3 +80,11 @@ struct PermTest_FunctionalPhyl_Correl_Input {
 };
 
 void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input);
+
+// A record with every result array the routine may fill allocated (zero):
+// regression and analysis of variance for p traits and q variables, the
+// observed T, X, P, R and Rp of m communities, g types and h taxa.  The
+// input fields are left for the caller.  PermTestFreeRecord releases the
+// result arrays and the record.
+PermTest_FunctionalPhyl_Correl_Input* PermTestNewRecord(int m, int p, int q, int g, int h);
+void PermTestFreeRecord(PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p);

@@ -334,9 +334,7 @@ PermTest_FunctionalPhyl_Correl_Input* MakeRecord(int m, int n, int p, const Envi
                                                  const Communities& w, const Phylogeny& ph,
                                                  const Traits& t, const Types& ty,
                                                  bool scaleAdjust, int* eSel) {
-  auto* rec = new PermTest_FunctionalPhyl_Correl_Input();
-  const int nResp = p + 2, qa = e.q > 0 ? e.q : 1, pa = p > 0 ? p : 1;
-  const int g = ty.g > 0 ? ty.g : 1;
+  auto* rec = PermTestNewRecord(m, p, e.q, ty.g, ph.taxa);
   rec->niter = optRndTests ? niter : 1;
   rec->nch = p;
   rec->traitSelect = t.select;
@@ -361,18 +359,6 @@ PermTest_FunctionalPhyl_Correl_Input* MakeRecord(int m, int n, int p, const Envi
   rec->DY2 = w.DY2;
   rec->Y1 = w.Y1;
   rec->Y2 = w.Y2;
-  rec->regrR2 = dim1Double(nResp);
-  rec->regrR2Prob = dim1Double(nResp);
-  rec->regrCoeff = dim2Double(nResp, qa);
-  rec->regrCoeffProb = dim2Double(nResp, qa);
-  rec->regrIntercept = dim1Double(nResp);
-  rec->anovaT = dim1Double(qa);
-  rec->anovaTProb = dim1Double(qa);
-  rec->anovaTrait = dim2Double(pa, qa);
-  rec->anovaTraitProb = dim2Double(pa, qa);
-  for (double** v : {&rec->anovaX, &rec->anovaXProb, &rec->anovaP, &rec->anovaPProb,
-                     &rec->anovaR, &rec->anovaRProb, &rec->anovaRp, &rec->anovaRpProb})
-    *v = dim1Double(qa);
   rec->rese_opt = rese_opt;
   rec->opt_ro = opt_ro;
   rec->overfitFactorPCARegr = overfitFactorPCARegr;
@@ -388,34 +374,10 @@ PermTest_FunctionalPhyl_Correl_Input* MakeRecord(int m, int n, int p, const Envi
   rec->optTaxaSiteShuffle = optTaxaSiteShuffle;
   rec->alwaysOne = true;
   rec->twoTailedTestMantel = twoTailedTestMantel != 0;
-  rec->T = dim2Double(m, pa);
-  rec->X = dim2Double(m, g);
-  rec->P = dim2Double(m, ph.taxa);
-  rec->R = dim2Double(m, 1);
-  rec->Rp = dim1Double(m);
   rec->weight_OTUs = weight_OTUs;
   rec->restrictRaoWithinOpt = restrictRaoWithinOpt != 0;
   rec->rndDataFile = nullptr;
   return rec;
-}
-
-void FreeRecord(int m, int p, PermTest_FunctionalPhyl_Correl_Input* rec) {
-  const int nResp = p + 2, pa = p > 0 ? p : 1;
-  free1D(rec->regrR2);
-  free1D(rec->regrR2Prob);
-  free2D(rec->regrCoeff, nResp);
-  free2D(rec->regrCoeffProb, nResp);
-  free1D(rec->regrIntercept);
-  free1D(rec->anovaT);
-  free1D(rec->anovaTProb);
-  free2D(rec->anovaTrait, pa);
-  free2D(rec->anovaTraitProb, pa);
-  for (double* v : {rec->anovaX, rec->anovaXProb, rec->anovaP, rec->anovaPProb, rec->anovaR,
-                    rec->anovaRProb, rec->anovaRp, rec->anovaRpProb})
-    free1D(v);
-  for (double** M : {rec->T, rec->X, rec->P, rec->R}) free2D(M, m);
-  free1D(rec->Rp);
-  delete rec;
 }
 
 }  // namespace
@@ -563,7 +525,7 @@ void PFTs_ScalingUp() {
   }
 
   // Release.
-  FreeRecord(m, p, rec);
+  PermTestFreeRecord(rec, m, p);
   free1D(eSel);
   free2D(DP, m);
   free1D(Rf);

@@ -41,8 +41,7 @@ void AllocSimAnalysis(SimAnalysis& a, const AssemblyModel& m) {
 
   // The record and every result array the routine may fill.  No phylogeny
   // takes part: F, Q and the phylogenetic scores are empty placeholders.
-  PermTest_FunctionalPhyl_Correl_Input* rec = new PermTest_FunctionalPhyl_Correl_Input();
-  const int nResp = K + 2, q = m.P;
+  PermTest_FunctionalPhyl_Correl_Input* rec = PermTestNewRecord(S, K, m.P, N, 1);
   rec->traitSelect = a.traitSelect;
   rec->eVarSelect = a.eSel;
   rec->relSelect = relSelect;
@@ -53,28 +52,6 @@ void AllocSimAnalysis(SimAnalysis& a, const AssemblyModel& m) {
   rec->phylScores = dim2Double(N, 1);
   rec->F = dim2Double(N, N);
   rec->Q = dim2Double(N, 1);
-  rec->regrR2 = dim1Double(nResp);
-  rec->regrR2Prob = dim1Double(nResp);
-  rec->regrCoeff = dim2Double(nResp, q);
-  rec->regrCoeffProb = dim2Double(nResp, q);
-  rec->regrIntercept = dim1Double(nResp);
-  rec->anovaT = dim1Double(q);
-  rec->anovaTProb = dim1Double(q);
-  rec->anovaTrait = dim2Double(K, q);
-  rec->anovaTraitProb = dim2Double(K, q);
-  rec->anovaX = dim1Double(q);
-  rec->anovaXProb = dim1Double(q);
-  rec->anovaP = dim1Double(q);
-  rec->anovaPProb = dim1Double(q);
-  rec->anovaR = dim1Double(q);
-  rec->anovaRProb = dim1Double(q);
-  rec->anovaRp = dim1Double(q);
-  rec->anovaRpProb = dim1Double(q);
-  rec->T = dim2Double(S, K);
-  rec->X = dim2Double(S, N);
-  rec->P = dim2Double(S, 1);
-  rec->R = dim2Double(S, 1);
-  rec->Rp = dim1Double(S);
   a.rec = rec;
 }
 
@@ -106,7 +83,7 @@ void ListSimTests(SimAnalysis& a) {
 }
 
 void FreeSimAnalysis(SimAnalysis& a) {
-  const int S = a.S, N = a.N, K = a.K, nResp = K + 2;
+  const int S = a.S, N = a.N, K = a.K;
   PermTest_FunctionalPhyl_Correl_Input* rec = a.rec;
   if (rec != nullptr) {
     free2D(rec->B, N);
@@ -115,23 +92,7 @@ void FreeSimAnalysis(SimAnalysis& a) {
     free2D(rec->phylScores, N);
     free2D(rec->F, N);
     free2D(rec->Q, N);
-    free1D(rec->regrR2);
-    free1D(rec->regrR2Prob);
-    free2D(rec->regrCoeff, nResp);
-    free2D(rec->regrCoeffProb, nResp);
-    free1D(rec->regrIntercept);
-    free1D(rec->anovaT);
-    free1D(rec->anovaTProb);
-    free2D(rec->anovaTrait, K);
-    free2D(rec->anovaTraitProb, K);
-    for (double* v : {rec->anovaX, rec->anovaXProb, rec->anovaP, rec->anovaPProb, rec->anovaR,
-                      rec->anovaRProb, rec->anovaRp, rec->anovaRpProb, rec->Rp})
-      free1D(v);
-    free2D(rec->T, S);
-    free2D(rec->X, S);
-    free2D(rec->P, S);
-    free2D(rec->R, S);
-    delete rec;
+    PermTestFreeRecord(rec, S, K);
   }
   free1D(a.predSelect);
   free1D(a.traitSelect);
