@@ -9,6 +9,7 @@
 #include "data/checks.h"
 #include "data/dataset.h"
 #include "data/track.h"
+#include "functional/export.h"
 #include "functional/fcore.h"
 #include "functional/permtest.h"
 #include "functional/printout.h"
@@ -523,6 +524,7 @@ void PFTs_ScalingUp() {
     fprintf(stderr, "\nfile %s ", whichPrinda);
     RaiseFailure(kFailPrint);
   }
+  WriteFunctionalTsv(report);
 
   // Release.
   PermTestFreeRecord(rec, m, p);

@@ -524,3 +524,82 @@ TEST(FunctionalSession, ResultsIdenticalAtOneAndTwoProcessors) {
     EXPECT_GT(CountOf(results[0], "P=\t") + CountOf(results[0], "p-value=\t"), 5);
   }
 }
+
+namespace {
+
+// A tab-separated file as rows of cells (header first).
+std::vector<std::vector<std::string>> ReadTsv(const std::string& path) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(ReadFile(path));
+  std::string line;
+  while (std::getline(in, line)) {
+    std::vector<std::string> cells;
+    size_t start = 0, tab;
+    while ((tab = line.find('\t', start)) != std::string::npos) {
+      cells.push_back(line.substr(start, tab - start));
+      start = tab + 1;
+    }
+    cells.push_back(line.substr(start));
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+}  // namespace
+
+// The companion files hold the statistics and probabilities of the results
+// file (to its printed digits), with the data set's labels; a value not
+// formed is NA; the preference turns them off.  The progress line of a run
+// with 999 permutations, written to a file, takes at most a few lines.
+TEST(FunctionalSession, CompanionFilesAndProgressLines) {
+  TempDir dir;
+  MakeSession(dir, DataSet{});
+  const std::string tests999 = "y\n999\nt\n0\n2\n12345\n";
+  RunResult run = RunQuilta(dir.path, RunH(Settings(tests999, "1")));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_LE(CountOf(run.out, "Permutation test:"), 3);
+  const std::string res = ReadFile(dir.file("sPrinda.txt"));
+  const auto rows = ReadTsv(dir.file("sResults.tsv"));
+  ASSERT_GT(rows.size(), 9u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"statistic", "value", "p_value", "measure",
+                                               "null_model", "permutations", "seed"}));
+  int compared = 0;
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), 7u);
+    if (row[0] == "ro(BF)") {
+      EXPECT_EQ(row[1], "NA");  // no phylogeny
+    }
+    for (const std::string& label : kCorrelationLines) {
+      if (label != row[0] + "=\t") continue;
+      const size_t at = res.find(label);
+      ASSERT_NE(at, std::string::npos);
+      const double printed = ValueAfter(res, label), p = ValueAfter(res, "P=\t", at);
+      EXPECT_NEAR(std::stod(row[1]), printed, 1e-5 * std::fmax(1.0, std::fabs(printed))) << label;
+      EXPECT_NEAR(std::stod(row[2]), p, 1e-5) << label;
+      EXPECT_EQ(row[3], "Mantel");
+      EXPECT_EQ(row[4], "taxa shuffle");
+      EXPECT_EQ(row[5], "999");
+      EXPECT_EQ(row[6], "12345");
+      compared++;
+    }
+  }
+  EXPECT_EQ(compared, static_cast<int>(kCorrelationLines.size()));
+  // T of the hand-worked data set, labelled.
+  const auto cwm = ReadTsv(dir.file("sCWM.tsv"));
+  ASSERT_EQ(cwm.size(), 4u);
+  EXPECT_EQ(cwm[0], (std::vector<std::string>{"community", "t1", "t2"}));
+  EXPECT_EQ(cwm[2][0], "c2");
+  EXPECT_DOUBLE_EQ(std::stod(cwm[2][1]), 4.0);
+  EXPECT_DOUBLE_EQ(std::stod(cwm[3][2]), 0.75);
+  EXPECT_EQ(ReadTsv(dir.file("sDiversity.tsv"))[0].size(), 4u);  // no phylogeny columns
+
+  // Turned off: nothing written, the results file as before.
+  TempDir off;
+  MakeSession(off, DataSet{});
+  run = RunQuilta(off.path, RunH(Settings(tests999, "1"), "S\nE\nn\nC\n"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(FileExists(off.file("sResults.tsv")));
+  EXPECT_FALSE(FileExists(off.file("sCWM.tsv")));
+  EXPECT_EQ(Stable(ReadFile(off.file("sPrinda.txt"))), Stable(res));
+  EXPECT_NE(ReadFile(off.file("QUILTA.prf")).find("\nTSV n\n"), std::string::npos);
+}
