@@ -1,5 +1,8 @@
 #include "simulation/simreport.h"
 
+#include "functional/export.h"
+
+#include <string>
 #include <vector>
 
 #include "QELib/qelibDim.h"
@@ -333,6 +336,54 @@ void PrintDataSetBlock(FILE* fp, const AssemblyModel& m, const SimAnalysis& a) {
   PrintTests(fp, m, a, nullptr);
 }
 
+// The rejection rates as a companion file for R and Python,
+// "RejectionRates.tsv": one row per test.
+static void WriteRatesTsv(const AssemblyModel& m, const SimAnalysis& a, const SimRunInfo& info) {
+  if (writeTSV == 'n') return;
+  const std::string name = "RejectionRates.tsv";
+  FILE* fp = OpenTsv(name);
+  if (fp == nullptr) return;
+  fprintf(fp, "test\tresponse\tfactor\trejections\tdata_sets\trate\talpha\tpermutations\n");
+  for (size_t i = 0; i < a.tests.size(); i++) {
+    const SimTest& t = a.tests[i];
+    std::string test, response = "NA", factor = "NA";
+    const std::string trait = "trait " + std::to_string(t.index + 1);
+    switch (t.kind) {
+      case SimTest::kCorrelation: {
+        // The statistic's name: the printed text from "r(" on.
+        const std::string text = CorrelationText(t.index);
+        test = text.substr(text.rfind("r("));
+        break;
+      }
+      case SimTest::kRSquare:
+        test = "r_square";
+        response = t.index < a.K ? trait : "functional diversity";
+        break;
+      case SimTest::kCoefficient:
+        test = "coefficient";
+        response = t.index < a.K ? trait : "functional diversity";
+        factor = SelectedLabel(m, a, t.factor);
+        break;
+      case SimTest::kAnovaT:
+      case SimTest::kAnovaTrait:
+      case SimTest::kAnovaX:
+      case SimTest::kAnovaR:
+        test = "pseudo_F";
+        response = t.kind == SimTest::kAnovaT       ? "T"
+                   : t.kind == SimTest::kAnovaTrait ? trait
+                   : t.kind == SimTest::kAnovaX     ? "X"
+                                                    : "Rf";
+        factor = SelectedLabel(m, a, t.factor);
+        break;
+    }
+    fprintf(fp, "%s\t%s\t%s\t%lld\t%d\t%s\t%s\t%d\n", test.c_str(), response.c_str(),
+            factor.c_str(), a.rejections[i], info.dataSets,
+            TsvNumber(static_cast<double>(a.rejections[i]) / info.dataSets).c_str(),
+            TsvNumber(info.alpha).c_str(), optRndTests ? niter : 0);
+  }
+  CloseTsv(fp, name);
+}
+
 void PrintFinalReport(FILE* fp, const AssemblyModel& m, const SimAnalysis& a,
                       const SimRunInfo& info) {
   fprintf(fp, "\n\nSIMULATION OF COMMUNITY ASSEMBLY\n");
@@ -416,6 +467,7 @@ void PrintFinalReport(FILE* fp, const AssemblyModel& m, const SimAnalysis& a,
   for (size_t i = 0; i < a.tests.size(); i++)
     rates[i] = static_cast<double>(a.rejections[i]) / info.dataSets;
   PrintTests(fp, m, a, rates.data());
+  WriteRatesTsv(m, a, info);
 }
 
 void CloseChecked(FILE* fp, const char* name) {

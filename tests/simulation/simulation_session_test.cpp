@@ -175,11 +175,22 @@ TEST(Simulation, NullModelRejectsAtTheNominalLevel) {
   const std::string text = Final(dir);
   int lo = 0, hi = 0;
   Interval999(dataSets, 4.0 / 99.0, &lo, &hi);
+  const std::string tsv = ReadFile(dir.file("RejectionRates.tsv"));
+  EXPECT_EQ(tsv.rfind("test\tresponse\tfactor\trejections\tdata_sets\trate\talpha\t"
+                      "permutations\n",
+                      0),
+            0u);
   for (const std::string& test : kNullTests) {
     const double rate = ValueAfter(text, test, kRates);
     const long count = std::lround(rate * dataSets);
     EXPECT_GE(count, lo) << test;
     EXPECT_LE(count, hi) << test;
+    // The companion file holds the same count and rate.
+    const std::string name = test.substr(test.rfind("r("));
+    const std::string row = name + "\tNA\tNA\t" + std::to_string(count) + "\t500\t";
+    const size_t at = tsv.find("\n" + row);
+    ASSERT_NE(at, std::string::npos) << name;
+    EXPECT_NEAR(std::strtod(tsv.c_str() + at + 1 + row.size(), nullptr), rate, 1e-5) << name;
   }
 }
 
