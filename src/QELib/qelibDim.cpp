@@ -42,16 +42,26 @@ double* dim1Double(int count) {
   return static_cast<double*>(dim1D(sizeof(double), CountOf(count)));
 }
 
+// One block holds the row pointers followed by the rows, each row right
+// after the previous one, so that a matrix whose rows were never exchanged is
+// also one dense row-major array (what the BLAS products read).  Rows are
+// still exchanged by exchanging pointers; the whole block is released by
+// free2D, never row by row.
 void** dim2D(size_t size, int rows, int columns) {
-  void** p = static_cast<void**>(dim1D(sizeof(void*), CountOf(rows)));
-  for (int i = 0; i < rows; i++) {
-    try {
-      p[i] = dim1D(size, CountOf(columns));
-    } catch (const QuiltaFailure&) {
-      free2DVoid(p, i);
-      throw;
-    }
+  const size_t r = CountOf(rows), c = CountOf(columns);
+  // The rows start on a 64-byte boundary after the pointer table.
+  const size_t table = (r * sizeof(void*) + 63) / 64 * 64;
+  if (size != 0 && c != 0 && r > (SIZE_MAX - table - 64) / size / c) {
+    fputc(7, stdout);
+    fflush(stdout);
+    RaiseFailure(kFailMemory);
   }
+  const size_t bytes = table + r * c * size + 64;
+  char* block = static_cast<char*>(dim1D_Clear(bytes, 1));
+  void** p = reinterpret_cast<void**>(block);
+  const uintptr_t start = reinterpret_cast<uintptr_t>(block) + table;
+  char* data = block + table + ((64 - start % 64) % 64);
+  for (size_t i = 0; i < r; i++) p[i] = data + i * c * size;
   return p;
 }
 
@@ -90,11 +100,7 @@ double*** dim3Double(int planes, int rows, int columns) {
 
 void free1D(void* p) { free(p); }
 
-void free2DVoid(void** p, int rows) {
-  if (p == nullptr) return;
-  for (int i = 0; i < rows; i++) free(p[i]);
-  free(p);
-}
+void free2DVoid(void** p, int /*rows*/) { free(p); }
 
 void free3DVoid(void*** p, int planes, int rows) {
   if (p == nullptr) return;
@@ -243,4 +249,10 @@ int ToInt(double x) {
 int compareInt(const void* a, const void* b) {
   int x = *static_cast<const int*>(a), y = *static_cast<const int*>(b);
   return (x > y) - (x < y);
+}
+
+bool IsDenseMatrix(int rows, int columns, double** M) {
+  for (int i = 1; i < rows; i++)
+    if (M[i] != M[0] + static_cast<size_t>(i) * static_cast<size_t>(columns)) return false;
+  return true;
 }

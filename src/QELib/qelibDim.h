@@ -3,9 +3,12 @@
 //
 // Every allocator returns zero-filled storage or does not return: when memory
 // runs out it rings the bell and raises failure code 1.  A matrix is an array
-// of row pointers, each row a separate block, so whole rows are exchanged by
-// exchanging pointers.  A matrix does not know its sizes; the caller passes
-// the row count again when releasing it.
+// of row pointers into one block that holds the table and the rows (row i
+// right after row i - 1), so whole rows are exchanged by exchanging pointers
+// and a matrix whose rows are in order is a dense row-major array.  Single
+// rows are never released on their own: free2D releases the whole block.  A
+// matrix does not know its sizes; the caller passes the row count again when
+// releasing it.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +22,9 @@ int* dim1Dint(int count);
 float* dim1Dfloat(int count);
 double* dim1Double(int count);
 void** dim2D(size_t size, int rows, int columns);
+// True when the rows of M (rows x columns doubles) lie one after the other,
+// so that M[0] is a dense row-major array with leading dimension columns.
+bool IsDenseMatrix(int rows, int columns, double** M);
 char** dim2Dchar(int rows, int columns);
 int** dim2Dint(int rows, int columns);
 float** dim2Dfloat(int rows, int columns);

@@ -16,7 +16,8 @@
 // species sent onto an earlier one's position adds its OTUs and occurrences
 // to it.  New positions keep the order of the old ones, so the result is the
 // one of removing species one at a time and moving the later ones up.  The
-// names and occurrence rows of species that go are released.
+// rows of species that go stay in their tables' blocks until the tables are
+// released.
 static void CompactSpecies(const std::vector<int>& target, int newCount) {
   const int old = nSpp;
   std::vector<char> row(static_cast<size_t>(newCount));
@@ -42,14 +43,10 @@ static void CompactSpecies(const std::vector<int>& target, int newCount) {
   // Target positions never exceed the source positions, so the kept rows
   // move up in place.
   for (int s = 0, next = 0; s < old; s++) {
-    if (target[s] == next) {
-      spp[next] = spp[s];
-      if (sppRelMap != nullptr) sppRelMap[next] = sppRelMap[s];
-      next++;
-    } else {
-      free1D(spp[s]);
-      if (sppRelMap != nullptr) free1D(sppRelMap[s]);
-    }
+    if (target[s] != next) continue;
+    std::swap(spp[next], spp[s]);
+    if (sppRelMap != nullptr) std::swap(sppRelMap[next], sppRelMap[s]);
+    next++;
   }
   nSpp = newCount;
   if (nSpp == 0) {  // no species left: the data set has no species names
@@ -163,22 +160,7 @@ static void MoveOtuToEnd(int i) {
   tcst--;
 }
 
-// Releases the rows of OTUs at positions from..to-1 of the per-OTU tables,
-// so that releasing the data set with the new tcst releases everything.
-static void ReleaseOtuRows(int from, int to) {
-  for (int o = from; o < to; o++) {
-    free1D(csm_Float[o]);
-    free1D(cadat[o]);
-    if (nSpp > 0 && cstSppMap != nullptr) free1D(cstSppMap[o]);
-    if (phylogenyRese != nullptr) free1D(phylogenyRese[o]);
-    if (phylogenyData != nullptr) free1D(phylogenyData[o]);
-    if (grCstLabelP != nullptr)
-      for (int p = 0; p < kMaxPartitions; p++) free1D(grCstLabelP[p][o]);
-  }
-}
-
 void CheckData(int countStates) {
-  const int before = tcst;
   for (int i = 0; i < tcst;) {
     bool absent = true;
     for (int c = 0; c < ncsm && absent; c++) absent = std::fabs(cadat[i][c]) < 1e-13;
@@ -187,7 +169,6 @@ void CheckData(int countStates) {
     else
       i++;
   }
-  ReleaseOtuRows(tcst, before);
 
   if (nSpp > 0) {
     CheckSpeciesMerge();

@@ -116,9 +116,9 @@ void WriteFormda(int nOTUs, const char* fileName, const char* title, double** B,
 
 // The oldest layout keeps each OTU's trait codes as one word of two
 // characters per trait; each pair is a number (read in single precision).
-static void ReadTraitCodes(DataReader& r, const std::string& word, double* row) {
-  if (word.size() != 2 * static_cast<size_t>(nch)) r.Malformed();
-  for (int j = 0; j < nch; j++) {
+static void ReadTraitCodes(DataReader& r, const std::string& word, int nTraits, double* row) {
+  if (word.size() != 2 * static_cast<size_t>(nTraits)) r.Malformed();
+  for (int j = 0; j < nTraits; j++) {
     char pair[3] = {word[2 * j], word[2 * j + 1], '\0'};
     char* end = nullptr;
     float v = strtof(pair, &end);
@@ -129,6 +129,52 @@ static void ReadTraitCodes(DataReader& r, const std::string& word, double* row) 
 
 static void ReadRow(DataReader& r, int n, double* row) {
   for (int j = 0; j < n; j++) row[j] = r.Double();
+}
+
+bool ReadFormdaMatrices(DataReader& r, const std::string& tag, int nOTUs, int nTraits,
+                        int nCommunities, double** B, double** W) {
+  const bool current = tag == kDataTag;
+  if (current || tag == kDataTag2008) {
+    for (int i = 0; i < nOTUs; i++) ReadRow(r, nTraits, B[i]);
+    for (int i = 0; i < nOTUs; i++) ReadRow(r, nCommunities, W[i]);
+  } else {  // oldest layout: the word read is the first OTU's trait codes
+    for (int i = 0; i < nOTUs; i++) {
+      ReadTraitCodes(r, i == 0 ? tag : r.Token(), nTraits, B[i]);
+      ReadRow(r, nCommunities, W[i]);
+    }
+  }
+  return current;
+}
+
+bool ReadFormdaEnvironment(DataReader& r, int nVars, int nCommunities, double** E,
+                           char** labels, int* types, int* kind, char* name) {
+  std::string word = r.Token();
+  const bool tagged = word == kEnvTag;
+  int first = 0;
+  if (tagged) {
+    *kind = r.Int(1, 5);
+    for (int j = 0; j < nVars; j++) types[j] = r.Int(1, 4);
+  } else {  // no type items: the word is the first label
+    *kind = 2;
+    for (int j = 0; j < nVars; j++) types[j] = 3;
+    snprintf(labels[0], kLabelSize, "%s", word.c_str());
+    first = 1;
+  }
+  for (int j = first; j < nVars; j++) r.Label(labels[j], kLabelSize - 1);
+  r.Line(name, 319, true);
+  for (int j = 0; j < nVars; j++)
+    for (int i = 0; i < nCommunities; i++) E[i][j] = r.Double();
+  return tagged;
+}
+
+void ReadFormdaSpecies(DataReader& r, int nSpecies, int nCommunities, int nOTUs, char* file,
+                       char** names, char** relMap, char** otuMap) {
+  r.Line(file, 51, true);
+  for (int s = 0; s < nSpecies; s++) r.Line(names[s], kSpeciesSize - 1, false);
+  for (int s = 0; s < nSpecies; s++)
+    for (int c = 0; c < nCommunities; c++) relMap[s][c] = r.MapChar();
+  for (int o = 0; o < nOTUs; o++)
+    for (int s = 0; s < nSpecies; s++) otuMap[o][s] = r.MapChar();
 }
 
 // Every count read is checked before anything is allocated from it: counts
@@ -191,17 +237,7 @@ static void ReadFormdaFile() {
 
   csm_Float = dim2Double(tcst, nch);
   cadat = dim2Double(tcst, ncsm);
-  std::string tag = r.Token();
-  const bool current = tag == kDataTag;
-  if (current || tag == kDataTag2008) {
-    for (int i = 0; i < tcst; i++) ReadRow(r, nch, csm_Float[i]);
-    for (int i = 0; i < tcst; i++) ReadRow(r, ncsm, cadat[i]);
-  } else {  // oldest layout: the word read is the first OTU's trait codes
-    for (int i = 0; i < tcst; i++) {
-      ReadTraitCodes(r, i == 0 ? tag : r.Token(), csm_Float[i]);
-      ReadRow(r, ncsm, cadat[i]);
-    }
-  }
+  const bool current = ReadFormdaMatrices(r, r.Token(), tcst, nch, ncsm, csm_Float, cadat);
 
   int nVars = r.Count(0);
   r.Fits(ncsm, nVars);
@@ -212,21 +248,7 @@ static void ReadFormdaFile() {
     env = dim2Double(ncsm, nenv);
     envLabel = dim2Dchar(nenv, kLabelSize);
     envVarType = dim1Dint(nenv);
-    std::string word = r.Token();
-    int first = 0;
-    if (word == kEnvTag) {
-      optEnvVarType = r.Int(1, 5);
-      for (int j = 0; j < nenv; j++) envVarType[j] = r.Int(1, 4);
-    } else {  // no type items: the word is the first label
-      optEnvVarType = 2;
-      for (int j = 0; j < nenv; j++) envVarType[j] = 3;
-      snprintf(envLabel[0], kLabelSize, "%s", word.c_str());
-      first = 1;
-    }
-    for (int j = first; j < nenv; j++) r.Label(envLabel[j], kLabelSize - 1);
-    r.Line(envName, 319, true);
-    for (int j = 0; j < nenv; j++)
-      for (int i = 0; i < ncsm; i++) env[i][j] = r.Double();
+    ReadFormdaEnvironment(r, nenv, ncsm, env, envLabel, envVarType, &optEnvVarType, envName);
     for (int j = 0; j < nenv; j++) {
       if (envVarType[j] == 1) temEnvBin = 1;
       if (envVarType[j] == 2) temEnvQual = 1;
@@ -242,12 +264,7 @@ static void ReadFormdaFile() {
     spp = dim2Dchar(nSpp, kSpeciesSize);
     sppRelMap = dim2Dchar(nSpp, ncsm + 1);
     cstSppMap = dim2Dchar(tcst, nSpp + 1);
-    r.Line(whichSpp, 51, true);
-    for (int s = 0; s < nSpp; s++) r.Line(spp[s], kSpeciesSize - 1, false);
-    for (int s = 0; s < nSpp; s++)
-      for (int c = 0; c < ncsm; c++) sppRelMap[s][c] = r.MapChar();
-    for (int o = 0; o < tcst; o++)
-      for (int s = 0; s < nSpp; s++) cstSppMap[o][s] = r.MapChar();
+    ReadFormdaSpecies(r, nSpp, ncsm, tcst, whichSpp, spp, sppRelMap, cstSppMap);
   }
 
   // Files from before pooling by moving windows have another word here.

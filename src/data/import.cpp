@@ -15,6 +15,7 @@
 #include "data/datafile.h"
 #include "data/dataset.h"
 #include "data/formda.h"
+#include "data/subset.h"
 #include "data/track.h"
 #include "shell/console.h"
 #include "shell/failure.h"
@@ -31,40 +32,74 @@ static void Bell() {
 
 // ---- the "DATA FOR SESSION" dialog ----------------------------------------
 
-// Option 2: the formatted data file of another session.  Returns true when
-// the session has its data.
-static bool UseOtherSession() {
-  fprintf(out, "\nEnter name of the session from which data is to be extracted: ");
+// Reads a session name (at most 61 characters kept, in tempSession) and
+// sets file (size characters) to that name + "Formda.txt".  True when that
+// file opens.
+static bool AskSessionFile(char* file, size_t size) {
   ReadStringIn("%s\n", tempName, sizeof tempName);
   snprintf(tempSession, sizeof tempSession, "%.61s", tempName);
   // A name too long for the file-name buffer belongs to no session (session
   // names have at most 51 characters): it is not cut to some other name.
-  std::string file = std::string(tempSession) + "Formda.txt";
-  if (file.size() >= sizeof whichFormda) {
-    fprintf(stderr, "\ncan't open %s \n", file.c_str());
+  std::string name = std::string(tempSession) + "Formda.txt";
+  if (name.size() >= size) {
+    fprintf(stderr, "\ncan't open %s \n", name.c_str());
     Bell();
     return false;
   }
-  snprintf(whichFormda, sizeof whichFormda, "%s", file.c_str());
-  FILE* fp = fopenck(whichFormda, volumeName, "r");
+  snprintf(file, size, "%s", name.c_str());
+  FILE* fp = fopenck(file, volumeName, "r");
   if (fp == nullptr) return false;
   fclose(fp);
+  return true;
+}
+
+// Option 2: the formatted data file of another session, as it is or
+// modified.  Returns true when the session has its data.
+static bool UseOtherSession() {
+  fprintf(out, "\nEnter name of the session from which data is to be extracted: ");
+  if (!AskSessionFile(whichFormda, sizeof whichFormda)) return false;
   fprintf(out, "\nUse file %s:\n", whichFormda);
   fprintf(out, "   1  as it is \n   2  modified \n   3  return to main menu \nType option no.: ");
   int use = ToInt(ReadNumberIn("%d\n", "1 2 3"));
   fprintf(out, "\n\n");
+  if (use == 3) return false;
   if (use == 1) {
-    // Loading checks that the file is whole; the session loads it again
-    // itself, so the data set is released here.
+    // Loading checks that the file is whole; the session shares it.
     OpenFormda(1);
     ClearLine();
-    FreeGlobals2();
+  } else {
+    PickSomeFormda();  // writes this session's own file
+  }
+  // The session loads its file itself.
+  FreeGlobals2();
+  WriteTrack(0);
+  FreeGlobals1();
+  return true;
+}
+
+// Option 3: the formatted data of two sessions joined into this session's
+// file.  Returns true when the session has its data; after a refused merge
+// the data set is released and the menu is shown again.
+static bool MergeSessions() {
+  fprintf(out, "\nEnter names of the sessions from which data is to be merged:");
+  fprintf(out, "\nFirst session name: ");
+  char first[64], second[64];
+  if (!AskSessionFile(first, sizeof first)) return false;
+  snprintf(whichFormda, sizeof whichFormda, "%s", first);
+  OpenFormda(1);
+  ClearLine();
+  fprintf(out, "Second session name: ");
+  bool merged = false;
+  if (AskSessionFile(second, sizeof second)) {
+    snprintf(dataName, sizeof dataName, "%s", first);
+    merged = MergeFormda(second) == 1;
+  }
+  if (merged) {
     WriteTrack(0);
     FreeGlobals1();
-    return true;
   }
-  if (use == 2) fprintf(out, "\nModifying formatted data is not available in this version.\n");
-  return false;
+  FreeGlobals2();
+  return merged;
 }
 
 int SetFormda() {
@@ -81,13 +116,9 @@ int SetFormda() {
       WriteTrack(0);
       return 0;
     }
-    if (option == 2) {
-      if (UseOtherSession()) return 0;
-    } else if (option == 3) {
-      fprintf(out, "\nMerging formatted data is not available in this version.\n");
-    } else {
-      return 1;
-    }
+    if (option == 2 && UseOtherSession()) return 0;
+    if (option == 3 && MergeSessions()) return 0;
+    if (option == 4) return 1;
   }
 }
 
@@ -247,6 +278,53 @@ static double RawNumber(DataReader& f) {
   return x;
 }
 
+// ---- checks of the counts entered --------------------------------------------
+// A raw file holding more values than the counts entered (a count typed one
+// too small, say) is read as the counts say: the values left over end up as
+// labels or are ignored.  Nothing of that changes; a warning on the standard
+// error stream names the file, the counts entered and what the file seems to
+// hold.
+
+// Numbers among the words left in the file (the file is read to its end).
+static int64_t RemainingNumbers(DataReader& f) {
+  int64_t count = 0;
+  std::string word;
+  double value = 0.0;
+  while (f.NextToken(word))
+    if (ParseDouble(word, value)) count++;
+  return count;
+}
+
+static int NumericLabels(int n, char** labels) {
+  int count = 0;
+  double value = 0.0;
+  for (int i = 0; i < n; i++) count += ParseDouble(labels[i], value) ? 1 : 0;
+  return count;
+}
+
+// declared: the values read as the counts say; perUnit values make one
+// unit (an OTU of the trait file, a community of the performance file).
+static void CheckCounts(DataReader& f, const std::string& entered, int64_t declared,
+                        int numericLabels, int64_t perUnit, const char* unit) {
+  const int64_t extra = RemainingNumbers(f) + numericLabels;
+  if (extra == 0) return;
+  const int64_t total = declared + extra;
+  ClearLine();
+  fflush(stdout);
+  if (perUnit > 0 && total % perUnit == 0)
+    fprintf(stderr,
+            "\nWarning: file %s holds %lld numbers, not the %lld of the %s entered: it seems to "
+            "hold %lld %s.  The file was read as the counts entered say.\n",
+            f.name.c_str(), static_cast<long long>(total), static_cast<long long>(declared),
+            entered.c_str(), static_cast<long long>(total / perUnit), unit);
+  else
+    fprintf(stderr,
+            "\nWarning: file %s holds %lld numbers, not the %lld of the %s entered.  The file "
+            "was read as the counts entered say.\n",
+            f.name.c_str(), static_cast<long long>(total), static_cast<long long>(declared),
+            entered.c_str());
+}
+
 static void RefuseCount(const char* text) {
   Bell();
   fprintf(stderr, "%s", text);
@@ -313,6 +391,9 @@ static void ReadTraits(DataReader& traits) {
     DefaultLabels(nch, chLabel);
   else
     for (int j = 0; j < nch; j++) traits.Label(chLabel[j], kLabelSize - 1);
+  CheckCounts(traits, std::to_string(tcst) + " OTUs x " + std::to_string(nch) + " traits",
+              static_cast<int64_t>(tcst) * nch, labels == 2 ? NumericLabels(nch, chLabel) : 0,
+              nch, "OTUs");
   traits.Close();
 
   do {
@@ -363,6 +444,8 @@ static void ReadPhylogeny(DataReader& phyl) {
     for (int i = 0; i < tcst; i++)
       for (int j = 0; j < tcst; j++) phylogenyRese[i][j] = RawNumber(phyl);
   }
+  CheckCounts(phyl, std::to_string(tcst) + " OTUs",
+              format == 3 ? n * (n + 1) / 2 : n * n, 0, 0, "");
   if (format == 1) {
     double dmax = 0.0;
     bool above = false;
@@ -463,6 +546,11 @@ static void ReadPerformances(DataReader& perf) {
     DefaultLabels(ncsm, reLabel);
   else
     for (int c = 0; c < ncsm; c++) perf.Label(reLabel[c], kLabelSize - 1);
+  int64_t values = 0;
+  for (int c = 0; c < ncsm; c++) values += format == 3 ? ncst[c] : tcst;
+  CheckCounts(perf, std::to_string(ncsm) + " communities of " + std::to_string(tcst) + " OTUs",
+              values, labels == 2 ? NumericLabels(ncsm, reLabel) : 0, format == 3 ? 0 : tcst,
+              "communities");
   perf.Close();
 
   for (int c = 0; c < ncsm; c++) {
@@ -580,6 +668,10 @@ static void ReadEnvironment(DataReader& envFile) {
     DefaultLabels(nenv, envLabel);
   else
     for (int j = 0; j < nenv; j++) envFile.Label(envLabel[j], kLabelSize - 1);
+  CheckCounts(envFile,
+              std::to_string(nenv) + " variables in " + std::to_string(ncsm) + " communities",
+              static_cast<int64_t>(nenv) * ncsm, labels == 2 ? NumericLabels(nenv, envLabel) : 0,
+              byVariables ? ncsm : nenv, byVariables ? "variables" : "communities");
   envFile.Close();
 
   for (int c = 0; c < ncsm; c++) {
@@ -591,6 +683,25 @@ static void ReadEnvironment(DataReader& envFile) {
               "will generate unreliable results.",
               reLabel[c]);
   }
+}
+
+// One line on what was imported, so that a count entered wrongly shows.
+static void PrintImportSummary() {
+  int64_t missing = 0;
+  for (int i = 0; i < tcst; i++) {
+    for (int j = 0; j < nch; j++) missing += IsMissing(csm_Float[i][j]) ? 1 : 0;
+    for (int c = 0; c < ncsm; c++) missing += IsMissing(cadat[i][c]) ? 1 : 0;
+  }
+  for (int c = 0; c < ncsm; c++)
+    for (int j = 0; j < nenv; j++) missing += IsMissing(env[c][j]) ? 1 : 0;
+  auto plural = [](int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  fprintf(out, "\n%s \u00d7 %s, %s, %s, %s\n", plural(tcst, "OTU", "OTUs").c_str(),
+          plural(nch, "trait", "traits").c_str(),
+          plural(ncsm, "community", "communities").c_str(),
+          plural(nenv, "variable", "variables").c_str(),
+          plural(missing, "missing value", "missing values").c_str());
 }
 
 // Asks whether an optional file exists and, if so, its name.
@@ -628,6 +739,7 @@ static void Import() {
   CountStates(nch, tcst, onsta, csm_Float);
   snprintf(dataName, sizeof dataName, "%s", traits.name.c_str());
   WriteFormda(tcst, whichFormda, dataName, csm_Float, cadat);
+  PrintImportSummary();
 }
 
 void IFFormat() {

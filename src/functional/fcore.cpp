@@ -1,9 +1,18 @@
 #include "functional/fcore.h"
 
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+
 #include "QELib/qelibDim.h"
 #include "data/dataset.h"
+#include "functional/traits.h"
+#include "multivariate/cluster.h"
+#include "multivariate/congruence.h"
 #include "multivariate/ordination.h"
 #include "multivariate/resemblance.h"
+#include "numeric/linalg.h"
+#include "numeric/regression.h"
 #include "numeric/stats.h"
 #include "shell/preferences.h"
 
@@ -31,4 +40,1011 @@ void EnvironmentalDistance(int m, int q, double** E, const int* types, double** 
     free2D(S, m);
     free2D(work, m);
   }
+}
+
+// ---- resemblance between communities --------------------------------------
+
+void FcoreEuclidean(int m, int p, double** X, double** D) {
+  for (int i = 0; i < m; i++) {
+    D[i][i] = 0.0;
+    for (int j = i + 1; j < m; j++) {
+      double sum = 0.0;
+      for (int k = 0; k < p; k++) {
+        const double a = X[i][k], b = X[j][k];
+        if (IsMissing(a) || IsMissing(b)) continue;
+        const double d = a - b;
+        sum += d * d;
+      }
+      D[i][j] = D[j][i] = sum > 0.0 ? std::sqrt(sum) : 0.0;
+    }
+  }
+}
+
+static bool AnyMissing(int rows, int cols, double** M) {
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < cols; j++)
+      if (IsMissing(M[i][j])) return true;
+  return false;
+}
+
+static void Mirror(int n, double** D) {
+  for (int i = 0; i < n; i++)
+    for (int j = i + 1; j < n; j++) D[j][i] = D[i][j];
+}
+
+void FcoreCommunityResemblance(int m, int cols, double** X, double** D, int code,
+                               double** work) {
+  if (code == 3) {
+    FcoreEuclidean(m, cols, X, D);
+  } else if (code == 2) {
+    AbsValFunctionMV(m, cols, X, D);
+    Mirror(m, D);
+  } else if (code == 18 && !AnyMissing(m, cols, X)) {
+    NormalizeRowsMV(m, cols, X, work);
+    FcoreEuclidean(m, cols, work, D);
+  } else {
+    ResemblanceLib(m, cols, X, D, 1, code, 0, nullptr, 0, 0, 0, false);
+  }
+}
+
+// The options without a measure of their own (7 relative Euclidean
+// distance, 9 relative absolute value function) take the plain distance, as
+// the resemblance between communities of the scaling-up analysis does; any
+// other such option takes the Euclidean distance so that no unfilled matrix
+// is ever read.
+static int CommunityReseCode(int reseOpt) {
+  int code = TranslateReseOpt_QUILTA_VARIMO(reseOpt);
+  if (code != 0) return code;
+  return reseOpt == 9 ? 2 : 3;
+}
+
+// ---- matrix correlation on centred upper halves ----------------------------
+
+static void AllocUpper(int m, UpperHalf& u) {
+  const int len = m > 1 ? m * (m - 1) / 2 : 0;
+  u.m = m;
+  u.raw = dim1Double(len);
+  u.dev = dim1Double(len);
+}
+
+static void FreeUpper(UpperHalf& u) {
+  free1D(u.raw);
+  free1D(u.dev);
+  u.raw = u.dev = nullptr;
+}
+
+// The deviations are those MatrixCorr forms when the other matrix has no
+// missing value, in the same order, so the correlation has its digits.
+static void SetUpperFromRaw(UpperHalf& u, int len) {
+  u.missing = false;
+  double s = 0.0;
+  for (int k = 0; k < len; k++) {
+    if (IsMissing(u.raw[k])) {
+      u.missing = true;
+      continue;
+    }
+    s += u.raw[k];
+  }
+  u.ss = 0.0;
+  if (u.missing || len == 0) return;
+  const double mean = s / len;
+  for (int k = 0; k < len; k++) {
+    const double d = u.raw[k] - mean;
+    u.dev[k] = d;
+    u.ss += d * d;
+  }
+}
+
+static void SetUpper(UpperHalf& u, double** D) {
+  const int m = u.m;
+  int k = 0;
+  for (int i = 0; i < m; i++)
+    for (int j = i + 1; j < m; j++) u.raw[k++] = D[i][j];
+  SetUpperFromRaw(u, k);
+}
+
+// Pearson correlation of two upper halves, pairs with a missing value left
+// out (as MatrixCorr).
+static double PairwiseCorr(int len, const double* a, const double* b) {
+  double sa = 0.0, sb = 0.0;
+  long c = 0;
+  for (int k = 0; k < len; k++) {
+    if (IsMissing(a[k]) || IsMissing(b[k])) continue;
+    sa += a[k];
+    sb += b[k];
+    c++;
+  }
+  if (c == 0) return 0.0;
+  const double ma = sa / c, mb = sb / c;
+  double saa = 0.0, sbb = 0.0, sab = 0.0;
+  for (int k = 0; k < len; k++) {
+    if (IsMissing(a[k]) || IsMissing(b[k])) continue;
+    const double da = a[k] - ma, db = b[k] - mb;
+    saa += da * da;
+    sbb += db * db;
+    sab += da * db;
+  }
+  if (saa == 0.0 || sbb == 0.0) return 0.0;
+  return sab / std::sqrt(saa * sbb);
+}
+
+// Matrix correlation of two resemblance matrices between the same m
+// communities, with the two-community rule for m = 2.
+static double Mantel(const UpperHalf& a, const UpperHalf& b) {
+  const int m = a.m;
+  if (m < 2) return 0.0;
+  if (m == 2) return TwoCommunityCorr(a.raw[0], b.raw[0]);
+  const int len = m * (m - 1) / 2;
+  if (a.missing || b.missing) return PairwiseCorr(len, a.raw, b.raw);
+  if (a.ss == 0.0 || b.ss == 0.0) return 0.0;
+  double sab = 0.0;
+  for (int k = 0; k < len; k++) sab += a.dev[k] * b.dev[k];
+  return sab / std::sqrt(a.ss * b.ss);
+}
+
+// ---- the context -------------------------------------------------------------
+
+static double** SymmetricCopy(int n, double** M) {
+  double** C = dim2Double(n, n);
+  for (int i = 0; i < n; i++) {
+    C[i][i] = M[i][i];
+    for (int j = i + 1; j < n; j++) C[i][j] = C[j][i] = M[i][j];
+  }
+  return C;
+}
+
+// The dissimilarity a Rao entropy reads from one element of its resemblance
+// matrix; a missing element takes no part (0).
+static double RaoDissimilarity(double element, bool isDissimilarity, bool squareRoot) {
+  if (IsMissing(element)) return 0.0;
+  double d = isDissimilarity ? element : 1.0 - element;
+  if (squareRoot) d = d > 0.0 ? std::sqrt(d) : 0.0;
+  return d;
+}
+
+static void BuildRao(FcoreContext& ctx) {
+  const FcoreInput& in = ctx.in;
+  const int m = in.m, n = in.n;
+  bool anyExcluded = false;
+  for (int i = 0; i < n; i++)
+    if (in.weightOTUs[i] != 1) anyExcluded = true;
+  // Without restriction a pair counts when either OTU is selected: the sum
+  // over all pairs less the sum over pairs of unselected OTUs.
+  ctx.raoRows = !in.restrictRaoWithin && anyExcluded ? 2 : 1;
+  const int cols = ctx.phyl ? 2 * n : n;
+  ctx.raoV = dim2Double(ctx.raoRows * m, n);
+  ctx.raoD = dim2Double(n, cols);
+  ctx.raoScale = dim1Double(m);
+  ctx.raoNone = static_cast<bool*>(dim1D(sizeof(bool), m > 0 ? m : 1));
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < n; j++) {
+      ctx.raoD[i][j] = RaoDissimilarity(ctx.S[i][j], false, in.sqrtRaoTraits);
+      if (ctx.phyl)
+        ctx.raoD[i][n + j] =
+            RaoDissimilarity(ctx.F[i][j], in.phylIsDissimilarity, in.sqrtRaoPhyl);
+    }
+  for (int c = 0; c < m; c++) {
+    double A = 0.0;
+    for (int i = 0; i < n; i++)
+      if (!IsMissing(in.W[c][i])) A += in.W[c][i];
+    ctx.raoNone[c] = !(A > 0.0);
+    ctx.raoScale[c] = 1.0;
+    if (ctx.raoNone[c]) continue;
+    double sumP = 0.0, sumW = 0.0, sumOut = 0.0;
+    for (int i = 0; i < n; i++) {
+      const double x = in.W[c][i];
+      const double pi = IsMissing(x) ? 0.0 : x / A;
+      const int w = in.weightOTUs[i];
+      sumP += pi;
+      if (in.restrictRaoWithin) {
+        ctx.raoV[c][i] = w * pi;
+        sumW += w * pi;
+      } else {
+        ctx.raoV[c][i] = pi;
+        if (w != 1) sumOut += pi;
+        if (ctx.raoRows == 2) ctx.raoV[m + c][i] = w != 1 ? pi : 0.0;
+      }
+    }
+    if (in.scaleAdjust) {
+      // Pair weights summed over all pairs: SW with the pair weights, SP
+      // without; no pair with a selected OTU leaves the entropy at 0.
+      const double SP = sumP * sumP;
+      const double SW = in.restrictRaoWithin ? sumW * sumW : SP - sumOut * sumOut;
+      if (!(SW > 0.0))
+        ctx.raoNone[c] = true;
+      else
+        ctx.raoScale[c] = SW / SP;
+    }
+  }
+}
+
+void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
+  ctx = FcoreContext();
+  ctx.in = input;
+  FcoreInput& in = ctx.in;
+  const int m = in.m, n = in.n, p = in.p;
+  ctx.phyl = in.phylogeny && in.F != nullptr && in.Q != nullptr;
+  if (!ctx.phyl) in.h = 0;
+  ctx.env = in.q > 0 && in.E != nullptr && (in.optRo != 1 || in.DE != nullptr);
+  ctx.distances = in.optRo == 1 || in.optRo == 5;
+  ctx.reseCode = CommunityReseCode(in.reseOpt);
+  ctx.K = p + in.g + in.h;
+
+  ctx.S = SymmetricCopy(n, in.S);
+  ctx.F = ctx.phyl ? SymmetricCopy(n, in.F) : nullptr;
+
+  // The OTU-side block and the weighted performances of the products.
+  ctx.block = dim2Double(n, ctx.K);
+  for (int i = 0; i < n; i++) {
+    for (int k = 0; k < p; k++) ctx.block[i][k] = in.traitSelect[k] == 1 ? in.B[i][k] : 0.0;
+    for (int t = 0; t < in.g; t++) ctx.block[i][p + t] = in.U[i][t];
+    for (int t = 0; t < in.h; t++) ctx.block[i][p + in.g + t] = in.Q[i][t];
+  }
+  ctx.fastT = true;
+  for (int i = 0; i < n; i++)
+    for (int k = 0; k < p; k++)
+      if (in.traitSelect[k] == 1 && IsMissing(in.B[i][k])) ctx.fastT = false;
+  ctx.fastXP = !AnyMissing(m, n, in.W) && !AnyMissing(n, in.g, in.U) &&
+               !(ctx.phyl && AnyMissing(n, in.h, in.Q));
+  ctx.Wp = dim2Double(m, n);
+  ctx.divisor = dim1Double(m);
+  for (int c = 0; c < m; c++) {
+    double sumA = 0.0, sumWA = 0.0;
+    for (int i = 0; i < n; i++) {
+      const double a = IsMissing(in.W[c][i]) ? 0.0 : in.W[c][i];
+      const double wa = in.weightOTUs[i] * a;
+      ctx.Wp[c][i] = wa;
+      sumA += a;
+      sumWA += wa;
+    }
+    ctx.divisor[c] = in.scaleAdjust && sumA != 0.0 && sumWA != 0.0 ? sumWA / sumA : 1.0;
+  }
+
+  // The adjusted entropies exclude pairs with a missing resemblance from
+  // their weight sums, which depend on the permutation: the pairwise loop.
+  ctx.fastRao = !(in.scaleAdjust && AnyMissing(n, n, ctx.S));
+  ctx.fastRaoPhyl = ctx.phyl && !(in.scaleAdjust && AnyMissing(n, n, ctx.F));
+  BuildRao(ctx);
+
+  ctx.Bn = dim2Double(n, p > 0 ? p : 1);
+  NormalizeColsMV(n, p, in.B, ctx.Bn);
+
+  // Fixed resemblances between communities and between OTUs.
+  auto fixed = [&](UpperHalf& u, double** D) {
+    AllocUpper(m, u);
+    if (D != nullptr) SetUpper(u, D);
+  };
+  fixed(ctx.de, ctx.env ? in.DE : nullptr);
+  fixed(ctx.dy1, in.DY1);
+  fixed(ctx.dy2, in.DY2);
+  if (ctx.phyl) {
+    AllocUpper(n, ctx.fUpper);
+    SetUpper(ctx.fUpper, ctx.F);
+    AllocUpper(n, ctx.sUpper);
+    SetUpper(ctx.sUpper, ctx.S);
+  }
+
+  // Layout of the statistics vector.
+  const int q = in.q;
+  ctx.regBase = kStatCount;
+  ctx.total = kStatCount;
+  if (in.optRo == 4 && ctx.env) ctx.total = ctx.regBase + (p + 2) * (1 + q);
+  ctx.anovaBase = ctx.total;
+  if (in.optRo == 5 && ctx.env) {
+    ctx.total = ctx.anovaBase + q * (5 + p);
+    // The group of a community is the integer part of the factor's value; a
+    // community whose value is missing takes no part in that factor.
+    ctx.groups = dim2Dint(q, m);
+    ctx.included = dim2Dint(q, m);
+    for (int f = 0; f < q; f++)
+      for (int c = 0; c < m; c++) {
+        const bool missing = IsMissing(in.E[c][f]);
+        ctx.groups[f][c] = missing ? 0 : ToInt(in.E[c][f]);
+        ctx.included[f][c] =
+            !missing && (in.relSelect == nullptr || in.relSelect[c] == 1) ? 1 : 0;
+      }
+  }
+}
+
+void FcoreRelease(FcoreContext& ctx) {
+  const FcoreInput& in = ctx.in;
+  const int m = in.m, n = in.n;
+  free2D(ctx.S, n);
+  free2D(ctx.F, n);
+  free2D(ctx.block, n);
+  free2D(ctx.Wp, m);
+  free1D(ctx.divisor);
+  free2D(ctx.raoV, ctx.raoRows * m);
+  free2D(ctx.raoD, n);
+  free1D(ctx.raoScale);
+  free1D(ctx.raoNone);
+  free2D(ctx.Bn, n);
+  for (UpperHalf* u : {&ctx.de, &ctx.dy1, &ctx.dy2, &ctx.sUpper, &ctx.fUpper}) FreeUpper(*u);
+  free2D(ctx.groups, in.q);
+  free2D(ctx.included, in.q);
+  CovariateBasisFree(ctx.baseT);
+  CovariateBasisFree(ctx.baseX);
+  CovariateBasisFree(ctx.baseP);
+  free2D(ctx.EresT, m);
+  free2D(ctx.EresX, m);
+  free2D(ctx.EresP, m);
+  ctx = FcoreContext();
+}
+
+void FcoreSetObserved(FcoreContext& ctx, const FcoreWorkspace& obs) {
+  const FcoreInput& in = ctx.in;
+  if (ctx.observedSet || !(in.optRo == 2 || in.optRo == 3) || !ctx.phyl || !ctx.env) return;
+  const int m = in.m;
+  auto build = [&](CovariateBasis& b, int cols, const int* select, double** M, double**& Eres) {
+    double** Z = dim2Double(m, cols > 0 ? cols : 1);
+    int c = 0;
+    for (int j = 0; j < cols; j++) {
+      if (select != nullptr && select[j] != 1) continue;
+      for (int i = 0; i < m; i++) Z[i][c] = M[i][j];
+      c++;
+    }
+    CovariateBasisBuild(m, c, Z, in.overfitFactor, b);
+    free2D(Z, m);
+    if (b.q > 0) {
+      Eres = dim2Double(m, in.q);
+      CovariateResiduals(b, in.q, in.E, Eres);
+    }
+  };
+  build(ctx.baseT, in.p, in.traitSelect, obs.T, ctx.EresT);
+  build(ctx.baseX, in.g, nullptr, obs.X, ctx.EresX);
+  build(ctx.baseP, in.h, nullptr, obs.P, ctx.EresP);
+  ctx.observedSet = true;
+}
+
+// ---- workspaces ----------------------------------------------------------------
+
+FcoreWorkspace* FcoreNewWorkspace(const FcoreContext& ctx) {
+  const FcoreInput& in = ctx.in;
+  const int m = in.m, n = in.n, p = in.p, g = in.g, h = in.h, q = in.q;
+  FcoreWorkspace* ws = new FcoreWorkspace();
+  ws->T = dim2Double(m, p);
+  ws->X = dim2Double(m, g);
+  ws->R = dim2Double(m, 1);
+  ws->P = dim2Double(m, h);
+  ws->Rp = dim2Double(m, 1);
+  if (ctx.distances) {
+    ws->DT = dim2Double(m, m);
+    ws->DX = dim2Double(m, m);
+    ws->DR = dim2Double(m, m);
+    ws->DP = dim2Double(m, m);
+    ws->DRp = dim2Double(m, m);
+    for (UpperHalf* u : {&ws->uT, &ws->uX, &ws->uR, &ws->uP, &ws->uRp}) AllocUpper(m, *u);
+  }
+  ws->G = dim2Double(m, ctx.K);
+  ws->Ws = dim2Double(m, n);
+  ws->Vs = dim2Double(ctx.raoRows * m, n);
+  ws->H = dim2Double(ctx.raoRows * m, ctx.phyl ? 2 * n : n);
+  ws->Brnd = dim2Double(n, p);
+  ws->Urnd = dim2Double(n, g);
+  ws->Qrnd = dim2Double(n, h);
+  if (!ctx.fastRao || (ctx.phyl && !ctx.fastRaoPhyl)) {
+    ws->Srnd = dim2Double(n, n);
+    ws->Frnd = dim2Double(n, n);
+  }
+  int widest = p > g ? p : g;
+  if (h > widest) widest = h;
+  ws->work = dim2Double(m, widest);
+  ws->Xt = dim2Double(widest, m);
+  ws->Dk = dim2Double(m, m);
+  ws->sPairs = dim1Double(n > 1 ? n * (n - 1) / 2 : 0);
+  ws->BnRnd = dim2Double(n, p);
+  if (in.optRo == 4 && ctx.env) {
+    ws->regY = dim2Double(m, p + 2);
+    ws->regE = dim2Double(m, q);
+    ws->regB = dim2Double(q, p + 2);
+    ws->regYhat = dim2Double(m, p + 2);
+    ws->regB0 = dim1Double(p + 2);
+    ws->regR2 = dim1Double(p + 2);
+    ws->regSS = dim1Double(p + 2);
+    ws->regResponse = dim1Dint(p + 2);
+  }
+  ws->inverse = dim1Dint(n);
+  if (in.optRo == 2 || in.optRo == 3) {
+    const int wide = n > q ? n : q;
+    ws->Z = dim2Double(m, p + 1 + h);
+    ws->RA = dim2Double(m, widest > q ? widest : q);
+    ws->RB = dim2Double(m, wide > h ? wide : h);
+  }
+  return ws;
+}
+
+void FcoreFreeWorkspace(const FcoreContext& ctx, FcoreWorkspace* ws) {
+  if (ws == nullptr) return;
+  const FcoreInput& in = ctx.in;
+  const int m = in.m, n = in.n, q = in.q;
+  for (double** M : {ws->T, ws->X, ws->R, ws->P, ws->Rp, ws->DT, ws->DX, ws->DR, ws->DP,
+                     ws->DRp, ws->G, ws->Ws, ws->work, ws->Dk, ws->regY, ws->regYhat, ws->Z,
+                     ws->RA, ws->RB})
+    free2D(M, m);
+  free2D(ws->Vs, ctx.raoRows * m);
+  free2D(ws->H, ctx.raoRows * m);
+  for (double** M : {ws->Brnd, ws->Urnd, ws->Qrnd, ws->Srnd, ws->Frnd, ws->BnRnd}) free2D(M, n);
+  free2D(ws->Xt, in.p > in.g ? in.p : in.g);
+  free2D(ws->regE, m);
+  free2D(ws->regB, q);
+  for (UpperHalf* u : {&ws->uT, &ws->uX, &ws->uR, &ws->uP, &ws->uRp}) FreeUpper(*u);
+  for (void* v : {static_cast<void*>(ws->sPairs), static_cast<void*>(ws->regB0),
+                  static_cast<void*>(ws->regR2), static_cast<void*>(ws->regSS),
+                  static_cast<void*>(ws->regResponse), static_cast<void*>(ws->inverse)})
+    free1D(v);
+  delete ws;
+}
+
+// ---- structures -------------------------------------------------------------------
+
+// Euclidean distances between the rows of X (m x p, no missing value) into
+// the strict upper half, row by row: for each pair the variables are summed
+// in order, as in the full matrix.  Xt (p x m) is scratch.
+static void EuclideanUpper(int m, int p, double** X, double** Xt, double* upper) {
+  for (int i = 0; i < m; i++)
+    for (int k = 0; k < p; k++) Xt[k][i] = X[i][k];
+  double* a = upper;
+  for (int i = 0; i < m; i++) {
+    const int len = m - i - 1;
+    for (int j = 0; j < len; j++) a[j] = 0.0;
+    for (int k = 0; k < p; k++) {
+      const double xi = Xt[k][i];
+      const double* col = Xt[k] + i + 1;
+      for (int j = 0; j < len; j++) {
+        const double d = col[j] - xi;
+        a[j] += d * d;
+      }
+    }
+    for (int j = 0; j < len; j++) a[j] = a[j] > 0.0 ? std::sqrt(a[j]) : 0.0;
+    a += len;
+  }
+}
+
+static void AbsUpper(int m, double** R, double* upper) {
+  int k = 0;
+  for (int i = 0; i < m; i++)
+    for (int j = i + 1; j < m; j++) {
+      const double a = R[i][0], b = R[j][0];
+      upper[k++] = IsMissing(a) || IsMissing(b) ? 0.0 : std::fabs(a - b);
+    }
+}
+
+static void FullFromUpper(int m, const double* upper, double** D) {
+  int k = 0;
+  for (int i = 0; i < m; i++) {
+    D[i][i] = 0.0;
+    for (int j = i + 1; j < m; j++) D[i][j] = D[j][i] = upper[k++];
+  }
+}
+
+// The resemblance of the rows of M (m x cols) into u, and into the full
+// matrix D when full is set (D is scratch otherwise).
+static void Resemblance(int m, int cols, double** M, int code, bool full, double** D,
+                        FcoreWorkspace& ws, UpperHalf& u) {
+  const bool euclidean = code == 3 || code == 18;
+  if (euclidean && !AnyMissing(m, cols, M)) {
+    double** rows = M;
+    if (code == 18) {
+      NormalizeRowsMV(m, cols, M, ws.work);
+      rows = ws.work;
+    }
+    EuclideanUpper(m, cols, rows, ws.Xt, u.raw);
+    SetUpperFromRaw(u, m * (m - 1) / 2);
+    if (full) FullFromUpper(m, u.raw, D);
+    return;
+  }
+  FcoreCommunityResemblance(m, cols, M, D, code, ws.work);
+  SetUpper(u, D);
+}
+
+static void EntropyResemblance(int m, double** R, bool full, double** D, UpperHalf& u) {
+  AbsUpper(m, R, u.raw);
+  SetUpperFromRaw(u, m * (m - 1) / 2);
+  if (full) FullFromUpper(m, u.raw, D);
+}
+
+// The community resemblance matrices: their upper halves always, the full
+// matrices for the analysis of variance and for the observed data (the
+// site shuffle and the random-data file read them).
+static void CommunityDistances(const FcoreContext& ctx, bool full, FcoreWorkspace& ws) {
+  const FcoreInput& in = ctx.in;
+  const int m = in.m;
+  Resemblance(m, in.p, ws.T, 3, full, ws.DT, ws, ws.uT);
+  Resemblance(m, in.g, ws.X, ctx.reseCode, full, ws.DX, ws, ws.uX);
+  EntropyResemblance(m, ws.R, full, ws.DR, ws.uR);
+  if (ctx.phyl) {
+    Resemblance(m, in.h, ws.P, ctx.reseCode, full, ws.DP, ws, ws.uP);
+    EntropyResemblance(m, ws.Rp, full, ws.DRp, ws.uRp);
+  }
+}
+
+// OTU i of the permuted data is OTU list[i] - 1 of the observed data; the
+// products read the permuted OTUs through the observed rows by moving the
+// performances instead: community c's performance of OTU i goes to the
+// column of OTU list[i] - 1.
+static void ScatterColumns(int rows, int n, double** from, const int* list, double** to) {
+  for (int c = 0; c < rows; c++) {
+    const double* src = from[c];
+    double* dst = to[c];
+    if (list == nullptr) {
+      memcpy(dst, src, sizeof(double) * n);
+    } else {
+      for (int i = 0; i < n; i++) dst[list[i] - 1] = src[i];
+    }
+  }
+}
+
+static void PermuteRows(int rows, int cols, double** from, const int* list, double** to) {
+  for (int i = 0; i < rows; i++)
+    memcpy(to[i], from[list != nullptr ? list[i] - 1 : i], sizeof(double) * cols);
+}
+
+static void PermuteSquare(int n, double** from, const int* list, double** to) {
+  for (int i = 0; i < n; i++) {
+    const double* row = from[list != nullptr ? list[i] - 1 : i];
+    for (int j = 0; j < n; j++) to[i][j] = row[list != nullptr ? list[j] - 1 : j];
+  }
+}
+
+static void Entropies(const FcoreContext& ctx, const int* list, FcoreWorkspace& ws) {
+  const FcoreInput& in = ctx.in;
+  const int m = in.m, n = in.n;
+  const bool fast = ctx.fastRao && (!ctx.phyl || ctx.fastRaoPhyl);
+  if (fast) {
+    const int rows = ctx.raoRows * m, cols = ctx.phyl ? 2 * n : n;
+    ScatterColumns(rows, n, ctx.raoV, list, ws.Vs);
+    DenseProd(false, false, rows, cols, n, 1.0, ws.Vs, ctx.raoD, 0.0, ws.H);
+    for (int c = 0; c < m; c++) {
+      double r = 0.0, rp = 0.0;
+      for (int a = 0; a < n; a++) {
+        r += ws.H[c][a] * ws.Vs[c][a];
+        if (ctx.phyl) rp += ws.H[c][n + a] * ws.Vs[c][a];
+      }
+      if (ctx.raoRows == 2)
+        for (int a = 0; a < n; a++) {
+          r -= ws.H[m + c][a] * ws.Vs[m + c][a];
+          if (ctx.phyl) rp -= ws.H[m + c][n + a] * ws.Vs[m + c][a];
+        }
+      if (ctx.raoNone[c]) r = rp = 0.0;
+      ws.R[c][0] = r / ctx.raoScale[c];
+      ws.Rp[c][0] = rp / ctx.raoScale[c];
+    }
+    return;
+  }
+  // Pairwise loop on permuted copies.
+  PermuteSquare(n, ctx.S, list, ws.Srnd);
+  for (int c = 0; c < m; c++)
+    ws.R[c][0] = RaoIndex_Weight(n, in.W[c], ws.Srnd, false, in.sqrtRaoTraits, in.weightOTUs,
+                                 in.restrictRaoWithin, in.scaleAdjust);
+  if (ctx.phyl) {
+    PermuteSquare(n, ctx.F, list, ws.Frnd);
+    for (int c = 0; c < m; c++)
+      ws.Rp[c][0] =
+          RaoIndex_Weight(n, in.W[c], ws.Frnd, in.phylIsDissimilarity, in.sqrtRaoPhyl,
+                          in.weightOTUs, in.restrictRaoWithin, in.scaleAdjust);
+  }
+}
+
+void FcoreStructures(const FcoreContext& ctx, const int* list, FcoreWorkspace& ws) {
+  const FcoreInput& in = ctx.in;
+  const int m = in.m, n = in.n, p = in.p, g = in.g, h = in.h;
+  // T, X and P by one product of the permuted weighted performances with the
+  // OTU block, then the scale adjustment of each community.
+  ScatterColumns(m, n, ctx.Wp, list, ws.Ws);
+  DenseProd(false, false, m, ctx.K, n, 1.0, ws.Ws, ctx.block, 0.0, ws.G);
+  for (int c = 0; c < m; c++) {
+    const double d = ctx.divisor[c];
+    const double* row = ws.G[c];
+    for (int k = 0; k < p; k++)
+      ws.T[c][k] = in.traitSelect[k] != 1 ? 0.0 : (d != 1.0 ? row[k] / d : row[k]);
+    for (int t = 0; t < g; t++) ws.X[c][t] = d != 1.0 ? row[p + t] / d : row[p + t];
+    for (int t = 0; t < h; t++) ws.P[c][t] = d != 1.0 ? row[p + g + t] / d : row[p + g + t];
+  }
+  // Missing values follow the rules of the weighted products.
+  if (!ctx.fastT) {
+    PermuteRows(n, p, in.B, list, ws.Brnd);
+    MatrixProdSelectMV_Adjust_Weight(m, n, n, p, in.W, ws.Brnd, ws.T, in.traitSelect,
+                                     in.weightOTUs, in.scaleAdjust);
+  }
+  if (!ctx.fastXP) {
+    PermuteRows(n, g, in.U, list, ws.Urnd);
+    MatrixProdMV_Weight(m, n, n, g, in.W, ws.Urnd, ws.X, in.weightOTUs, in.scaleAdjust);
+    if (ctx.phyl) {
+      PermuteRows(n, h, in.Q, list, ws.Qrnd);
+      MatrixProdMV_Weight(m, n, n, h, in.W, ws.Qrnd, ws.P, in.weightOTUs, in.scaleAdjust);
+    }
+  }
+  NormalizeCols(m, p, ws.T, ws.T);
+  Entropies(ctx, list, ws);
+  if (ctx.distances) CommunityDistances(ctx, list == nullptr || in.optRo == 5, ws);
+  // The column-normalised B of this permutation (Procrustes and RV ro(BF)).
+  if (ctx.phyl && in.optRo >= 2 && in.optRo <= 3) PermuteRows(n, p, ctx.Bn, list, ws.BnRnd);
+  // ro(BF) under the Mantel measure: the permuted S against the observed F.
+  if (ctx.phyl && in.optRo == 1) {
+    int k = 0;
+    for (int i = 0; i < n; i++) {
+      const double* row = ctx.S[list != nullptr ? list[i] - 1 : i];
+      for (int j = i + 1; j < n; j++) ws.sPairs[k++] = row[list != nullptr ? list[j] - 1 : j];
+    }
+  }
+}
+
+static void GatherSquare(int m, double** from, const int* list, double** to) {
+  for (int c = 0; c < m; c++) {
+    const double* row = from[list[c] - 1];
+    for (int d = 0; d < m; d++) to[c][d] = row[list[d] - 1];
+  }
+}
+
+void FcoreSiteShuffle(const FcoreContext& ctx, const FcoreWorkspace& obs, const int* list,
+                      FcoreWorkspace& ws) {
+  const FcoreInput& in = ctx.in;
+  const int m = in.m, n = in.n;
+  PermuteRows(m, in.p, obs.T, list, ws.T);
+  PermuteRows(m, in.g, obs.X, list, ws.X);
+  PermuteRows(m, 1, obs.R, list, ws.R);
+  if (ctx.phyl) {
+    PermuteRows(m, in.h, obs.P, list, ws.P);
+    PermuteRows(m, 1, obs.Rp, list, ws.Rp);
+  }
+  if (ctx.distances) {
+    // The resemblance of two permuted rows is that of the rows themselves.
+    const bool full = in.optRo == 5;
+    auto gather = [&](double** from, double** to, UpperHalf& u) {
+      if (full) {
+        GatherSquare(m, from, list, to);
+        SetUpper(u, to);
+        return;
+      }
+      int k = 0;
+      for (int c = 0; c < m; c++) {
+        const double* row = from[list[c] - 1];
+        for (int d = c + 1; d < m; d++) u.raw[k++] = row[list[d] - 1];
+      }
+      SetUpperFromRaw(u, k);
+    };
+    gather(obs.DT, ws.DT, ws.uT);
+    gather(obs.DX, ws.DX, ws.uX);
+    gather(obs.DR, ws.DR, ws.uR);
+    if (ctx.phyl) {
+      gather(obs.DP, ws.DP, ws.uP);
+      gather(obs.DRp, ws.DRp, ws.uRp);
+    }
+  }
+  // OTU-level matrices stay in place.
+  if (ctx.phyl && in.optRo >= 2 && in.optRo <= 3) PermuteRows(n, in.p, ctx.Bn, nullptr, ws.BnRnd);
+  if (ctx.phyl && in.optRo == 1) memcpy(ws.sPairs, ctx.sUpper.raw, sizeof(double) * (n * (n - 1) / 2));
+}
+
+// ---- statistics -------------------------------------------------------------------
+
+void FcoreStatisticKinds(const FcoreContext& ctx, bool haveY1, bool haveY2, int* tested,
+                         int* absolute) {
+  const FcoreInput& in = ctx.in;
+  for (int k = 0; k < ctx.total; k++) {
+    tested[k] = 0;
+    absolute[k] = in.twoTailed ? 1 : 0;
+  }
+  for (int k : {kStatXE_T, kStatXE_TR, kStatXY_T, kStatXY_T2, kStatPX_T, kStatTE_P, kStatXE_P,
+                kStatXE_TP, kStatPE_T, kStatPE_X})
+    absolute[k] = 1;
+  const int p = in.p, q = in.q;
+  if (in.optRo == 4 && ctx.env) {
+    // r-squares compare signed values, coefficients absolute values.
+    for (int r = 0; r < p + 2; r++) {
+      const bool used = r < p ? in.traitSelect[r] == 1 : (r == p || ctx.phyl);
+      for (int f = 0; f <= q; f++) {
+        tested[ctx.regBase + r * (1 + q) + f] = used ? 1 : 0;
+        absolute[ctx.regBase + r * (1 + q) + f] = f > 0 ? 1 : 0;
+      }
+    }
+  }
+  if (in.optRo == 5 && ctx.env) {
+    // Pseudo-F values compare signed values.
+    for (int k = ctx.anovaBase; k < ctx.total; k++) {
+      const int rel = k - ctx.anovaBase;
+      int used = 1;
+      if (rel >= q && rel < q + p * q) used = in.traitSelect[(rel - q) / q] == 1;
+      const int block = rel < q ? 0 : rel < q + p * q ? 1 : 2 + (rel - q - p * q) / q;
+      if ((block == 3 || block == 5) && !ctx.phyl) used = 0;  // P and Rp
+      tested[k] = used;
+      absolute[k] = 0;
+    }
+  }
+  if (in.optRo < 1 || in.optRo > 3) return;
+  if (ctx.env)
+    for (int k : {kStatXE, kStatTE, kStatXE_T, kStatRE, kStatXE_TR}) tested[k] = 1;
+  if (haveY1)
+    for (int k : {kStatTY, kStatXY, kStatXY_T}) tested[k] = 1;
+  if (haveY2)
+    for (int k : {kStatTY2, kStatXY2, kStatXY_T2}) tested[k] = 1;
+  if (ctx.phyl) {
+    for (int k : {kStatPT, kStatPX, kStatPX_T}) tested[k] = 1;
+    if (in.optRo == 1 || (in.phylScores != nullptr && in.nPhylAxes > 0)) tested[kStatBF] = 1;
+    if (ctx.env)
+      for (int k : {kStatPE, kStatTE_P, kStatXE_P, kStatXE_TP, kStatPE_T, kStatPE_X, kStatFE})
+        tested[k] = 1;
+  }
+}
+
+namespace {
+
+// A covariate of a partial Procrustes or RV coefficient.
+struct Block {
+  int cols;
+  const int* select;
+  double** M;
+};
+
+double Coef(const FcoreContext& ctx, int rows, const Block& a, const Block& b) {
+  if (ctx.in.optRo == 2) return ProcrustesCoeff(rows, a.cols, b.cols, a.M, b.M);
+  return RVcoeff(rows, a.cols, b.cols, a.M, b.M);
+}
+
+// The statistics of the Mantel measure.  q holds the structures of this
+// iteration, o the observed ones (the same for the observed iteration).  T,
+// X and R take part as permuted; the correlations that test P against E, T
+// or X (ro(PE), ro(PT), ro(PE.T), ro(PE.X)) keep T and X observed; ro(PX)
+// and ro(PX.T) take X, T and P permuted together (U and Q under the same
+// permutation); the correlations that remove P (ro(TE.P), ro(XE.P),
+// ro(XE.TP)) keep P observed.
+void MantelStatistics(const FcoreContext& ctx, const FcoreWorkspace& o, FcoreWorkspace& q,
+                      const int* tested, double* st) {
+  const UpperHalf& DE = ctx.de;
+  const double rXT = Mantel(q.uX, q.uT);
+  q.rXT = rXT;
+  double rTE = 0, rXE = 0;
+  if (ctx.env) {
+    rTE = Mantel(q.uT, DE);
+    rXE = Mantel(q.uX, DE);
+    st[kStatTE] = rTE;
+    st[kStatXE] = rXE;
+    st[kStatXE_T] = PartialCorrelation(rXE, rXT, rTE);
+    const double rRE = Mantel(q.uR, DE);
+    const double rXR = Mantel(q.uX, q.uR);
+    const double rTR = Mantel(q.uT, q.uR);
+    st[kStatRE] = rRE;
+    const double xeR = PartialCorrelation(rXE, rXR, rRE);
+    const double teR = PartialCorrelation(rTE, rTR, rRE);
+    const double xtR = PartialCorrelation(rXT, rXR, rTR);
+    st[kStatXE_TR] = PartialCorrelation(xeR, xtR, teR);
+  }
+  if (tested[kStatTY]) {
+    st[kStatTY] = Mantel(q.uT, ctx.dy1);
+    st[kStatXY] = Mantel(q.uX, ctx.dy1);
+    st[kStatXY_T] = PartialCorrelation(st[kStatXY], rXT, st[kStatTY]);
+  }
+  if (tested[kStatTY2]) {
+    st[kStatTY2] = Mantel(q.uT, ctx.dy2);
+    st[kStatXY2] = Mantel(q.uX, ctx.dy2);
+    st[kStatXY_T2] = PartialCorrelation(st[kStatXY2], rXT, st[kStatTY2]);
+  }
+  if (!ctx.phyl) return;
+  const int n = ctx.in.n;
+  const int len = n > 1 ? n * (n - 1) / 2 : 0;
+  const double bf = n < 2 ? 0.0 : PairwiseCorr(len, q.sPairs, ctx.fUpper.raw);
+  st[kStatBF] = ctx.in.phylIsDissimilarity ? -bf : bf;
+  st[kStatPT] = Mantel(q.uP, o.uT);
+  st[kStatPX] = Mantel(q.uP, q.uX);
+  st[kStatPX_T] = PartialCorrelation(st[kStatPX], Mantel(q.uP, q.uT), rXT);
+  if (!ctx.env) return;
+  const double rPE = Mantel(q.uP, DE);
+  st[kStatPE] = rPE;
+  st[kStatFE] = Mantel(q.uRp, DE);
+  // P permuted, T and X observed.
+  st[kStatPE_T] = PartialCorrelation(rPE, st[kStatPT], Mantel(o.uT, DE));
+  st[kStatPE_X] = PartialCorrelation(rPE, Mantel(q.uP, o.uX), Mantel(o.uX, DE));
+  // T and X permuted, P observed.
+  const double rEPobs = Mantel(o.uP, DE);
+  const double rTP = Mantel(q.uT, o.uP);
+  const double rXP = Mantel(q.uX, o.uP);
+  const double teP = PartialCorrelation(rTE, rTP, rEPobs);
+  const double xeP = PartialCorrelation(rXE, rXP, rEPobs);
+  const double xtP = PartialCorrelation(rXT, rXP, rTP);
+  st[kStatTE_P] = teP;
+  st[kStatXE_P] = xeP;
+  st[kStatXE_TP] = PartialCorrelation(xeP, xtP, teP);
+}
+
+// Procrustes or RV between the community-by-variable matrices themselves,
+// with the same roles of the observed and permuted structures.  A partial
+// coefficient is the coefficient of the residuals of both matrices on the
+// principal components of the covariates; the components of T, of T with R
+// and of T with the observed P are formed once per iteration, those of the
+// observed T, X and P (and E's residuals on them) once per run.
+void MatrixStatistics(const FcoreContext& ctx, const FcoreWorkspace& o, FcoreWorkspace& q,
+                      const int* tested, double* st) {
+  const FcoreInput& in = ctx.in;
+  const int m = in.m, method = in.optRo;
+  const Block T{in.p, in.traitSelect, q.T}, X{in.g, nullptr, q.X}, R{1, nullptr, q.R};
+  const Block E{in.q, nullptr, in.E};
+  const double rXT = Coef(ctx, m, X, T);
+  q.rXT = rXT;
+
+  // Covariates gathered column by column (selected columns only).
+  auto build = [&](CovariateBasis& b, std::initializer_list<const Block*> blocks) {
+    int cols = 0;
+    for (const Block* z : blocks)
+      for (int j = 0; j < z->cols; j++) {
+        if (z->select != nullptr && z->select[j] != 1) continue;
+        for (int i = 0; i < m; i++) q.Z[i][cols] = z->M[i][j];
+        cols++;
+      }
+    CovariateBasisBuild(m, cols, q.Z, in.overfitFactor, b);
+  };
+  // Without any covariate column there is nothing to remove: the
+  // coefficient of the two matrices themselves.
+  auto partial = [&](const CovariateBasis& b, const Block& a, const Block& c) {
+    if (b.q == 0) return Coef(ctx, m, a, c);
+    return PartialCoefficient(b, a.cols, c.cols, a.M, c.M, method);
+  };
+  // A partial coefficient on fixed components, E's residuals given.
+  auto partialFixed = [&](const CovariateBasis& b, double** Eres, const Block& a) {
+    if (b.q == 0) return Coef(ctx, m, a, E);
+    CovariateResiduals(b, a.cols, a.M, q.RA);
+    const Block ra{a.cols, nullptr, q.RA}, re{in.q, nullptr, Eres};
+    return Coef(ctx, m, ra, re);
+  };
+
+  CovariateBasis bT, bTR, bTP;
+  bool haveT = false;
+  auto needT = [&] {
+    if (!haveT) build(bT, {&T});
+    haveT = true;
+  };
+  if (ctx.env) {
+    st[kStatTE] = Coef(ctx, m, T, E);
+    st[kStatXE] = Coef(ctx, m, X, E);
+    needT();
+    st[kStatXE_T] = partial(bT, X, E);
+    st[kStatRE] = Coef(ctx, m, R, E);
+    build(bTR, {&T, &R});
+    st[kStatXE_TR] = partial(bTR, X, E);
+  }
+  if (tested[kStatTY]) {
+    const Block Y{in.n, nullptr, in.Y1};
+    st[kStatTY] = Coef(ctx, m, T, Y);
+    st[kStatXY] = Coef(ctx, m, X, Y);
+    needT();
+    st[kStatXY_T] = partial(bT, X, Y);
+  }
+  if (tested[kStatTY2]) {
+    const Block Y{in.n, nullptr, in.Y2};
+    st[kStatTY2] = Coef(ctx, m, T, Y);
+    st[kStatXY2] = Coef(ctx, m, X, Y);
+    needT();
+    st[kStatXY_T2] = partial(bT, X, Y);
+  }
+  if (ctx.phyl) {
+    const Block P{in.h, nullptr, q.P}, Rp{1, nullptr, q.Rp};
+    const Block Tobs{in.p, in.traitSelect, o.T}, Pobs{in.h, nullptr, o.P};
+    if (tested[kStatBF]) {
+      const Block Bn{in.p, nullptr, q.BnRnd}, scores{in.nPhylAxes, nullptr, in.phylScores};
+      st[kStatBF] = Coef(ctx, in.n, Bn, scores);
+    }
+    st[kStatPT] = Coef(ctx, m, Tobs, P);
+    st[kStatPX] = Coef(ctx, m, X, P);
+    needT();
+    st[kStatPX_T] = partial(bT, X, P);
+    if (ctx.env) {
+      st[kStatPE] = Coef(ctx, m, E, P);
+      // The observed components: from the run, or formed here for the
+      // observed iteration itself.
+      CovariateBasis localT, localX, localP;
+      const Block Xobs{in.g, nullptr, o.X};
+      if (!ctx.observedSet) {
+        build(localT, {&Tobs});
+        build(localX, {&Xobs});
+        build(localP, {&Pobs});
+      }
+      const CovariateBasis& fT = ctx.observedSet ? ctx.baseT : localT;
+      const CovariateBasis& fX = ctx.observedSet ? ctx.baseX : localX;
+      const CovariateBasis& fP = ctx.observedSet ? ctx.baseP : localP;
+      auto eres = [&](const CovariateBasis& b, double** given) {
+        if (given != nullptr || b.q == 0) return given;
+        CovariateResiduals(b, in.q, in.E, q.RB);
+        return q.RB;
+      };
+      st[kStatPE_T] = partialFixed(fT, eres(fT, ctx.EresT), P);
+      st[kStatPE_X] = partialFixed(fX, eres(fX, ctx.EresX), P);
+      double** eP = eres(fP, ctx.EresP);
+      st[kStatTE_P] = partialFixed(fP, eP, T);
+      st[kStatXE_P] = partialFixed(fP, eP, X);
+      build(bTP, {&T, &Pobs});
+      st[kStatXE_TP] = partial(bTP, X, E);
+      st[kStatFE] = Coef(ctx, m, Rp, E);
+      CovariateBasisFree(localT);
+      CovariateBasisFree(localX);
+      CovariateBasisFree(localP);
+    }
+  }
+  CovariateBasisFree(bT);
+  CovariateBasisFree(bTR);
+  CovariateBasisFree(bTP);
+}
+
+// Regression of each selected trait (a column of T), of R and of Rp on the
+// selected environmental variables: r-square and coefficients.
+void RegressionStatistics(const FcoreContext& ctx, FcoreWorkspace& s, double* vals,
+                          double* intercept) {
+  const FcoreInput& in = ctx.in;
+  const int m = in.m, q = in.q;
+  int nResp = 0;
+  for (int k = 0; k < in.p; k++)
+    if (in.traitSelect[k] == 1) {
+      for (int c = 0; c < m; c++) s.regY[c][nResp] = s.T[c][k];
+      s.regResponse[nResp++] = k;
+    }
+  for (int c = 0; c < m; c++) s.regY[c][nResp] = s.R[c][0];
+  s.regResponse[nResp++] = in.p;
+  if (ctx.phyl) {
+    for (int c = 0; c < m; c++) s.regY[c][nResp] = s.Rp[c][0];
+    s.regResponse[nResp++] = in.p + 1;
+  }
+  // The regression centres its predictors in place: it gets a fresh copy.
+  for (int c = 0; c < m; c++) memcpy(s.regE[c], in.E[c], sizeof(double) * q);
+  regression(m, nResp, q, s.regY, s.regE, s.regB, s.regB0, s.regYhat, s.regR2, s.regSS, false,
+             nullptr, 0, false);
+  for (int j = 0; j < nResp; j++) {
+    const int r = s.regResponse[j];
+    double* block = vals + ctx.regBase + r * (1 + q);
+    // A constant response leaves nothing to explain: r-square 0.
+    block[0] = s.regSS[j] > 0.0 ? s.regR2[j] : 0.0;
+    for (int f = 0; f < q; f++) block[1 + f] = s.regB[f][j];
+    if (intercept) intercept[r] = s.regB0[j];
+  }
+}
+
+// Pseudo-F of the between-groups against the within-groups sum of squares.
+// Without within-group variation the ratio has no finite value: it is
+// +infinity when the groups differ (complete separation; a random value
+// counts only when it too is infinite) and 0 when there is no variation at
+// all.
+double PseudoF(double between, double total) {
+  const double within = total - between;
+  if (within > 0.0) return between / within;
+  return between > 0.0 ? HUGE_VAL : 0.0;
+}
+
+double FactorF(const FcoreContext& ctx, double** D, int f) {
+  double between = 0.0, total = 0.0;
+  BetweenGrSqDissim(ctx.in.m, D, ctx.groups[f], &between, &total, ctx.included[f], false);
+  return PseudoF(between, total);
+}
+
+void AnovaStatistics(const FcoreContext& ctx, FcoreWorkspace& s, double* vals) {
+  const FcoreInput& in = ctx.in;
+  const int q = in.q;
+  double* v = vals + ctx.anovaBase;
+  for (int f = 0; f < q; f++) v[f] = FactorF(ctx, s.DT, f);
+  v += q;
+  for (int k = 0; k < in.p; k++) {
+    if (in.traitSelect[k] == 1) {
+      EucliDistMVSelectOne(in.m, in.p, s.T, s.Dk, k + 1);
+      for (int f = 0; f < q; f++) v[k * q + f] = FactorF(ctx, s.Dk, f);
+    }
+  }
+  v += in.p * q;
+  for (int f = 0; f < q; f++) v[f] = FactorF(ctx, s.DX, f);
+  v += q;
+  if (ctx.phyl)
+    for (int f = 0; f < q; f++) v[f] = FactorF(ctx, s.DP, f);
+  v += q;
+  for (int f = 0; f < q; f++) v[f] = FactorF(ctx, s.DR, f);
+  v += q;
+  if (ctx.phyl)
+    for (int f = 0; f < q; f++) v[f] = FactorF(ctx, s.DRp, f);
+}
+
+}  // namespace
+
+void FcoreStatistics(const FcoreContext& ctx, const FcoreWorkspace& obs, FcoreWorkspace& ws,
+                     const int* tested, double* vals, double* intercept) {
+  for (int k = 0; k < ctx.total; k++) vals[k] = 0.0;
+  ws.rXT = 0.0;
+  const int opt = ctx.in.optRo;
+  if (opt == 1) MantelStatistics(ctx, obs, ws, tested, vals);
+  if (opt == 2 || opt == 3) MatrixStatistics(ctx, obs, ws, tested, vals);
+  if (opt == 4 && ctx.env) RegressionStatistics(ctx, ws, vals, intercept);
+  if (opt == 5 && ctx.env) AnovaStatistics(ctx, ws, vals);
 }

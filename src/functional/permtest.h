@@ -3,33 +3,7 @@
 
 #include <cstdio>
 
-// Positions of the statistics (and of their probabilities).
-enum PermStat {
-  kStatXE = 0,   // r(XE)
-  kStatTE,       // r(TE)
-  kStatXE_T,     // r(XE.T)
-  kStatRE,       // r(RE)
-  kStatXE_TR,    // r(XE.TR)
-  kStatTY,       // r(TY)
-  kStatTY2,      // r(TY) with Y2
-  kStatXY,       // r(XY)
-  kStatXY2,      // r(XY) with Y2
-  kStatXY_T,     // r(XY_T)
-  kStatXY_T2,    // r(XY_T) with Y2
-  kStatBF,       // ro(BF)
-  kStatFE,       // r(FE)
-  kStatPE,       // ro(PE)
-  kStatPT,       // ro(PT)
-  kStatPX,       // ro(PX)
-  kStatPX_T,     // ro(PX.T)
-  kStatTE_P,     // ro(TE.P)
-  kStatXE_P,     // ro(XE.P)
-  kStatXE_TP,    // ro(XE.TP)
-  kStatPE_T,     // ro(PE.T)
-  kStatPE_X,     // ro(PE.X)
-  kStatSpare,
-  kStatCount     // 23
-};
+#include "functional/fcore.h"
 
 // Input and results of PermTest_FunctionalPhyl_Correl (one heap record owned
 // by the caller).  Matrices are row-pointer matrices.
@@ -106,3 +80,11 @@ struct PermTest_FunctionalPhyl_Correl_Input {
 };
 
 void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input);
+
+// A record with every result array the routine may fill allocated (zero):
+// regression and analysis of variance for p traits and q variables, the
+// observed T, X, P, R and Rp of m communities, g types and h taxa.  The
+// input fields are left for the caller.  PermTestFreeRecord releases the
+// result arrays and the record.
+PermTest_FunctionalPhyl_Correl_Input* PermTestNewRecord(int m, int p, int q, int g, int h);
+void PermTestFreeRecord(PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p);

@@ -9,6 +9,7 @@
 #include "data/checks.h"
 #include "data/dataset.h"
 #include "data/track.h"
+#include "functional/export.h"
 #include "functional/fcore.h"
 #include "functional/permtest.h"
 #include "functional/printout.h"
@@ -75,21 +76,327 @@ void IFHierarchicalAccum() {
 }
 
 // ---------------------------------------------------------------------------
+// The analysis proper: what one run computes once (the environment, the
+// working copies of W and their Beals smoothing, the phylogeny, the traits
+// and the types), then the community structures and every statistic from the
+// functional core (through the permutation test routine, with or without
+// permutations), then the printout.
+
+namespace {
+
+// The selected environmental variables and the resemblance between
+// communities on them.
+struct Environment {
+  int q = 0;                // variables selected
+  double** E = nullptr;     // m x q
+  int* types = nullptr;     // q
+  double** DE = nullptr;    // m x m
+};
+
+void MakeEnvironment(int m, Environment& e) {
+  for (int v = 0; v < nenv; v++)
+    if (eVarSelect[v] == 1) e.q++;
+  const int qa = e.q > 0 ? e.q : 1;
+  e.E = dim2Double(m, qa);
+  e.types = dim1Dint(qa);
+  for (int v = 0, j = 0; v < nenv; v++) {
+    if (eVarSelect[v] != 1) continue;
+    e.types[j] = envVarType[v];
+    for (int c = 0; c < m; c++) e.E[c][j] = env[c][v];
+    j++;
+  }
+  e.DE = dim2Double(m, m);
+  EnvironmentalDistance(m, e.q, e.E, e.types, e.DE);
+}
+
+void FreeEnvironment(int m, Environment& e) {
+  free2D(e.DE, m);
+  free1D(e.types);
+  free2D(e.E, m);
+}
+
+// The working copies of W (communities x OTUs), their unit totals, the Beals
+// smoothing of the TDAP copy and the Gini-Simpson index of each community.
+struct Communities {
+  double** Wraw = nullptr;   // as stored
+  double** Wtcap = nullptr;  // behind T
+  double** Wtdap = nullptr;  // behind X, P, the entropies and Beals
+  double** Y1 = nullptr;
+  double** Y2 = nullptr;
+  double** DY1 = nullptr;
+  double** DY2 = nullptr;
+  double* D = nullptr;       // Gini-Simpson index
+};
+
+void MakeCommunities(int m, int n, bool scaleAdjust, Communities& w) {
+  w.Wraw = dim2Double(m, n);
+  TransposeMatrix(n, m, cadat, w.Wraw);
+  w.Wtcap = CopyOf(m, n, w.Wraw);
+  w.Wtdap = CopyOf(m, n, w.Wraw);
+  if (optUnitTotalAdjust1) UnitSumRowsAdjMV(m, n, w.Wtcap, w.Wtcap);
+  if (optUnitTotalAdjust2) UnitSumRowsAdjMV(m, n, w.Wtdap, w.Wtdap);
+
+  w.Y1 = dim2Double(m, n);
+  w.Y2 = dim2Double(m, n);
+  BealsSmoothing(m, n, w.Wtdap, w.Wtdap, w.Y1, BealsIncludeOpt != 0, 1, false);
+  BealsSmoothing(m, n, w.Wtdap, w.Wtdap, w.Y2, BealsIncludeOpt != 0, 1, true);
+  w.DY1 = dim2Double(m, m);
+  w.DY2 = dim2Double(m, m);
+  if (opt_ro == 1) {
+    NominalReseNonHier(m, n, w.Y1, w.DY1, rese_opt);
+    NominalReseNonHier(m, n, w.Y2, w.DY2, rese_opt);
+    UpperToLowerMatrix(m, w.DY1);
+    UpperToLowerMatrix(m, w.DY2);
+  }
+
+  // Rao entropy with crisp (identity) similarities.
+  double** I = dim2Double(n, n);
+  for (int i = 0; i < n; i++) I[i][i] = 1.0;
+  w.D = dim1Double(m);
+  for (int c = 0; c < m; c++)
+    w.D[c] = RaoIndex_Weight(n, w.Wtdap[c], I, false, false, weight_OTUs,
+                             restrictRaoWithinOpt != 0, scaleAdjust);
+  free2D(I, n);
+}
+
+void FreeCommunities(int m, Communities& w) {
+  free1D(w.D);
+  for (double** M : {w.DY2, w.DY1, w.Y2, w.Y1, w.Wtdap, w.Wtcap, w.Wraw}) free2D(M, m);
+}
+
+// F (from the stored matrix or the phylogenetic variables), its principal
+// coordinates and the belonging of the OTUs to taxa.  F derived from
+// phylogenetic variables is a Gower similarity and is read as one; only a
+// stored dissimilarity matrix (type 3) is read as dissimilarities.
+struct Phylogeny {
+  bool on = false;
+  bool isDissimilarity = false;
+  int taxa = 1;              // columns allocated for Q and P
+  int axes = 0;
+  double** F = nullptr;      // n x n
+  double** scores = nullptr; // n x axes
+  double** Q = nullptr;      // n x taxa
+};
+
+void MakePhylogeny(int n, Phylogeny& ph) {
+  ph.on = includePhylogeny != 0 && phylogenyMatrixType >= 1 && phylogenyMatrixType <= 3 &&
+          partition_OTUs_Phyl != nullptr;
+  ph.isDissimilarity = phylogenyMatrixType == 3;
+  ph.taxa = ph.on && nTaxa > 0 ? nTaxa : 1;
+  ph.F = dim2Double(n, n);
+  ph.Q = dim2Double(n, ph.taxa);
+  if (!ph.on) {
+    ph.scores = dim2Double(n, 1);
+    return;
+  }
+  if (phylogenyMatrixType == 2) {
+    double** work = CopyOf(n, nClados, phylogenyData);
+    GowerMVOpt(n, nClados, phylogenyVarType, work, ph.F, nullptr, nullptr, 0);
+    free2D(work, n);
+  } else {
+    for (int i = 0; i < n; i++)
+      for (int j = 0; j < n; j++) ph.F[i][j] = phylogenyRese[i][j];
+  }
+  // Principal coordinates of F (scores come axis by row).
+  double** rese = CopyOf(n, n, ph.F);
+  double** vectors = dim2Double(n, n);
+  double** scores = dim2Double(n, n);
+  double* values = dim1Double(n);
+  bool eigenOk = true;
+  OrdinationLib_D(n, n, ph.F, rese, vectors, scores, &ph.axes, values, &eigenOk, 1,
+                  ph.isDissimilarity ? 3 : 5, 1);
+  if (ph.axes < 0) ph.axes = 0;
+  if (ph.axes > n) ph.axes = n;
+  ph.scores = dim2Double(n, ph.axes > 0 ? ph.axes : 1);
+  for (int a = 0; a < ph.axes; a++)
+    for (int i = 0; i < n; i++) ph.scores[i][a] = scores[a][i];
+  free2D(rese, n);
+  free2D(vectors, n);
+  free2D(scores, n);
+  free1D(values);
+
+  if (fuzzyPhyl == 1) {
+    double** work = CopyOf(n, n, ph.F);
+    FuzzyBelonging(n, nTaxa, work, partition_OTUs_Phyl, ph.Q, ph.isDissimilarity);
+    free2D(work, n);
+  } else {
+    CrispBelonging(n, nTaxa, partition_OTUs_Phyl, ph.Q);
+  }
+}
+
+void FreePhylogeny(int n, Phylogeny& ph) {
+  free2D(ph.scores, n);
+  free2D(ph.Q, n);
+  free2D(ph.F, n);
+}
+
+// The traits taking part, B and the masked B, and the similarity S between
+// OTUs (averaged partial Gower similarities, or Euclidean distances).
+struct Traits {
+  int nSelected = 0;
+  int* select = nullptr;       // per trait, 1 = weight > 0
+  double** B = nullptr;        // n x p
+  double** Bmasked = nullptr;  // n x p, unselected columns 0
+  double** S = nullptr;        // n x n
+};
+
+void MakeTraits(int n, int p, Traits& t) {
+  const int pa = p > 0 ? p : 1;
+  RangeStates(p, n, csm_Float, chtype, chrange);
+  t.select = dim1Dint(pa);
+  for (int k = 0; k < p; k++) {
+    t.select[k] = weight[k] > 0.0 ? 1 : 0;
+    t.nSelected += t.select[k];
+  }
+  t.B = CopyOf(n, p, csm_Float);
+  t.Bmasked = CopyOf(n, p, csm_Float);
+  for (int i = 0; i < n; i++)
+    for (int k = 0; k < p; k++)
+      if (!t.select[k]) t.Bmasked[i][k] = 0.0;
+  t.S = dim2Double(n, n);
+  if (reseCSTopt == 1) {
+    double*** partial = dim3Double(n, n, pa);
+    double** work = CopyOf(n, p, csm_Float);
+    gower_similarityPartial(p, work, n, partial, chtype, chrange, weight);
+    free2D(work, n);
+    gower_similarityAverage(n, p, partial, t.S, weight);
+    free3D(partial, n, n);
+  } else {
+    double** work = CopyOf(n, p, t.Bmasked);
+    RangeColsAdjMV(n, p, work, work);
+    EucliDistMVSelect(n, p, work, t.S, t.select);
+    UpperToLowerMatrix(n, t.S);
+    free2D(work, n);
+  }
+}
+
+void FreeTraits(int n, Traits& t) {
+  free2D(t.S, n);
+  free2D(t.Bmasked, n);
+  free2D(t.B, n);
+  free1D(t.select);
+}
+
+// The user's types: labels, sizes, crisp and fuzzy belonging, and the mean
+// trait values of each type.
+struct Types {
+  int g = 0;
+  int* labels = nullptr;
+  int* sizes = nullptr;
+  double** C = nullptr;          // n x g
+  double** U = nullptr;          // n x g
+  double** avgTraits = nullptr;  // g x p
+};
+
+void MakeTypes(int n, int p, const Traits& t, Types& ty) {
+  CountGroupsNew(n, partition_OTUs, &ty.g, nullptr);
+  if (p > 0) ty.g = nGrPoly[0];
+  const int g = ty.g > 0 ? ty.g : 1;
+  ty.labels = dim1Dint(g);
+  ty.sizes = dim1Dint(g);
+  int nDistinct = 0;
+  CountGroupsNew(n, partition_OTUs, &nDistinct, ty.labels);
+  for (int k = 0; k < ty.g; k++)
+    for (int i = 0; i < n; i++)
+      if (partition_OTUs[i] == ty.labels[k]) ty.sizes[k]++;
+  ty.C = dim2Double(n, g);
+  ty.U = dim2Double(n, g);
+  CrispBelonging(n, ty.g, partition_OTUs, ty.C);
+  double** work = CopyOf(n, n, t.S);
+  FuzzyBelonging(n, ty.g, work, partition_OTUs, ty.U, reseCSTopt != 1);
+  free2D(work, n);
+  // The mean over its OTUs with a value (missing values are left out of both
+  // the sum and the count).
+  ty.avgTraits = dim2Double(g, p > 0 ? p : 1);
+  for (int k = 0; k < ty.g; k++)
+    for (int j = 0; j < p; j++) {
+      double sum = 0.0;
+      int count = 0;
+      for (int i = 0; i < n; i++)
+        if (ty.C[i][k] == 1.0 && !IsMissing(t.B[i][j])) {
+          sum += t.B[i][j];
+          count++;
+        }
+      ty.avgTraits[k][j] = count > 0 ? sum / count : kMissing;
+    }
+}
+
+void FreeTypes(int n, Types& ty) {
+  free2D(ty.avgTraits, ty.g > 0 ? ty.g : 1);
+  free2D(ty.U, n);
+  free2D(ty.C, n);
+  free1D(ty.sizes);
+  free1D(ty.labels);
+}
+
+// The input record of the permutation test routine with its result arrays;
+// the matrices are those of the run (the routine does not change them).
+PermTest_FunctionalPhyl_Correl_Input* MakeRecord(int m, int n, int p, const Environment& e,
+                                                 const Communities& w, const Phylogeny& ph,
+                                                 const Traits& t, const Types& ty,
+                                                 bool scaleAdjust, int* eSel) {
+  auto* rec = PermTestNewRecord(m, p, e.q, ty.g, ph.taxa);
+  rec->niter = optRndTests ? niter : 1;
+  rec->nch = p;
+  rec->traitSelect = t.select;
+  rec->ncsm = m;
+  rec->nTypes = ty.g;
+  rec->nTaxa = ph.on ? nTaxa : 0;
+  rec->nEnv = e.q;
+  rec->eVarSelect = eSel;
+  rec->nOTUs = n;
+  rec->relSelect = relSelect;
+  rec->nPhylAxes = ph.axes;
+  rec->B = t.Bmasked;
+  rec->S = t.S;
+  rec->phylScores = ph.scores;
+  rec->F = ph.F;
+  rec->E = e.E;
+  rec->U = fuzzy == 3 ? ty.U : ty.C;
+  rec->Q = ph.Q;
+  rec->W = w.Wtdap;
+  rec->DE = e.DE;
+  rec->DY1 = w.DY1;
+  rec->DY2 = w.DY2;
+  rec->Y1 = w.Y1;
+  rec->Y2 = w.Y2;
+  rec->rese_opt = rese_opt;
+  rec->opt_ro = opt_ro;
+  rec->overfitFactorPCARegr = overfitFactorPCARegr;
+  rec->saveRndData = optRndTests && saveRndData == 'y';
+  rec->optWeightedNullModel = optWeightedNullModel != 0;
+  rec->scaleAdjust = scaleAdjust;
+  rec->includePhylogeny = ph.on;
+  rec->phylIsDissimilarity = ph.isDissimilarity;
+  rec->sqrtDissimOpt_RaoTraits = sqrtDissimOpt_RaoTraits != 0;
+  rec->sqrtDissimOpt_RaoPhyl = sqrtDissimOpt_RaoPhyl != 0;
+  rec->optRestrictPermutNullModel = optRestrictPermutNullModel;
+  rec->nestingMembershipOTUs = nestingMembershipOTUs;
+  rec->optTaxaSiteShuffle = optTaxaSiteShuffle;
+  rec->alwaysOne = true;
+  rec->twoTailedTestMantel = twoTailedTestMantel != 0;
+  rec->weight_OTUs = weight_OTUs;
+  rec->restrictRaoWithinOpt = restrictRaoWithinOpt != 0;
+  rec->rndDataFile = nullptr;
+  return rec;
+}
+
+}  // namespace
 
 void PFTs_ScalingUp() {
   const int m = ncsm, n = tcst, p = nch;
 
-  // 1. Fixed settings of this analysis.
+  // Fixed settings of this analysis.
   opt_struct = 9;
   optUnitTotalAdjust1 = 1;
-  int nTypes = 0;
-  CountGroupsNew(n, partition_OTUs, &nTypes, nullptr);
-  if (p > 0) nTypes = nGrPoly[0];
-  nMaxCSTGroupsChRank = nMinCSTGroupsChRank = nTypes;
+  {
+    int g = 0;
+    CountGroupsNew(n, partition_OTUs, &g, nullptr);
+    if (p > 0) g = nGrPoly[0];
+    nMaxCSTGroupsChRank = nMinCSTGroupsChRank = g;
+  }
   const int reseCSToptKept = reseCSTopt;
   CatName(whichRndData, sizeof whichRndData, sessionName, "RDa.txt");
-
-  // 2, 3.
   const bool scaleAdjust = ScaleAdjustFlag(n, weight_OTUs, keepAdditivity != 0);
   InitRndNumberGenerator(rseed);
 
@@ -99,298 +406,51 @@ void PFTs_ScalingUp() {
   if (fp == nullptr) RaiseFailure(kFailOpen);
   PrintScalingUpHeader(fp);
 
-  // 4. Environment.
-  int q = 0;
-  for (int v = 0; v < nenv; v++)
-    if (eVarSelect[v] == 1) q++;
-  const int qa = q > 0 ? q : 1;
-  double** E = dim2Double(m, qa);
-  int* eTypes = dim1Dint(qa);
-  for (int v = 0, j = 0; v < nenv; v++) {
-    if (eVarSelect[v] != 1) continue;
-    eTypes[j] = envVarType[v];
-    for (int c = 0; c < m; c++) E[c][j] = env[c][v];
-    j++;
-  }
-  double** DE = dim2Double(m, m);
-  EnvironmentalDistance(m, q, E, eTypes, DE);
+  // What the run computes once.
+  Environment e;
+  MakeEnvironment(m, e);
   // With every variable left out the analysis runs as without E.
-  const bool hasEnv = q > 0;
+  const bool hasEnv = e.q > 0;
+  Communities w;
+  MakeCommunities(m, n, scaleAdjust, w);
+  Phylogeny ph;
+  MakePhylogeny(n, ph);
+  Traits t;
+  MakeTraits(n, p, t);
+  nMinTraitsChRank = nMaxTraitsChRank = t.nSelected;
+  Types ty;
+  MakeTypes(n, p, t, ty);
+  const int pa = p > 0 ? p : 1, g = ty.g > 0 ? ty.g : 1;
 
-  // 5. Working copies of W (communities x OTUs) and of the trait description.
-  double** Wraw = dim2Double(m, n);
-  TransposeMatrix(n, m, cadat, Wraw);
-  double** Wtcap = CopyOf(m, n, Wraw);
-  double** Wtdap = CopyOf(m, n, Wraw);
-  const int pa = p > 0 ? p : 1;
-  RangeStates(p, n, csm_Float, chtype, chrange);
-  int* states = dim1Dint(pa);
-  int* types = dim1Dint(pa);
-  double* ranges = dim1Double(pa);
-  double* weights = dim1Double(pa);
-  for (int k = 0; k < p; k++) {
-    states[k] = onsta[k];
-    types[k] = chtype[k];
-    ranges[k] = chrange[k];
-    weights[k] = weight[k];
-  }
-
-  // 7. Unit totals.
-  if (optUnitTotalAdjust1) UnitSumRowsAdjMV(m, n, Wtcap, Wtcap);
-  if (optUnitTotalAdjust2) UnitSumRowsAdjMV(m, n, Wtdap, Wtdap);
-
-  // 8, 9. Beals smoothing and its resemblance between communities.
-  double** Y1 = dim2Double(m, n);
-  double** Y2 = dim2Double(m, n);
-  BealsSmoothing(m, n, Wtdap, Wtdap, Y1, BealsIncludeOpt != 0, 1, false);
-  BealsSmoothing(m, n, Wtdap, Wtdap, Y2, BealsIncludeOpt != 0, 1, true);
-  double** DY1 = dim2Double(m, m);
-  double** DY2 = dim2Double(m, m);
-  if (opt_ro == 1) {
-    NominalReseNonHier(m, n, Y1, DY1, rese_opt);
-    NominalReseNonHier(m, n, Y2, DY2, rese_opt);
-    UpperToLowerMatrix(m, DY1);
-    UpperToLowerMatrix(m, DY2);
-  }
-
-  // 10. Gini-Simpson index: Rao entropy with crisp (identity) similarities.
-  double** I = dim2Double(n, n);
-  for (int i = 0; i < n; i++) I[i][i] = 1.0;
-  double* D = dim1Double(m);
-  for (int c = 0; c < m; c++)
-    D[c] = RaoIndex_Weight(n, Wtdap[c], I, false, false, weight_OTUs, restrictRaoWithinOpt != 0,
-                           scaleAdjust);
-
-  // 12. Phylogeny.  F derived from phylogenetic variables is a Gower
-  // similarity and is read as one; only a stored dissimilarity matrix
-  // (type 3) is read as dissimilarities.
-  const bool phyl = includePhylogeny != 0 && phylogenyMatrixType >= 1 &&
-                    phylogenyMatrixType <= 3 && partition_OTUs_Phyl != nullptr;
-  const bool phylIsDissim = phylogenyMatrixType == 3;
-  const int taxa = phyl && nTaxa > 0 ? nTaxa : 1;
-  double** F = dim2Double(n, n);
-  double** phylScores = nullptr;
-  int nPhylAxes = 0;
-  double** Q = dim2Double(n, taxa);
-  double** P = dim2Double(m, taxa);
-  double** DP = dim2Double(m, m);
-  double* Rp = dim1Double(m);
-  if (phyl) {
-    if (phylogenyMatrixType == 2) {
-      double** work = CopyOf(n, nClados, phylogenyData);
-      GowerMVOpt(n, nClados, phylogenyVarType, work, F, nullptr, nullptr, 0);
-      free2D(work, n);
-    } else {
-      for (int i = 0; i < n; i++)
-        for (int j = 0; j < n; j++) F[i][j] = phylogenyRese[i][j];
-    }
-    // Principal coordinates of F (scores come axis by row).
-    double** rese = CopyOf(n, n, F);
-    double** vectors = dim2Double(n, n);
-    double** scores = dim2Double(n, n);
-    double* values = dim1Double(n);
-    bool eigenOk = true;
-    OrdinationLib_D(n, n, F, rese, vectors, scores, &nPhylAxes, values, &eigenOk, 1,
-                    phylIsDissim ? 3 : 5, 1);
-    if (nPhylAxes < 0) nPhylAxes = 0;
-    if (nPhylAxes > n) nPhylAxes = n;
-    phylScores = dim2Double(n, nPhylAxes > 0 ? nPhylAxes : 1);
-    for (int a = 0; a < nPhylAxes; a++)
-      for (int i = 0; i < n; i++) phylScores[i][a] = scores[a][i];
-    free2D(rese, n);
-    free2D(vectors, n);
-    free2D(scores, n);
-    free1D(values);
-
-    if (fuzzyPhyl == 1) {
-      double** work = CopyOf(n, n, F);
-      FuzzyBelonging(n, nTaxa, work, partition_OTUs_Phyl, Q, phylIsDissim);
-      free2D(work, n);
-    } else {
-      CrispBelonging(n, nTaxa, partition_OTUs_Phyl, Q);
-    }
-    MatrixProdMV_Weight(m, n, n, nTaxa, Wtdap, Q, P, weight_OTUs, scaleAdjust);
-    for (int c = 0; c < m; c++)
-      Rp[c] = RaoIndex_Weight(n, Wtdap[c], F, phylIsDissim, sqrtDissimOpt_RaoPhyl != 0,
-                              weight_OTUs, restrictRaoWithinOpt != 0, scaleAdjust);
-    NominalReseNonHier(m, nTaxa, P, DP, rese_opt);
-    UpperToLowerMatrix(m, DP);
-  } else {
-    phylScores = dim2Double(n, 1);
-  }
-
-  // 13, 14. Traits.
-  int nSelTraits = 0;
-  int* traitSelect = dim1Dint(pa);
-  for (int k = 0; k < p; k++) {
-    traitSelect[k] = weight[k] > 0.0 ? 1 : 0;
-    nSelTraits += traitSelect[k];
-  }
-  nMinTraitsChRank = nMaxTraitsChRank = nSelTraits;
-  double** B = CopyOf(n, p, csm_Float);
-  double** Bmasked = CopyOf(n, p, csm_Float);
-  for (int i = 0; i < n; i++)
-    for (int k = 0; k < p; k++)
-      if (!(weight[k] > 0.0)) Bmasked[i][k] = 0.0;
-  double*** partial = nullptr;
-  if (reseCSTopt == 1) {
-    partial = dim3Double(n, n, pa);
-    double** work = CopyOf(n, p, csm_Float);
-    gower_similarityPartial(p, work, n, partial, types, ranges, weights);
-    free2D(work, n);
-  }
-
-  // 15. T, then its columns to unit length.
+  // T from the TCAP copy of W, its columns to unit length and DT; the
+  // observed r(TE) and r(TY) on them.
   double** T = dim2Double(m, pa);
   double** Tnorm = dim2Double(m, pa);
-  MatrixProdSelectMV_Adjust_Weight(m, n, n, p, Wtcap, Bmasked, T, traitSelect, weight_OTUs,
+  MatrixProdSelectMV_Adjust_Weight(m, n, n, p, w.Wtcap, t.Bmasked, T, t.select, weight_OTUs,
                                    scaleAdjust);
   NormalizeCols(m, p, T, Tnorm);
-
-  // 16. DT and the observed r(TE), r(TY).
   double** DT = dim2Double(m, m);
   double rTE = 0.0, rTY = 0.0;
-  if (opt_ro == 1 || opt_ro == 5) {
-    EucliDistMV(m, p, Tnorm, DT);
-    UpperToLowerMatrix(m, DT);
-  }
+  if (opt_ro == 1 || opt_ro == 5) FcoreEuclidean(m, p, Tnorm, DT);
   if (opt_ro == 1) {
-    if (hasEnv) rTE = CommunityMatrixCorr(m, DE, DT);
-    rTY = CommunityMatrixCorr(m, DT, DY1);
+    if (hasEnv) rTE = CommunityMatrixCorr(m, e.DE, DT);
+    rTY = CommunityMatrixCorr(m, DT, w.DY1);
   } else if (opt_ro == 2) {
-    if (hasEnv) rTE = ProcrustesCoeff(m, q, p, E, Tnorm);
-    rTY = ProcrustesCoeff(m, n, p, Y1, Tnorm);
+    if (hasEnv) rTE = ProcrustesCoeff(m, e.q, p, e.E, Tnorm);
+    rTY = ProcrustesCoeff(m, n, p, w.Y1, Tnorm);
   } else if (opt_ro == 3) {
-    if (hasEnv) rTE = RVcoeff(m, q, p, E, Tnorm);
-    rTY = RVcoeff(m, n, p, Y1, Tnorm);
+    if (hasEnv) rTE = RVcoeff(m, e.q, p, e.E, Tnorm);
+    rTY = RVcoeff(m, n, p, w.Y1, Tnorm);
   }
-
-  // 17. Trait similarity between OTUs.
-  double** S = dim2Double(n, n);
-  if (reseCSTopt == 1) {
-    gower_similarityAverage(n, p, partial, S, weights);
-  } else {
-    double** work = CopyOf(n, p, Bmasked);
-    RangeColsAdjMV(n, p, work, work);
-    EucliDistMVSelect(n, p, work, S, traitSelect);
-    UpperToLowerMatrix(n, S);
-    free2D(work, n);
-  }
-
-  // 18, 19. Types: the user's partition; C, U, X, crisp pooled matrix, Rf.
-  const int g = nTypes > 0 ? nTypes : 1;
-  int* typeLabels = dim1Dint(g);
-  int* typeSizes = dim1Dint(g);
-  int nDistinct = 0;
-  CountGroupsNew(n, partition_OTUs, &nDistinct, typeLabels);
-  for (int t = 0; t < nTypes; t++)
-    for (int i = 0; i < n; i++)
-      if (partition_OTUs[i] == typeLabels[t]) typeSizes[t]++;
-  double** C = dim2Double(n, g);
-  double** U = dim2Double(n, g);
-  double** X = dim2Double(m, g);
   double** crispPooled = dim2Double(m, g);
-  CrispBelonging(n, nTypes, partition_OTUs, C);
-  {
-    double** work = CopyOf(n, n, S);
-    FuzzyBelonging(n, nTypes, work, partition_OTUs, U, reseCSTopt != 1);
-    free2D(work, n);
-  }
-  MatrixProdMV_Weight(m, n, n, nTypes, Wtdap, U, X, weight_OTUs, scaleAdjust);
-  MatrixProdMV_Weight(m, n, n, nTypes, Wtdap, C, crispPooled, weight_OTUs, scaleAdjust);
-  double* Rf = dim1Double(m);
-  for (int c = 0; c < m; c++)
-    Rf[c] = RaoIndex_Weight(n, Wtdap[c], S, false, sqrtDissimOpt_RaoTraits != 0, weight_OTUs,
-                            restrictRaoWithinOpt != 0, scaleAdjust);
+  MatrixProdMV_Weight(m, n, n, ty.g, w.Wtdap, ty.C, crispPooled, weight_OTUs, scaleAdjust);
 
-  // 20. Average trait of each type: the mean over its OTUs with a value
-  // (missing values are left out of both the sum and the count).
-  double** avgTraits = dim2Double(g, pa);
-  for (int t = 0; t < nTypes; t++)
-    for (int k = 0; k < p; k++) {
-      double sum = 0.0;
-      int count = 0;
-      for (int i = 0; i < n; i++)
-        if (C[i][t] == 1.0 && !IsMissing(B[i][k])) {
-          sum += B[i][k];
-          count++;
-        }
-      avgTraits[t][k] = count > 0 ? sum / count : kMissing;
-    }
-
-  // 21. The statistics of the other structures, observed and, with tests,
+  // X, the entropies, P and every statistic, observed and, with tests,
   // against the null model.  Without tests the same routine runs on the
-  // observed data only.  The routine gets its own copies of the matrices a
-  // taxa shuffle permutes, so that the printout shows the observed ones.
-  PermTest_FunctionalPhyl_Correl_Input* rec = new PermTest_FunctionalPhyl_Correl_Input();
-  const int nResp = p + 2;
-  int* eSel = dim1Dint(qa);
-  for (int j = 0; j < q; j++) eSel[j] = 1;  // E already holds the selected variables only
-  rec->niter = optRndTests ? niter : 1;
-  rec->nch = p;
-  rec->traitSelect = traitSelect;
-  rec->ncsm = m;
-  rec->nTypes = nTypes;
-  rec->nTaxa = phyl ? nTaxa : 0;
-  rec->nEnv = q;
-  rec->eVarSelect = eSel;
-  rec->nOTUs = n;
-  rec->relSelect = relSelect;
-  rec->nPhylAxes = nPhylAxes;
-  rec->B = CopyOf(n, p, Bmasked);
-  rec->S = CopyOf(n, n, S);
-  rec->phylScores = CopyOf(n, nPhylAxes, phylScores);
-  rec->F = CopyOf(n, n, F);
-  rec->E = E;
-  rec->U = CopyOf(n, g, fuzzy == 3 ? U : C);
-  rec->Q = CopyOf(n, taxa, Q);
-  rec->W = Wtdap;
-  rec->DE = DE;
-  rec->DY1 = DY1;
-  rec->DY2 = DY2;
-  rec->Y1 = Y1;
-  rec->Y2 = Y2;
-  rec->regrR2 = dim1Double(nResp);
-  rec->regrR2Prob = dim1Double(nResp);
-  rec->regrCoeff = dim2Double(nResp, qa);
-  rec->regrCoeffProb = dim2Double(nResp, qa);
-  rec->regrIntercept = dim1Double(nResp);
-  rec->anovaT = dim1Double(qa);
-  rec->anovaTProb = dim1Double(qa);
-  rec->anovaTrait = dim2Double(pa, qa);
-  rec->anovaTraitProb = dim2Double(pa, qa);
-  rec->anovaX = dim1Double(qa);
-  rec->anovaXProb = dim1Double(qa);
-  rec->anovaP = dim1Double(qa);
-  rec->anovaPProb = dim1Double(qa);
-  rec->anovaR = dim1Double(qa);
-  rec->anovaRProb = dim1Double(qa);
-  rec->anovaRp = dim1Double(qa);
-  rec->anovaRpProb = dim1Double(qa);
-  rec->rese_opt = rese_opt;
-  rec->opt_ro = opt_ro;
-  rec->overfitFactorPCARegr = overfitFactorPCARegr;
-  rec->saveRndData = optRndTests && saveRndData == 'y';
-  rec->optWeightedNullModel = optWeightedNullModel != 0;
-  rec->scaleAdjust = scaleAdjust;
-  rec->includePhylogeny = phyl;
-  rec->phylIsDissimilarity = phylIsDissim;
-  rec->sqrtDissimOpt_RaoTraits = sqrtDissimOpt_RaoTraits != 0;
-  rec->sqrtDissimOpt_RaoPhyl = sqrtDissimOpt_RaoPhyl != 0;
-  rec->optRestrictPermutNullModel = optRestrictPermutNullModel;
-  rec->nestingMembershipOTUs = nestingMembershipOTUs;
-  rec->optTaxaSiteShuffle = optTaxaSiteShuffle;
-  rec->alwaysOne = true;
-  rec->twoTailedTestMantel = twoTailedTestMantel != 0;
-  rec->T = dim2Double(m, pa);
-  rec->X = dim2Double(m, g);
-  rec->P = dim2Double(m, taxa);
-  rec->R = dim2Double(m, 1);
-  rec->Rp = dim1Double(m);
-  rec->weight_OTUs = weight_OTUs;
-  rec->restrictRaoWithinOpt = restrictRaoWithinOpt != 0;
-  rec->rndDataFile = nullptr;
-
+  // observed data only.
+  int* eSel = dim1Dint(e.q > 0 ? e.q : 1);
+  for (int j = 0; j < e.q; j++) eSel[j] = 1;  // E already holds the selected variables only
+  PermTest_FunctionalPhyl_Correl_Input* rec = MakeRecord(m, n, p, e, w, ph, t, ty, scaleAdjust, eSel);
   if (optRndTests) {
     rec->rndDataFile = fopenck(whichRndData, volumeName, "w");
     // The random-data file is part of a tested run: without it the program
@@ -408,48 +468,55 @@ void PFTs_ScalingUp() {
     rec->statistics[kStatTE] = rTE;
     rec->statistics[kStatTY] = rTY;
   }
+  double* Rf = dim1Double(m);
+  for (int c = 0; c < m; c++) Rf[c] = rec->R[c][0];
+  double** DP = dim2Double(m, m);
+  if (ph.on) {
+    NominalReseNonHier(m, nTaxa, rec->P, DP, rese_opt);
+    UpperToLowerMatrix(m, DP);
+  }
 
-  // 22, 23. Results.
+  // Results.
   ScalingUpReport report{};
   report.nComm = m;
   report.nOTUs = n;
   report.nTraits = p;
-  report.nSelTraits = nSelTraits;
-  report.nEnvSel = q;
-  report.nTypes = nTypes;
-  report.nTaxa = phyl ? nTaxa : 0;
-  report.nPhylAxes = nPhylAxes;
+  report.nSelTraits = t.nSelected;
+  report.nEnvSel = e.q;
+  report.nTypes = ty.g;
+  report.nTaxa = ph.on ? nTaxa : 0;
+  report.nPhylAxes = ph.axes;
   report.detailed = printDetail == 1;
   report.tested = optRndTests != 0;
   report.hasEnv = hasEnv;
-  report.phylogeny = phyl;
-  report.W = Wraw;
-  report.Wtdap = Wtdap;
-  report.Y1 = Y1;
-  report.DY1 = DY1;
-  report.F = F;
-  report.phylScores = phylScores;
-  report.Q = Q;
-  report.P = P;
+  report.phylogeny = ph.on;
+  report.W = w.Wraw;
+  report.Wtdap = w.Wtdap;
+  report.Y1 = w.Y1;
+  report.DY1 = w.DY1;
+  report.F = ph.F;
+  report.phylScores = ph.scores;
+  report.Q = ph.Q;
+  report.P = rec->P;
   report.DP = DP;
-  report.B = B;
-  report.E = E;
-  report.DE = DE;
+  report.B = t.B;
+  report.E = e.E;
+  report.DE = e.DE;
   report.T = T;
   report.Tnorm = Tnorm;
   report.DT = DT;
-  report.S = S;
-  report.U = U;
-  report.C = C;
-  report.avgTraits = avgTraits;
+  report.S = t.S;
+  report.U = ty.U;
+  report.C = ty.C;
+  report.avgTraits = ty.avgTraits;
   report.crispPooled = crispPooled;
-  report.X = X;
-  report.traitSelect = traitSelect;
-  report.typeLabels = typeLabels;
-  report.typeSizes = typeSizes;
-  report.D = D;
+  report.X = rec->X;
+  report.traitSelect = t.select;
+  report.typeLabels = ty.labels;
+  report.typeSizes = ty.sizes;
+  report.D = w.D;
   report.Rf = Rf;
-  report.Rp = Rp;
+  report.Rp = rec->Rp;
   report.test = rec;
   PrintScalingUpResults(fp, report);
   const bool writeFailed = ferror(fp) != 0;
@@ -457,70 +524,21 @@ void PFTs_ScalingUp() {
     fprintf(stderr, "\nfile %s ", whichPrinda);
     RaiseFailure(kFailPrint);
   }
+  WriteFunctionalTsv(report);
 
   // Release.
-  free2D(rec->B, n);
-  free2D(rec->S, n);
-  free2D(rec->phylScores, n);
-  free2D(rec->F, n);
-  free2D(rec->U, n);
-  free2D(rec->Q, n);
-  free1D(rec->regrR2);
-  free1D(rec->regrR2Prob);
-  free2D(rec->regrCoeff, nResp);
-  free2D(rec->regrCoeffProb, nResp);
-  free1D(rec->regrIntercept);
-  free1D(rec->anovaT);
-  free1D(rec->anovaTProb);
-  free2D(rec->anovaTrait, pa);
-  free2D(rec->anovaTraitProb, pa);
-  for (double* v : {rec->anovaX, rec->anovaXProb, rec->anovaP, rec->anovaPProb, rec->anovaR,
-                    rec->anovaRProb, rec->anovaRp, rec->anovaRpProb})
-    free1D(v);
-  free2D(rec->T, m);
-  free2D(rec->X, m);
-  free2D(rec->P, m);
-  free2D(rec->R, m);
-  free1D(rec->Rp);
-  delete rec;
+  PermTestFreeRecord(rec, m, p);
   free1D(eSel);
-  free2D(avgTraits, g);
+  free2D(DP, m);
   free1D(Rf);
   free2D(crispPooled, m);
-  free2D(X, m);
-  free2D(U, n);
-  free2D(C, n);
-  free1D(typeSizes);
-  free1D(typeLabels);
-  free2D(S, n);
   free2D(DT, m);
   free2D(Tnorm, m);
   free2D(T, m);
-  if (partial != nullptr) free3D(partial, n, n);
-  free2D(Bmasked, n);
-  free2D(B, n);
-  free1D(traitSelect);
-  free1D(Rp);
-  free2D(DP, m);
-  free2D(P, m);
-  free2D(Q, n);
-  free2D(phylScores, n);
-  free2D(F, n);
-  free1D(D);
-  free2D(I, n);
-  free2D(DY2, m);
-  free2D(DY1, m);
-  free2D(Y2, m);
-  free2D(Y1, m);
-  free1D(weights);
-  free1D(ranges);
-  free1D(types);
-  free1D(states);
-  free2D(Wtdap, m);
-  free2D(Wtcap, m);
-  free2D(Wraw, m);
-  free2D(DE, m);
-  free1D(eTypes);
-  free2D(E, m);
+  FreeTypes(n, ty);
+  FreeTraits(n, t);
+  FreePhylogeny(n, ph);
+  FreeCommunities(m, w);
+  FreeEnvironment(m, e);
   reseCSTopt = reseCSToptKept;
 }

@@ -69,6 +69,21 @@ double vecProd(int n, double** A, double** B) {
   return s;
 }
 
+namespace {
+
+// A copy of M with its missing values as 0: a term with a missing factor
+// takes no part in a product.
+void ZeroMissing(int rows, int cols, double** M) {
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < cols; j++)
+      if (IsMissing(M[i][j])) M[i][j] = 0.0;
+}
+
+}  // namespace
+
+// The singular values of C (k x m, k <= m) are those of the m x m matrix C
+// padded with zero rows; they are taken from the thin m x k matrix C'
+// (Golub-Reinsch), which costs m k^2 instead of m^3.
 double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y) {
   if (n < 2 || p1 < 1 || p2 < 1) return 0.0;
   const bool xFirst = p1 <= p2;
@@ -84,22 +99,13 @@ double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y) {
   CenterColsMV(n, m, B, Bc);
   GowerStandardizationRows(k, n, At);
   GowerStandardizationCols(n, m, Bc);
+  ZeroMissing(k, n, At);
+  ZeroMissing(n, m, Bc);
 
-  double** C = dim2Double(m, m);  // rows k..m-1 stay zero
-  MatrixProd(k, n, n, m, At, Bc, C);
-  for (int a = 0; a < k; a++)
-    for (int b = 0; b < m; b++) C[a][b] /= (n - 1);
-
-  double** U = dim2Double(m, m);
-  double** V = dim2Double(m, m);
-  double* w = dim1Double(m);
-  double result = 0.0;
-  if (SingValueDecomp(m, m, C, U, w, V))
-    for (int a = 0; a < m; a++) result += w[a];
-  free1D(w);
-  free2D(V, m);
-  free2D(U, m);
-  free2D(C, m);
+  double** Ct = dim2Double(m, k);  // C' = Bc' At' / (n - 1)
+  DenseProd(true, true, m, k, n, 1.0 / (n - 1), Bc, At, 0.0, Ct);
+  const double result = SumSingularValues(m, k, Ct);
+  free2D(Ct, m);
   free2D(Bc, n);
   free2D(At, k);
   return result;
@@ -107,33 +113,144 @@ double ProcrustesCoeff(int n, int p1, int p2, double** X, double** Y) {
 
 namespace {
 
-// S = Xc Xc' for the column-centred X (n x p).
-double** CenteredProducts(int n, int p, double** X) {
-  double** Xc = dim2Double(n, p);
-  CenterColsMV(n, p, X, Xc);
-  double** Xt = dim2Double(p, n);
-  for (int i = 0; i < n; i++)
-    for (int a = 0; a < p; a++) Xt[a][i] = Xc[i][a];
-  double** S = dim2Double(n, n);
-  MatrixProd(n, p, p, n, Xc, Xt, S);
-  free2D(Xt, p);
-  free2D(Xc, n);
-  return S;
+// Frobenius norm squared of A' B for A (n x p) and B (n x q).
+double CrossNormSq(int n, int p, int q, double** A, double** B, double** work) {
+  DenseProd(true, false, p, q, n, 1.0, A, B, 0.0, work);
+  double s = 0.0;
+  for (int a = 0; a < p; a++)
+    for (int b = 0; b < q; b++) s += work[a][b] * work[a][b];
+  return s;
 }
 
 }  // namespace
 
+// With Xc and Yc the column-centred configurations, the products of the
+// n x n matrices SX = Xc Xc' and SY = Yc Yc' are those of the small cross
+// products: vecProd(SX, SY) = |Xc' Yc|^2, vecProd(SX, SX) = |Xc' Xc|^2.
 // A configuration that does not vary (all its centred products 0) shares no
 // structure with the other one: 0.
 double RVcoeff(int n, int p1, int p2, double** X, double** Y) {
   if (n < 1 || p1 < 1 || p2 < 1) return 0.0;
-  double** SX = CenteredProducts(n, p1, X);
-  double** SY = CenteredProducts(n, p2, Y);
-  const double xy = vecProd(n, SX, SY), xx = vecProd(n, SX, SX), yy = vecProd(n, SY, SY);
-  free2D(SY, n);
-  free2D(SX, n);
+  double** Xc = dim2Double(n, p1);
+  double** Yc = dim2Double(n, p2);
+  CenterColsMV(n, p1, X, Xc);
+  CenterColsMV(n, p2, Y, Yc);
+  ZeroMissing(n, p1, Xc);
+  ZeroMissing(n, p2, Yc);
+  const int w = p1 > p2 ? p1 : p2;
+  double** work = dim2Double(w, w);
+  const double xy = CrossNormSq(n, p1, p2, Xc, Yc, work);
+  const double xx = CrossNormSq(n, p1, p1, Xc, Xc, work);
+  const double yy = CrossNormSq(n, p2, p2, Yc, Yc, work);
+  free2D(work, w);
+  free2D(Yc, n);
+  free2D(Xc, n);
   const double den = std::sqrt(xx * yy);
   return den > 0.0 ? xy / den : 0.0;
+}
+
+namespace {
+
+bool HasMissing(int rows, int cols, double** M) {
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < cols; j++)
+      if (IsMissing(M[i][j])) return true;
+  return false;
+}
+
+// Mean of a column of complete data; a constant column has its value as
+// mean exactly, as in the regression.
+double ExactMean(int n, double** X, int j) {
+  double s = 0.0, lo = X[0][j], hi = X[0][j];
+  for (int i = 0; i < n; i++) {
+    const double v = X[i][j];
+    s += v;
+    if (v < lo) lo = v;
+    if (v > hi) hi = v;
+  }
+  return lo == hi ? lo : s / n;
+}
+
+}  // namespace
+
+// The component scores are those of the principal-component regression;
+// they are centred and made orthonormal one after the other.  A score whose
+// remaining sum of squares is at most 1e-10 of its own (a linear
+// combination of the earlier ones to within rounding) is left out, as the
+// regression leaves out such a predictor.
+void CovariateBasisBuild(int n, int q, double** Z, double overfitFactor, CovariateBasis& b) {
+  CovariateBasisFree(b);
+  b.n = n;
+  b.q = q;
+  b.overfitFactor = overfitFactor;
+  b.Z = dim2Double(n, q > 0 ? q : 1);
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < q; j++) b.Z[i][j] = Z[i][j];
+  b.missing = HasMissing(n, q, Z);
+  double** S = dim2Double(n, q > 0 ? q : 1);
+  const int cap = q > 0 && n > 0 ? PCARegressionScores(n, q, b.Z, nullptr, 2, overfitFactor, S) : 0;
+  b.Q = dim2Double(n, cap > 0 ? cap : 1);
+  b.k = 0;
+  std::vector<double> v(n > 0 ? n : 0);
+  for (int a = 0; a < cap && !b.missing; a++) {
+    const double mean = ExactMean(n, S, a);
+    double ss0 = 0.0;
+    for (int i = 0; i < n; i++) {
+      v[i] = S[i][a] - mean;
+      ss0 += v[i] * v[i];
+    }
+    for (int c = 0; c < b.k; c++) {
+      double dot = 0.0;
+      for (int i = 0; i < n; i++) dot += b.Q[i][c] * v[i];
+      for (int i = 0; i < n; i++) v[i] -= dot * b.Q[i][c];
+    }
+    double ss = 0.0;
+    for (int i = 0; i < n; i++) ss += v[i] * v[i];
+    if (!(ss > 1e-10 * ss0)) continue;
+    const double norm = std::sqrt(ss);
+    for (int i = 0; i < n; i++) b.Q[i][b.k] = v[i] / norm;
+    b.k++;
+  }
+  free2D(S, n);
+}
+
+void CovariateBasisFree(CovariateBasis& b) {
+  free2D(b.Z, b.n);
+  free2D(b.Q, b.n);
+  b = CovariateBasis();
+}
+
+void CovariateResiduals(const CovariateBasis& b, int p, double** Y, double** Res) {
+  const int n = b.n;
+  if (n < 1 || p < 1) return;
+  if (b.missing || HasMissing(n, p, Y)) {
+    PCA_Regression_ResidualsSelect(n, p, b.q, Y, b.Z, Res, nullptr, 2, b.overfitFactor);
+    return;
+  }
+  std::vector<double> mean(p);
+  for (int j = 0; j < p; j++) mean[j] = ExactMean(n, Y, j);
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < p; j++) Res[i][j] = Y[i][j] - mean[j];
+  if (b.k == 0) return;
+  // Res -= Q (Q' Res).
+  double** coef = dim2Double(b.k, p);
+  DenseProd(true, false, b.k, p, n, 1.0, b.Q, Res, 0.0, coef);
+  DenseProd(false, false, n, p, b.k, -1.0, b.Q, coef, 1.0, Res);
+  free2D(coef, b.k);
+}
+
+double PartialCoefficient(const CovariateBasis& b, int p1, int p2, double** X, double** Y,
+                          int method) {
+  const int n = b.n;
+  double** RX = dim2Double(n, p1);
+  double** RY = dim2Double(n, p2);
+  CovariateResiduals(b, p1, X, RX);
+  CovariateResiduals(b, p2, Y, RY);
+  const double result =
+      method == 3 ? RVcoeff(n, p1, p2, RX, RY) : ProcrustesCoeff(n, p1, p2, RX, RY);
+  free2D(RY, n);
+  free2D(RX, n);
+  return result;
 }
 
 // Method 2 gives the Procrustes and method 3 the RV coefficient of the
@@ -174,14 +291,10 @@ double PartialMatrixCorrelation(int n, int p1, int p2, double** X, double** Y, i
       for (int i = 0; i < n; i++) Z[i][col] = cov.matrix[i][j];
       col++;
     }
-  double** RX = dim2Double(n, p1);
-  double** RY = dim2Double(n, p2);
-  PCA_Regression_ResidualsSelect(n, p1, q, X, Z, RX, nullptr, 2, overfitFactor);
-  PCA_Regression_ResidualsSelect(n, p2, q, Y, Z, RY, nullptr, 2, overfitFactor);
-  const double result =
-      method == 3 ? RVcoeff(n, p1, p2, RX, RY) : ProcrustesCoeff(n, p1, p2, RX, RY);
-  free2D(RY, n);
-  free2D(RX, n);
+  CovariateBasis basis;
+  CovariateBasisBuild(n, q, Z, overfitFactor, basis);
+  const double result = PartialCoefficient(basis, p1, p2, X, Y, method);
+  CovariateBasisFree(basis);
   free2D(Z, n);
   return result;
 }

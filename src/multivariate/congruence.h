@@ -16,6 +16,30 @@ double vecProd(int n, double** A, double** B);
 // count (int), its selection (const int*, may be null) and its matrix.
 double PartialMatrixCorrelation(int n, int p1, int p2, double** X, double** Y, int method,
                                 double overfitFactor, int covariateCount, ...);
+// The leading principal components of a set of covariates (the columns of
+// Z, n x q), as the partial coefficients use them: centred and orthonormal,
+// k columns.  The residuals of a matrix regressed (with an intercept) on
+// those components are its centred columns less their projections on the
+// basis.  Covariates or responses with missing values take the regression
+// itself.
+struct CovariateBasis {
+  int n = 0;
+  int q = 0;
+  int k = 0;
+  double overfitFactor = 2.0;
+  bool missing = false;   // Z holds a missing value
+  double** Z = nullptr;   // n x q, a copy of the covariates
+  double** Q = nullptr;   // n x k
+};
+void CovariateBasisBuild(int n, int q, double** Z, double overfitFactor, CovariateBasis& b);
+void CovariateBasisFree(CovariateBasis& b);
+// Res (n x p) = residuals of Y on the basis; Res may be Y.
+void CovariateResiduals(const CovariateBasis& b, int p, double** Y, double** Res);
+// Procrustes (method 2) or RV (method 3) of the residuals of X and Y on a
+// basis.
+double PartialCoefficient(const CovariateBasis& b, int p1, int p2, double** X, double** Y,
+                          int method);
+
 // Two-community rule: 1 - |a - b| / max(a, b) of the single off-diagonal
 // elements of two 2 x 2 resemblance matrices.
 double TwoCommunityCorr(double a, double b);

@@ -1,5 +1,7 @@
 #include "multivariate/ordination.h"
 
+#include "numeric/linalg.h"
+
 #include <gsl/gsl_eigen.h>
 #include <gsl/gsl_linalg.h>
 #include <gsl/gsl_matrix.h>
@@ -128,6 +130,49 @@ bool SingValueDecomp(int m, int n, double** A, double** U, double* w, double** V
   gsl_matrix_free(v);
   gsl_matrix_free(a);
   return status == 0 && RatiosOk(n, w);
+}
+
+// A tall matrix (many more rows than columns) is first reduced to the
+// triangular factor R of its QR decomposition, which has the same singular
+// values, so that the decomposition that follows is only cols x cols.
+double SumSingularValues(int m, int n, double** A) {
+  if (m < 1 || n < 1 || !AllFinite(m, n, A)) return 0.0;
+  {
+    std::vector<double> values(m < n ? m : n);
+    if (DenseSingularValues(m, n, A, values.data())) {
+      double sum = 0.0;
+      for (double v : values) sum += v;
+      return sum;
+    }
+  }
+  // The singular values of A and A' are the same: decompose the tall one.
+  const bool tall = m >= n;
+  const int rows = tall ? m : n, cols = tall ? n : m;
+  gsl_matrix* a = Checked(gsl_matrix_alloc(rows, cols));
+  for (int i = 0; i < m; i++)
+    for (int j = 0; j < n; j++) gsl_matrix_set(a, tall ? i : j, tall ? j : i, A[i][j]);
+  int status = 0;
+  if (rows > 2 * cols) {
+    gsl_vector* tau = Checked(gsl_vector_alloc(cols));
+    status = gsl_linalg_QR_decomp(a, tau);
+    gsl_vector_free(tau);
+    gsl_matrix* r = Checked(gsl_matrix_calloc(cols, cols));
+    for (int i = 0; i < cols; i++)
+      for (int j = i; j < cols; j++) gsl_matrix_set(r, i, j, gsl_matrix_get(a, i, j));
+    gsl_matrix_free(a);
+    a = r;
+  }
+  gsl_matrix* v = Checked(gsl_matrix_alloc(cols, cols));
+  gsl_vector* s = Checked(gsl_vector_alloc(cols));
+  gsl_vector* work = Checked(gsl_vector_alloc(cols));
+  if (status == 0) status = gsl_linalg_SV_decomp(a, v, s, work);
+  double sum = 0.0;
+  for (int k = 0; k < cols; k++) sum += gsl_vector_get(s, k);
+  gsl_vector_free(work);
+  gsl_vector_free(s);
+  gsl_matrix_free(v);
+  gsl_matrix_free(a);
+  return status == 0 ? sum : 0.0;
 }
 
 void DissToCenterProdMatrix(int n, double** D, double** G, bool alreadySquared) {

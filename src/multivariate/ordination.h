@@ -5,6 +5,10 @@
 
 bool EigenHouseholderQL_GSL_D(int n, double** A, double** vectors, double* values);
 bool SingValueDecomp(int m, int n, double** A, double** U, double* w, double** V);
+// Sum of the singular values of A (m x n); A with m < n is read as padded
+// with zero rows.  0 when A holds a value that is not finite or the
+// decomposition fails.  A is not modified.
+double SumSingularValues(int m, int n, double** A);
 void DissToCenterProdMatrix(int n, double** D, double** G, bool alreadySquared);
 void ProdToSqDist(int n, double** S, double** D);
 void CorrToSqDist(int n, double** R, double** D);

@@ -4,9 +4,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "QELib/qelibDim.h"
 #include "numeric/linalg_internal.h"
+
+#include <dlfcn.h>
+#include <gsl/gsl_cblas.h>
+#include <omp.h>
 
 // ---- matrix products ------------------------------------------------------------
 
@@ -114,6 +119,120 @@ int MatrixSum(int rA, int cA, int rB, int cB, double** A, double** B, double** C
   for (int i = 0; i < rA; i++)
     for (int j = 0; j < cA; j++) C[i][j] = A[i][j] + s * B[i][j];
   return 0;
+}
+
+namespace {
+
+using DgemmFunction = void (*)(enum CBLAS_ORDER, enum CBLAS_TRANSPOSE, enum CBLAS_TRANSPOSE, int,
+                               int, int, double, const double*, int, const double*, int, double,
+                               double*, int);
+
+using SvdFunction = void (*)(const char*, const char*, const int*, const int*, double*,
+                            const int*, double*, double*, const int*, double*, const int*,
+                            double*, const int*, int*);
+
+// The optimised BLAS named at build time (with the LAPACK it carries),
+// loaded once in a namespace of its own: the rest of the program keeps GSL's
+// CBLAS.  GSL's product serves when it cannot be loaded.
+struct Optimised {
+  DgemmFunction dgemm = &cblas_dgemm;
+  SvdFunction dgesvd = nullptr;
+};
+
+Optimised Resolve() {
+  Optimised o;
+#ifdef QUILTA_BLAS_PATH
+  if (void* handle = dlopen(QUILTA_BLAS_PATH, RTLD_NOW | RTLD_LOCAL)) {
+    if (void* f = dlsym(handle, "cblas_dgemm")) o.dgemm = reinterpret_cast<DgemmFunction>(f);
+    if (void* f = dlsym(handle, "dgesvd_")) o.dgesvd = reinterpret_cast<SvdFunction>(f);
+  }
+#endif
+  return o;
+}
+
+const Optimised& Library() {
+  static const Optimised o = Resolve();
+  return o;
+}
+
+DgemmFunction Dgemm() { return Library().dgemm; }
+
+// Runs a call of the optimised library with one thread: its OpenMP build
+// uses as many threads as OpenMP allows outside a parallel region, and one
+// thread gives the same digits whatever the number of processors.  Inside a
+// parallel region it keeps to one thread by itself.
+template <class Call>
+void OneThread(Call call) {
+  const int team = omp_in_parallel() ? 1 : omp_get_max_threads();
+  if (team > 1) {
+    omp_set_num_threads(1);
+    call();
+    omp_set_num_threads(team);
+  } else {
+    call();
+  }
+}
+
+}  // namespace
+
+// A dense copy of M when its rows are not one block (null when they are).
+static double** DenseCopy(int rows, int cols, double** M) {
+  if (rows < 1 || cols < 1 || IsDenseMatrix(rows, cols, M)) return nullptr;
+  double** D = dim2Double(rows, cols);
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < cols; j++) D[i][j] = M[i][j];
+  return D;
+}
+
+void DenseProd(bool transA, bool transB, int rows, int cols, int inner, double alpha,
+               double** A, double** B, double beta, double** C) {
+  if (rows < 1 || cols < 1) return;
+  if (inner < 1) {
+    for (int i = 0; i < rows; i++)
+      for (int j = 0; j < cols; j++) C[i][j] = beta == 0.0 ? 0.0 : beta * C[i][j];
+    return;
+  }
+  const int aRows = transA ? inner : rows, aCols = transA ? rows : inner;
+  const int bRows = transB ? cols : inner, bCols = transB ? inner : cols;
+  double** Ad = DenseCopy(aRows, aCols, A);
+  double** Bd = DenseCopy(bRows, bCols, B);
+  double** Cd = DenseCopy(rows, cols, C);
+  double** a = Ad ? Ad : A;
+  double** b = Bd ? Bd : B;
+  double** c = Cd ? Cd : C;
+  OneThread([&] {
+    Dgemm()(CblasRowMajor, transA ? CblasTrans : CblasNoTrans, transB ? CblasTrans : CblasNoTrans,
+            rows, cols, inner, alpha, a[0], aCols, b[0], bCols, beta, c[0], cols);
+  });
+  if (Cd) {
+    for (int i = 0; i < rows; i++)
+      for (int j = 0; j < cols; j++) C[i][j] = Cd[i][j];
+    free2D(Cd, rows);
+  }
+  free2D(Bd, bRows);
+  free2D(Ad, aRows);
+}
+
+bool DenseSingularValues(int rows, int cols, double** A, double* s) {
+  const SvdFunction svd = Library().dgesvd;
+  if (svd == nullptr || rows < 1 || cols < 1) return false;
+  // The rows of A read column by column are A' (cols x rows), which has the
+  // same singular values.
+  const int m = cols, n = rows, lda = cols, one = 1;
+  std::vector<double> a(static_cast<size_t>(rows) * cols);
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < cols; j++) a[static_cast<size_t>(i) * cols + j] = A[i][j];
+  double query = 0.0, dummy = 0.0;
+  int lwork = -1, info = 0;
+  OneThread([&] { svd("N", "N", &m, &n, a.data(), &lda, s, &dummy, &one, &dummy, &one, &query, &lwork, &info); });
+  if (info != 0) return false;
+  lwork = static_cast<int>(query) + 1;
+  std::vector<double> work(lwork);
+  OneThread([&] {
+    svd("N", "N", &m, &n, a.data(), &lda, s, &dummy, &one, &dummy, &one, work.data(), &lwork,
+        &info);
+  });
+  return info == 0;
 }
 
 // ---- transposition and copies ---------------------------------------------------

@@ -18,6 +18,18 @@ int MatrixProdSelectMV_Adjust_Weight(int nA, int kA, int kB, int mB, double** A,
                                      double** C, const int* select, const int* w, bool adjust);
 int MatrixSum(int rA, int cA, int rB, int cB, double** A, double** B, double** C, int s);
 
+// C = alpha op(A) op(B) + beta C through CBLAS (no missing-value handling):
+// op(A) is rows x inner, op(B) inner x cols, C rows x cols; transA (transB)
+// means A (B) is stored transposed.  The stored column counts are taken from
+// the shapes.  Matrices whose rows are not in one dense block are copied
+// first.  Safe to call from several threads at once.
+void DenseProd(bool transA, bool transB, int rows, int cols, int inner, double alpha,
+               double** A, double** B, double beta, double** C);
+// The min(rows, cols) singular values of A, descending, into s, by the
+// optimised LAPACK when it is installed; false (nothing computed) without it
+// or when the decomposition fails.  A is not modified.
+bool DenseSingularValues(int rows, int cols, double** A, double* s);
+
 void TransposeMatrix(int n, int p, double** X, double** Y);
 void TransposeSqMatrix(int n, double** X, double** Y);
 void Convertn_n1(int n, int p, double** X, double** Y);

@@ -187,9 +187,9 @@ void Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, dou
 // factor that is not positive sets no cap beyond the components kept, and
 // fewer than 3 rows leave no component (residuals are then the centred
 // responses).
-void PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** Res,
-                                    const int* select, int option, double overfitFactor) {
-  if (n < 1 || p < 1) return;
+int PCARegressionScores(int n, int q, double** X, const int* select, int option,
+                        double overfitFactor, double** S) {
+  if (n < 1) return 0;
   int qs = 0;
   for (int k = 0; k < q; k++)
     if (select == nullptr || select[k] == 1) qs++;
@@ -221,17 +221,22 @@ void PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X,
     cap = limit < 0.0 ? 0 : (limit < kept ? static_cast<int>(limit) : kept);
   }
   if (cap > kept) cap = kept;
-
-  double** S = dim2Double(n, cap);
   for (int i = 0; i < n; i++)
     for (int a = 0; a < cap; a++) S[i][a] = scores[a][i];
-  Regression_ResidualsSelect(n, p, cap, Y, S, Res, nullptr);
-
-  free2D(S, n);
   free2D(scores, qs);
   free2D(C, qs);
   free2D(T, qs);
   free2D(V, qs);
+  return cap;
+}
+
+void PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** Res,
+                                    const int* select, int option, double overfitFactor) {
+  if (n < 1 || p < 1) return;
+  double** S = dim2Double(n, q > 0 ? q : 1);
+  const int cap = PCARegressionScores(n, q, X, select, option, overfitFactor, S);
+  Regression_ResidualsSelect(n, p, cap, Y, S, Res, nullptr);
+  free2D(S, n);
 }
 
 // The pairs are regressed in single precision, and the residual is the

@@ -23,6 +23,11 @@ void Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, dou
                                 const int* select);
 // Residuals of Y on the leading principal components of the selected columns
 // of X; option 1 covariance-based, 2 correlation-based.
+// The component scores of those regressions: S (n x at least the selected
+// column count) receives the scores of the components used, one column
+// each; returns their number.
+int PCARegressionScores(int n, int q, double** X, const int* select, int option,
+                        double overfitFactor, double** S);
 void PCA_Regression_ResidualsSelect(int n, int p, int q, double** Y, double** X, double** Res,
                                     const int* select, int option, double overfitFactor);
 // Residuals (upper triangle) of B's elements regressed on A's.

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <initializer_list>
 #include <cstring>
+#include <unistd.h>
 
 FILE* in_ = stdin;
 FILE* out = stdout;
@@ -54,18 +55,27 @@ void Wait() {
   }
 }
 
-// The throttle: 5 ticks of the processor clock.
-static const clock_t kProgressTicks = 5;
+// The throttle.  "5 processor-clock ticks" is read as 5 ticks of a 60 Hz
+// clock: on a terminal the line is rewritten in place (carriage return) at
+// most 12 times a second.  When the dialogue does not go to a terminal (a
+// log file, a pipe) each progress text is a line of its own, so at most one
+// is written per second.  Both are measured on the wall clock, which keeps
+// running while other threads work.
+static const double kTerminalInterval = 5.0 / 60.0;
+static const double kFileInterval = 1.0;
+static double lastProgress = -1e300;
 
 void HandleEventInfoWhere2(const char* text) {
-  clock_t now = clock();
-  if (now - t2 < kProgressTicks) return;
-  if (is40CharLine == 1) fputc('\n', out);
+  const double now = omp_get_wtime();
+  const bool terminal = isatty(fileno(out)) != 0;
+  if (now - lastProgress < (terminal ? kTerminalInterval : kFileInterval)) return;
+  if (is40CharLine == 1) fputc(terminal ? '\r' : '\n', out);
   fprintf(out, "%*.*s%40s", 40, 40, text, "");
+  lastProgress = now;
   t2 = clock();
   is40CharLine = 1;
   is80CharLine = 1;
-  fflush(stdout);
+  fflush(out);
 }
 
 void TimeStamp(FILE* stream) {
@@ -79,6 +89,7 @@ void InitIFLibG() {
   is40CharLine = 0;
   is80CharLine = 0;
   t1 = t2 = clock();
+  lastProgress = omp_get_wtime();
   timeStart = time(nullptr);
 }
 

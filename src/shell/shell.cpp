@@ -106,7 +106,7 @@ void MainMenu() {
         IFSession();
       }
     } else if (option == 'A') {
-      IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error();
+      WithCatcher([] { IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error(); });
     } else if (option == 'S') {
       SetPreferences();
     } else if (option == 'X') {

@@ -1,5 +1,536 @@
+// The assembly simulation (main-menu option A): its dialogue, the loop over
+// the simulated data sets and the data set left in memory afterwards.
 #include "simulation/simulation.h"
 
-// The assembly simulation is not available in this version: the entry
-// returns to the main menu.
-void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {}
+#include <omp.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "QELib/qelibDim.h"
+#include "data/dataset.h"
+#include "data/track.h"
+#include "functional/settings.h"
+#include "multivariate/random.h"
+#include "numeric/stats.h"
+#include "shell/console.h"
+#include "shell/failure.h"
+#include "shell/input.h"
+#include "shell/readers.h"
+#include "shell/shell.h"
+#include "simulation/assembly.h"
+#include "simulation/simanalysis.h"
+#include "simulation/simreport.h"
+#include "simulation/stepfiles.h"
+
+namespace {
+
+constexpr double kMaxInt = 2147483647.0;
+constexpr double kMaxReal = 3.4028234663852886e+38;
+constexpr double kSlopeMax = -0.01;
+const char kFinalFile[] = "FinalSimulatedData.txt";
+
+int AskCount(const char* prompt, double max = kMaxInt) {
+  fprintf(out, "%s", prompt);
+  return ToInt(ReadNumberIn("%d\n", "-", 1.0, max));
+}
+
+int AskChar(const char* prompt, const char* accepted) {
+  fprintf(out, "%s", prompt);
+  return ReadCharIn(accepted);
+}
+
+std::string AskFileName() {
+  char name[64];
+  ReadStringIn("%s\n", name, sizeof name);
+  return name;
+}
+
+// ---- input files -------------------------------------------------------------
+
+FILE* OpenInput(const std::string& name) {
+  FILE* fp = fopenck(name.c_str(), volumeName, "r");
+  if (fp == nullptr) RaiseFailure(kFailOpen);
+  return fp;
+}
+
+// A value the simulation cannot use ends the reading like an unreadable one.
+[[noreturn]] void BadValue(FILE* fp, const std::string& name, double value, const char* what) {
+  fclose(fp);
+  ClearLine();
+  fflush(stdout);
+  fprintf(stderr, "\nValue %g is not %s.", value, what);
+  fprintf(stderr, "\nfile %s ", name.c_str());
+  RaiseFailure(kFailEndOfFile);
+}
+
+double ReadValue(FILE* fp, const std::string& name) {
+  double x = 0.0;
+  freadck(fp, "%lf", &x, name.c_str());
+  if (!std::isfinite(x)) BadValue(fp, name, x, "a finite number");
+  return x;
+}
+
+// rows x cols values, row by row.
+void ReadMatrix(const std::string& name, int rows, int cols, double** M) {
+  FILE* fp = OpenInput(name);
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < cols; j++) M[i][j] = ReadValue(fp, name);
+  fclose(fp);
+}
+
+bool ValidCenter(double c) { return c > 0.0 && c < 1.0; }
+bool ValidSlope(double b) { return b >= -kMaxReal && b <= kSlopeMax; }
+
+// N rows of (center, slope), checked against the ranges of the prompts.
+void ReadCurves(const std::string& name, int N, double** curves) {
+  FILE* fp = OpenInput(name);
+  for (int i = 0; i < N; i++) {
+    const double c = ReadValue(fp, name);
+    if (!ValidCenter(c)) BadValue(fp, name, c, "a center between 0 and 1 (both excluded)");
+    const double b = ReadValue(fp, name);
+    if (!ValidSlope(b)) BadValue(fp, name, b, "a slope of -0.01 or less");
+    curves[i][0] = c;
+    curves[i][1] = b;
+  }
+  fclose(fp);
+}
+
+void ReadLifespans(const std::string& name, int N, int* lifespan) {
+  FILE* fp = OpenInput(name);
+  for (int i = 0; i < N; i++) {
+    const double v = ReadValue(fp, name);
+    if (!(v >= 1.0 && v <= kMaxInt && v == std::floor(v)))
+      BadValue(fp, name, v, "a whole number of years from 1");
+    lifespan[i] = static_cast<int>(v);
+  }
+  fclose(fp);
+}
+
+// The file named at the prompt just printed, read as a rows x cols matrix;
+// a correlation matrix must be positive definite.
+double** AskMatrix(std::string& file, int rows, int cols, bool correlation = false) {
+  file = AskFileName();
+  double** M = dim2Double(rows, cols);
+  ReadMatrix(file, rows, cols, M);
+  if (correlation && !IsPositiveDefinite(rows, M)) NotPositiveDefinite(file);
+  return M;
+}
+
+// CorrToData_New code of the answer: 1 uniform, 2 normal.
+int AskDistribution(const char* question) { return AskChar(question, "u n") == 'u' ? 1 : 2; }
+
+// ---- questions ---------------------------------------------------------------
+
+// A center of antisymmetry from lo up to 1, 0 and 1 themselves refused.
+double AskCenter(double lo) {
+  for (;;) {
+    const double c = ReadNumberIn("%lf\n", "-", lo, 1.0);
+    if (ValidCenter(c)) return c;
+    fputc(7, stdout);
+    fflush(stdout);
+    fprintf(stderr, "\nIncorrect input = %g. Reenter.\n", c);
+    fprintf(stderr, "Accepted input: more than 0 and less than 1\n");
+  }
+}
+
+struct CurveTexts {
+  const char* question;
+  const char* file;
+  const char* center;
+  const char* slope;
+};
+
+const CurveTexts kDispersalTexts = {
+    "Specify for each OTU the parameters for local seed dispersal kernel (d), or generate the "
+    "parameters (center and slope) of the logistic function at random (r)? d/r ",
+    "Name of the file with the parameters (center and slope) of the logistic function for the "
+    "dispersal kernel (%d OTUs x 2):\n",
+    "Specify the minimum and maximum center of antisymmetry of the logistic function for the "
+    "dispersal kernel (0-1, values approaching one result in farther high dispersal "
+    "probabilities): ",
+    "Specify the range for the slope (negative) in the center of antisymmetry of the logistic "
+    "function for the dispersal kernel (<0, more negative values result in steeper "
+    "descending): "};
+
+const CurveTexts kSurvivalTexts = {
+    "Specify for each OTU the parameters (center and slope) of the logistic function relating "
+    "probability of survival to distance between OTU traits and expected community traits (d), "
+    "or generate the parameters at random (r)? d/r ",
+    "Name of the file with the parameters (center and slope) of the logistic function for "
+    "survival (%d OTUs x 2):\n",
+    "Specify the minimum and maximum center of antisymmetry of the logistic function for "
+    "survival (0-1, values approaching one result in high survival probabilities at farther "
+    "trait distances): ",
+    "Specify the range for the slope (negative) in the center of antisymmetry of the logistic "
+    "function for survival (<0, more negative values result in steeper descending): "};
+
+const CurveTexts kDensityTexts = {
+    "Specify for each OTU the parameters for the density dependence function (d), or generate "
+    "the parameters (center and slope) of the logistic function at random (r)? d/r ",
+    "Name of the file with the parameters (center and slope) of the logistic function for "
+    "density dependence (%d OTUs x 2):\n",
+    "Specify the minimum and maximum center of antisymmetry of the logistic function for "
+    "density dependence (0-1, values approaching one result in high survival probabilities at "
+    "higher densities): ",
+    "Specify the range for the slope (negative) in the center of antisymmetry of the logistic "
+    "function for density dependence (<0, more negative values result in steeper "
+    "descending): "};
+
+const CurveTexts kAgeTexts = {
+    "Specify for each OTU the parameters for the age-related survivorship function (d), or "
+    "generate the parameters (center and slope) of the logistic function at random (r)? d/r ",
+    "Name of the file with the parameters (center and slope) of the logistic function for "
+    "age-related survivorship (%d OTUs x 2):\n",
+    "Specify the minimum and maximum center of antisymmetry of the logistic function for "
+    "age-related survivorship (0-1, values approaching one result in high survival "
+    "probabilities at older ages): ",
+    "Specify the range for the slope (negative) in the center of antisymmetry of the logistic "
+    "function for age-related survivorship (<0, more negative values result in steeper "
+    "descending): "};
+
+// d: the parameters of every OTU from a file; r: the ranges of the draws.
+void AskCurves(const CurveTexts& texts, int N, CurveSpec& spec, double*** curves) {
+  *curves = dim2Double(N, 2);
+  if (AskChar(texts.question, "d r") == 'd') {
+    fprintf(out, texts.file, N);
+    spec.file = AskFileName();
+    ReadCurves(spec.file, N, *curves);
+    return;
+  }
+  spec.random = true;
+  fprintf(out, "%s", texts.center);
+  spec.centerMin = AskCenter(0.0);
+  spec.centerMax = AskCenter(spec.centerMin);
+  fprintf(out, "%s", texts.slope);
+  spec.slopeMin = ReadNumberIn("%lf\n", "-", -kMaxReal, kSlopeMax);
+  spec.slopeMax = ReadNumberIn("%lf\n", "-", spec.slopeMin, kSlopeMax);
+}
+
+void AskTraitsSource(AssemblyModel& m) {
+  fprintf(out,
+          "Input is a %d OTUs x %d traits matrix (t) or a trait x traits correlation matrix (c)? "
+          "t/c ",
+          m.N, m.K);
+  // b (correlated OTUs as well) is accepted although the question does not
+  // offer it.
+  m.traitSource = ReadCharIn("t c b");
+  if (m.traitSource == 't') {
+    fprintf(out, "Name of the file with trait data matrix (%d OTUs x %d traits):\n", m.N, m.K);
+    m.traitsGiven = AskMatrix(m.traitFile, m.N, m.K);
+    return;
+  }
+  fprintf(out, "Name of the file with full trait correlation matrix (%d traits x %d traits):\n",
+          m.K, m.K);
+  m.traitCorr = AskMatrix(m.traitCorrFile, m.K, m.K, true);
+  if (m.traitSource == 'b') {
+    fprintf(out,
+            "Name of the file with full correlation matrix between OTUs (%d OTUs x %d nOTUs):\n",
+            m.N, m.N);
+    m.otuCorr = AskMatrix(m.otuCorrFile, m.N, m.N, true);
+  }
+  m.traitDistribution = AskDistribution(
+      "Generate OTUs x traits matrix with uniform (u) or normal (n) distribution of values in "
+      "each trait? u/n ");
+}
+
+// Environment as read (F x S) or its correlations; the initial E is formed
+// once the predictors are known.
+void AskEnvironment(AssemblyModel& m, double*** envRead) {
+  m.F = AskCount("Specify the number of factors: ");
+  fprintf(out,
+          "Specify the environmental data as a %d factors x %d sites matrix (e) or generate the "
+          "data based on a factor x factor correlation matrix (c)? e/c ",
+          m.F, m.S);
+  m.envSource = ReadCharIn("e c");
+  if (m.envSource == 'e') {
+    fprintf(out,
+            "Name of the file with the initial ecosystem conditions (%d factors x %d sites):\n",
+            m.F, m.S);
+    *envRead = AskMatrix(m.envFile, m.F, m.S);
+  } else {
+    fprintf(out,
+            "Name of the file with full factor correlation matrix (%d factors x %d factors):\n",
+            m.F, m.F);
+    m.envCorr = AskMatrix(m.envCorrFile, m.F, m.F, true);
+    m.envDistribution = AskDistribution(
+        "Generate factors x sites matrix with uniform (u) or normal (n) distribution of values "
+        "in each factor? u/n ");
+  }
+  m.interactions = AskChar("Consider double interactions between factors? y/n ", "y n") == 'y';
+  const long long pairs = m.interactions ? static_cast<long long>(m.F) * (m.F - 1) / 2 : 0;
+  if (m.F + pairs > static_cast<long long>(kMaxInt)) RaiseFailure(kFailMemory);
+  m.P = m.F + static_cast<int>(pairs);
+}
+
+void AskParameters(AssemblyModel& m) {
+  fprintf(out,
+          "Name of the file with matrix of parameters for linear models of expected community "
+          "traits from ecosystem conditions (%d traits by %d predictor ecosystem variables):\n",
+          m.K, m.P);
+  m.response = AskMatrix(m.responseFile, m.K, m.P);
+  fprintf(out,
+          "Name of the file with matrix of parameters for linear models of community effects on "
+          "ecosystem conditions (%d ecosystem variables by %d predictor traits):\n",
+          m.F, m.K);
+  m.effect = AskMatrix(m.effectFile, m.F, m.K);
+  m.responsive = dim1Dint(m.K);
+  for (int k = 0; k < m.K; k++)
+    for (int p = 0; p < m.P; p++)
+      if (m.response[k][p] != 0.0) m.responsive[k] = 1;
+}
+
+void AskLifespan(AssemblyModel& m) {
+  m.lifespan = dim1Dint(m.N);
+  if (AskChar("Specify for each OTU the maximum lifespan in years (d), or generate maximum "
+              "lifespan at random (r)? d/r ",
+              "d r") == 'd') {
+    fprintf(out, "Name of the file with the maximum lifespan (years) of each OTU (%d values):\n",
+            m.N);
+    m.lifespanFile = AskFileName();
+    ReadLifespans(m.lifespanFile, m.N, m.lifespan);
+    return;
+  }
+  // Lifespans below 1 year are refused; equal bounds give that lifespan.
+  m.randomLifespan = true;
+  fprintf(out, "Specify the minimum and maximum random lifespan values (years): ");
+  m.lifeMin = ToInt(ReadNumberIn("%d\n", "-", 1.0, kMaxInt));
+  m.lifeMax = ToInt(ReadNumberIn("%d\n", "-", m.lifeMin, kMaxInt));
+}
+
+void AskRun(AssemblyModel& m) {
+  m.maxAvg = AskCount("Specify the maximum average number of individuals per community: ");
+  m.years = AskCount("Specify the duration of the simulation (in years): ");
+  // The number of steps (years x iterations per year) must be an int.
+  m.perYear = AskCount(
+      "Specify the number of iterations (cycles of colonization and extinction) per year: ",
+      std::floor(kMaxInt / m.years));
+  m.steps = m.years * m.perYear;
+  fprintf(out,
+          "Specify the threshold (proportion) of the maximum average number of individuals per "
+          "community after which OTU richness and number of OTU colonizations and extinctions "
+          "are recorded: ");
+  m.threshold = ReadNumberIn("%lf\n", "-", 0.0, 1.0);
+}
+
+// The predictors analysed.  A selection without any predictor would leave
+// nothing to test and is asked again.
+void AskPredictors(const AssemblyModel& m, int* select) {
+  for (int p = 0; p < m.P; p++) select[p] = 1;
+  fprintf(out,
+          "\nEcosystem variables in matrix E to be used in the analysis of the simulated data:\n");
+  fprintf(out, "   1  all variables \n");
+  fprintf(out, "   2  select variables \n");
+  fprintf(out, "Type option no.: ");
+  if (ToInt(ReadNumberIn("%d\n", "1 2")) != 2) return;
+  for (;;) {
+    fprintf(out, "Select variables (and their interactions if included):\n");
+    fprintf(out, "(enter 0 for exclusion or 1 for inclusion)\n");
+    PrintPredictorLabels(out, m, " ");
+    fprintf(out, "\n");
+    bool any = false;
+    for (int p = 0; p < m.P; p++) {
+      select[p] = ToInt(ReadNumberIn("%-3d", "0 1"));
+      any = any || select[p] == 1;
+    }
+    if (any) return;
+    fprintf(out, "At least one variable must be selected.\n");
+  }
+}
+
+}  // namespace
+
+// ---- the community data set ------------------------------------------------------
+
+static void NumberLabels(int n, char** labels) {
+  for (int i = 0; i < n; i++) snprintf(labels[i], kLabelSize, "%d", (i + 1) % 1000000000);
+}
+
+// The simulation starts from a clean data set: whatever an earlier session
+// or simulation left (traits groups, phylogeny, species, partitions) is
+// released, and the data set globals take the simulation's sizes, "%d"
+// labels and quantitative traits.  Each OTU is a type of its own.
+void SetSimulationDataSet(const AssemblyModel& m) {
+  FreeGlobals1();
+  FreeGlobals2();
+  tcst = m.N;
+  nch = m.K;
+  ncsm = m.S;
+  nenv = m.F;
+  nSpp = 0;
+  nClados = 0;
+  hasTraitGroups = 0;
+  hasPhylogeny = 0;
+  phylogenyMatrixType = 0;
+  includePhylogeny = 0;
+  emptyReleves = 0;
+  optEnvVarType = 2;
+  temEnvQuant = 1;
+  temEnvQual = temEnvBin = 0;
+  csm_Float = dim2Double(m.N, m.K);
+  cadat = dim2Double(m.N, m.S);
+  env = dim2Double(m.S, m.F);
+  chLabel = dim2Dchar(m.K, kLabelSize);
+  NumberLabels(m.K, chLabel);
+  chtype = dim1Dint(m.K);
+  onsta = dim1Dint(m.K);
+  chrange = dim1Double(m.K);
+  weight = dim1Double(m.K);
+  nchor = dim1Dint(m.K);
+  rcst = dim1Dint(m.K);
+  nGrPoly = dim1Dint(m.K);
+  for (int k = 0; k < m.K; k++) {
+    chtype[k] = 3;
+    weight[k] = 1.0;
+    nchor[k] = k + 1;
+  }
+  reLabel = dim2Dchar(m.S, kLabelSize);
+  NumberLabels(m.S, reLabel);
+  ncst = dim1Dint(m.S);
+  relSelect = dim1Dint(m.S);
+  for (int s = 0; s < m.S; s++) relSelect[s] = 1;
+  envLabel = dim2Dchar(m.F, kLabelSize);
+  NumberLabels(m.F, envLabel);
+  envVarType = dim1Dint(m.F);
+  eVarSelect = dim1Dint(m.F);
+  for (int f = 0; f < m.F; f++) {
+    envVarType[f] = 3;
+    eVarSelect[f] = 1;
+  }
+  weight_OTUs = dim1Dint(m.N);
+  partition_OTUs = dim1Dint(m.N);
+  for (int i = 0; i < m.N; i++) {
+    weight_OTUs[i] = 1;
+    partition_OTUs[i] = i + 1;
+  }
+}
+
+// The last simulated data set stays in the community data set globals.
+void KeepLastDataSet(const AssemblyModel& m) {
+  CopyMatrix(m.N, m.K, m.B, csm_Float);
+  for (int i = 0; i < m.N; i++)
+    for (int s = 0; s < m.S; s++) cadat[i][s] = m.abund[s][i];
+  for (int s = 0; s < m.S; s++) {
+    for (int f = 0; f < m.F; f++) env[s][f] = m.E[f][s];
+    ncst[s] = Richness(m, s);
+  }
+}
+
+// The model's sizes must allow their products to be counted in ints.
+static void CheckSizes(const AssemblyModel& m) {
+  const double limit = kMaxInt / 2;
+  const double S = m.S, N = m.N, K = m.K;
+  if (S * N > limit || N * N > limit || N * K > limit || S * S > limit) RaiseFailure(kFailMemory);
+}
+
+// The block of each data set goes to the results file as soon as it is
+// analysed; the final report comes last.
+void RunSimulation(AssemblyModel& m, SimAnalysis& a, const SimRunInfo& settings) {
+  SimRunInfo info = settings;
+  const double start = omp_get_wtime();
+  InitRndNumberGenerator(rseed);
+  FILE* fp = fopenck(kFinalFile, volumeName, "w");
+  if (fp == nullptr) RaiseFailure(kFailOpen);
+  if (info.keepIntermediate) m.files = OpenStepFiles(m);
+  char progress[80];
+  for (int d = 1; d <= info.dataSets; d++) {
+    m.dataSet = d;
+    NewDataSet(m);
+    if (m.files) StepFilesNewDataSet(m);
+    for (int t = 1; t <= m.steps; t++) {
+      snprintf(progress, sizeof progress, "Data set %d of %d: step %d of %d", d, info.dataSets, t,
+               m.steps);
+      HandleEventInfoWhere2(progress);
+      AssemblyStep(m, t);
+    }
+    Extrapolation(m);
+    AnalyseDataSet(a, m);
+    CountRejections(a, info.alpha);
+    if (info.keepIntermediate || !info.evaluate) {
+      PrintDataSetBlock(fp, m, a);
+      fflush(fp);
+    }
+    if (info.dataSets < 3) WriteSimulatedFiles(m);
+  }
+  CloseStepFiles(m.files);
+  m.files = nullptr;
+  info.elapsed = difftime_Clock(start);
+  PrintFinalReport(fp, m, a, info);
+  CloseChecked(fp, kFinalFile);
+}
+
+void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
+  optmain = 'A';
+  Menu("SIMULATION OF COMMUNITY ASSEMBLY");
+  AssemblyModel m;
+  double** envRead = nullptr;
+
+  // 1 - 8: sizes, traits, dispersal, sites, environment, model parameters.
+  m.S = AskCount("Specify the number of communities (sites): ");
+  m.N = AskCount("Specify the number of OTUs: ");
+  m.K = AskCount("Specify the number of traits: ");
+  CheckSizes(m);
+  AskTraitsSource(m);
+  AskCurves(kDispersalTexts, m.N, m.dispersalSpec, &m.dispersal);
+  if (AskChar("Specify community site coordinates (c), or generate coordinates at random (r)? "
+              "c/r ",
+              "c r") == 'c') {
+    m.randomCoords = false;
+    fprintf(out, "Name of the file with X and Y coordinates for %d sites (2 rows):\n", m.S);
+    m.coords = AskMatrix(m.coordFile, 2, m.S);
+  }
+  AskEnvironment(m, &envRead);
+  AskParameters(m);
+
+  // 9 - 13: survival, density, lifespan, age, run.
+  AskCurves(kSurvivalTexts, m.N, m.survivalSpec, &m.survival);
+  AskCurves(kDensityTexts, m.N, m.densitySpec, &m.density);
+  AskLifespan(m);
+  AskCurves(kAgeTexts, m.N, m.ageSpec, &m.age);
+  AskRun(m);
+
+  // Preparation of what was read: traits and initial environment
+  // standardised, the interaction rows formed.
+  AllocAssembly(m);
+  if (m.traitSource == 't') StandardiseTraits(m, m.traitsGiven);
+  if (envRead != nullptr) {
+    for (int f = 0; f < m.F; f++)
+      for (int s = 0; s < m.S; s++) m.envInitial[f][s] = envRead[f][s];
+    free2D(envRead, m.F);
+    StandardiseEnvironment(m, m.envInitial);
+  }
+
+  // 14 - 16: the functional analysis settings and the evaluation.
+  SetSimulationDataSet(m);
+  SettingsHierarchy();
+  SimAnalysis a;
+  AllocSimAnalysis(a, m);
+  AskPredictors(m, a.predSelect);
+  ListSimTests(a);
+  SimRunInfo info;
+  // The evaluation needs permutation tests of at least 2 iterations;
+  // otherwise one data set is simulated and each rate is 0 or 1 from its
+  // probabilities, at alpha 0.05.
+  if (optRndTests && niter >= 2 && AskChar("Evaluate type I error or power? y/n ", "y n") == 'y') {
+    info.evaluate = true;
+    info.dataSets = AskCount("Specify the number of simulated data sets: ");
+    fprintf(out, "Specify the alpha threshold for Ho rejection: ");
+    info.alpha = ReadNumberIn("%lf\n", "-", 0.0, 1.0);
+    info.keepIntermediate = printDetail == 1;
+  } else {
+    info.keepIntermediate = AskChar("Save intermediate simulation results? y/n ", "y n") == 'y';
+  }
+
+  RunSimulation(m, a, info);
+  KeepLastDataSet(m);
+  FreeSimAnalysis(a);
+  FreeAssembly(m);
+  if (optRestrictPermutNullModel == 1) {
+    free1D(nestingMembershipOTUs);
+    nestingMembershipOTUs = nullptr;
+  }
+  ClearLine();
+  fprintf(out, "\n\nResults on file %s%s\n", volumeName, kFinalFile);
+  Wait();
+}

@@ -11,12 +11,6 @@
 
 namespace {
 
-std::string Lines(const std::vector<std::string>& answers) {
-  std::string s;
-  for (const std::string& a : answers) s += a + "\n";
-  return s;
-}
-
 // Raw files of 3 OTUs, 2 traits, 2 communities.
 void WriteRawFiles(const TempDir& dir) {
   WriteFile(dir.file("traits.txt"), "1 0.5\n2 1.5\n3 2.5\nTa Tb\n");  // OTUs as rows
@@ -269,6 +263,9 @@ TEST(Examples, TheExampleDataSetImports) {
   EXPECT_NE(r.out.find("SESSION MENU"), std::string::npos);
   EXPECT_NE(r.out.find("normalized"), std::string::npos);
   EXPECT_EQ(CountOf(r.out, "Please check"), 0);
+  EXPECT_EQ(r.err.find("Warning"), std::string::npos);  // the counts are right
+  EXPECT_NE(r.out.find("\n40 OTUs \u00d7 6 traits, 30 communities, 4 variables, 0 missing values\n"),
+            std::string::npos);
   snprintf(whichFormda, sizeof whichFormda, "%s", dir.file("demoFormda.txt").c_str());
   OpenFormda(1);
   EXPECT_TRUE(tcst == 40 && nch == 6 && ncsm == 30 && nenv == 4);
@@ -277,6 +274,34 @@ TEST(Examples, TheExampleDataSetImports) {
   EXPECT_EQ(hasTraitGroups, 1);
   for (int t = 1; t <= 4; t++) EXPECT_NE(std::count(chtype, chtype + nch, t), 0) << t;
   FreeGlobals2();
+}
+
+// Counts entered one too small: the files are read as the counts say (the
+// trait labels are the last OTU's values, the last community is left out)
+// and a warning names each file, the counts entered and what the file holds.
+TEST(Examples, MiscountedImportWarnsAndReadsAsBefore) {
+  TempDir dir;
+  for (const char* f : {"traits.txt", "phylo.txt", "perf.txt", "species.txt", "env.txt"})
+    std::filesystem::copy_file(std::string(QUILTA_EXAMPLES) + "/" + f, dir.file(f));
+  std::string answers = ReadFile(std::string(QUILTA_EXAMPLES) + "/import.answers");
+  answers.replace(answers.find("\n40\n"), 4, "\n39\n");  // OTUs
+  answers.replace(answers.find("\n30\n"), 4, "\n29\n");  // communities
+  RunResult r = RunQuilta(dir.path, answers);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Warning: file traits.txt holds 240 numbers, not the 234 of the 39 OTUs x 6 "
+                       "traits entered: it seems to hold 40 OTUs."),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("Warning: file phylo.txt"), std::string::npos);
+  EXPECT_NE(r.err.find("Warning: file perf.txt holds 1200 numbers, not the 1131 of the 29 "
+                       "communities of 39 OTUs entered."),
+            std::string::npos);
+  EXPECT_NE(r.err.find("Warning: file env.txt holds 120 numbers, not the 116 of the 4 variables "
+                       "in 29 communities entered: it seems to hold 30 communities."),
+            std::string::npos);
+  EXPECT_NE(r.out.find("\n39 OTUs \u00d7 6 traits, 29 communities, 4 variables"), std::string::npos);
+  const std::string formda = ReadFile(dir.file("demoFormda.txt"));
+  EXPECT_NE(formda.find("traits.txt \n6 \n45.7\t28.2\t0.874\t0\t2\t0\t\n"), std::string::npos);
 }
 
 }  // namespace

@@ -475,3 +475,134 @@ TEST(FunctionalSession, SessionAndAnalysisMenuPaths) {
   const size_t firstEnd = res.rfind(lineSeparator(), second - 1);
   EXPECT_EQ(res.substr(first, firstEnd - first), res.substr(second));
 }
+
+// The results file does not depend on the number of processors: every
+// congruence measure, both null models and the restricted taxa shuffle, on
+// the example data with its phylogeny.  The data are imported three times,
+// with the variables read as they are (one nominal), all quantitative and
+// all nominal, since the measures allow different kinds of variables.
+TEST(FunctionalSession, ResultsIdenticalAtOneAndTwoProcessors) {
+  TempDir dir;
+  for (const char* f : {"traits.txt", "phylo.txt", "perf.txt", "species.txt", "env.txt"})
+    WriteFile(dir.file(f), ReadFile(std::string(QUILTA_EXAMPLES) + "/" + f));
+  const std::string import = ReadFile(std::string(QUILTA_EXAMPLES) + "/import.answers");
+  // The variable kinds are the lines "5", "k", "3 3 3 2", "y" after the labels.
+  const std::string mixedKinds = "5\nk\n3 3 3 2\ny\n";
+  const size_t at = import.find(mixedKinds);
+  ASSERT_NE(at, std::string::npos);
+  auto session = [&](const std::string& name, const std::string& kinds) {
+    std::string text = import;
+    text.replace(at, mixedKinds.size(), kinds);
+    text.replace(text.find("demo"), 4, name);
+    ASSERT_EQ(RunQuilta(dir.path, text).status, 0) << name;
+  };
+  session("mixed", mixedKinds);
+  session("quant", "2\n");
+  session("nominal", "3\n");
+
+  std::string nesting;
+  for (int i = 0; i < 40; i++) nesting += std::to_string(i % 5 + 1) + " ";
+  struct Run {
+    std::string session, tests, measure;
+  };
+  const std::string taxa = "y\n99\nt\n0\n2\n77\n", site = "y\n99\ns\n2\n77\n";
+  const std::string restricted = "y\n99\nt\n1\nk\n" + nesting + "\n2\n77\n";
+  const std::vector<Run> runs = {
+      {"mixed", taxa, "1\n6\n"},  {"mixed", site, "1\n10\n"}, {"mixed", restricted, "1\n8\n"},
+      {"quant", taxa, "2\n"},     {"quant", site, "3\n"},     {"quant", restricted, "4\n"},
+      {"nominal", taxa, "5\n6\n"}};
+  for (const Run& r : runs) {
+    SCOPED_TRACE(r.session + " " + r.measure);
+    std::string results[2];
+    for (int threads = 1; threads <= 2; threads++) {
+      const std::string answers = "S\nM\n" + std::to_string(threads) + "\nC\nO\n" + r.session +
+                                  "\nV\nH\ny\n1\n" + r.tests + r.measure +
+                                  "1\n1\ny\n1\ny\ny\n\nC\nC\nX\n";
+      std::remove(dir.file(r.session + "Prinda.txt").c_str());
+      RunResult run = RunQuilta(dir.path, answers);
+      ASSERT_EQ(run.status, 0) << run.err;
+      results[threads - 1] = Stable(ReadFile(dir.file(r.session + "Prinda.txt")));
+    }
+    EXPECT_EQ(results[0], results[1]);
+    EXPECT_GT(CountOf(results[0], "P=\t") + CountOf(results[0], "p-value=\t"), 5);
+  }
+}
+
+namespace {
+
+// A tab-separated file as rows of cells (header first).
+std::vector<std::vector<std::string>> ReadTsv(const std::string& path) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(ReadFile(path));
+  std::string line;
+  while (std::getline(in, line)) {
+    std::vector<std::string> cells;
+    size_t start = 0, tab;
+    while ((tab = line.find('\t', start)) != std::string::npos) {
+      cells.push_back(line.substr(start, tab - start));
+      start = tab + 1;
+    }
+    cells.push_back(line.substr(start));
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+}  // namespace
+
+// The companion files hold the statistics and probabilities of the results
+// file (to its printed digits), with the data set's labels; a value not
+// formed is NA; the preference turns them off.  The progress line of a run
+// with 999 permutations, written to a file, takes at most a few lines.
+TEST(FunctionalSession, CompanionFilesAndProgressLines) {
+  TempDir dir;
+  MakeSession(dir, DataSet{});
+  const std::string tests999 = "y\n999\nt\n0\n2\n12345\n";
+  RunResult run = RunQuilta(dir.path, RunH(Settings(tests999, "1")));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_LE(CountOf(run.out, "Permutation test:"), 3);
+  const std::string res = ReadFile(dir.file("sPrinda.txt"));
+  const auto rows = ReadTsv(dir.file("sResults.tsv"));
+  ASSERT_GT(rows.size(), 9u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"statistic", "value", "p_value", "measure",
+                                               "null_model", "permutations", "seed"}));
+  int compared = 0;
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), 7u);
+    if (row[0] == "ro(BF)") {
+      EXPECT_EQ(row[1], "NA");  // no phylogeny
+    }
+    for (const std::string& label : kCorrelationLines) {
+      if (label != row[0] + "=\t") continue;
+      const size_t at = res.find(label);
+      ASSERT_NE(at, std::string::npos);
+      const double printed = ValueAfter(res, label), p = ValueAfter(res, "P=\t", at);
+      EXPECT_NEAR(std::stod(row[1]), printed, 1e-5 * std::fmax(1.0, std::fabs(printed))) << label;
+      EXPECT_NEAR(std::stod(row[2]), p, 1e-5) << label;
+      EXPECT_EQ(row[3], "Mantel");
+      EXPECT_EQ(row[4], "taxa shuffle");
+      EXPECT_EQ(row[5], "999");
+      EXPECT_EQ(row[6], "12345");
+      compared++;
+    }
+  }
+  EXPECT_EQ(compared, static_cast<int>(kCorrelationLines.size()));
+  // T of the hand-worked data set, labelled.
+  const auto cwm = ReadTsv(dir.file("sCWM.tsv"));
+  ASSERT_EQ(cwm.size(), 4u);
+  EXPECT_EQ(cwm[0], (std::vector<std::string>{"community", "t1", "t2"}));
+  EXPECT_EQ(cwm[2][0], "c2");
+  EXPECT_DOUBLE_EQ(std::stod(cwm[2][1]), 4.0);
+  EXPECT_DOUBLE_EQ(std::stod(cwm[3][2]), 0.75);
+  EXPECT_EQ(ReadTsv(dir.file("sDiversity.tsv"))[0].size(), 4u);  // no phylogeny columns
+
+  // Turned off: nothing written, the results file as before.
+  TempDir off;
+  MakeSession(off, DataSet{});
+  run = RunQuilta(off.path, RunH(Settings(tests999, "1"), "S\nE\nn\nC\n"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_FALSE(FileExists(off.file("sResults.tsv")));
+  EXPECT_FALSE(FileExists(off.file("sCWM.tsv")));
+  EXPECT_EQ(Stable(ReadFile(off.file("sPrinda.txt"))), Stable(res));
+  EXPECT_NE(ReadFile(off.file("QUILTA.prf")).find("\nTSV n\n"), std::string::npos);
+}

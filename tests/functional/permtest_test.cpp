@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <omp.h>
 
 #include <cmath>
 
@@ -123,20 +122,4 @@ TEST(PermTest, WithoutPhylogenyNothingPhylogeneticIsFormed) {
   }
   EXPECT_EQ(c.P[0][0], 42.0);
   EXPECT_NE(c.rec.statistics[kStatXE], 0.0);
-}
-
-TEST(PermTest, TeamSizeChangesNoDigit) {
-  countDoubleAbsence = 1;
-  std::vector<double> values[2], probs[2];
-  for (int t = 0; t < 2; t++) {
-    omp_set_num_threads(t + 1);
-    Case c = Generic(kShuffled);
-    RunTest(c, 1, 30, 't', 11);
-    values[t] = c.Values();
-    probs[t] = c.Probabilities();
-    for (int i = 0; i < 6; i++) values[t].insert(values[t].end(), c.U[i], c.U[i] + c.g);
-  }
-  omp_set_num_threads(omp_get_num_procs());
-  EXPECT_EQ(values[0], values[1]);
-  EXPECT_EQ(probs[0], probs[1]);
 }

@@ -34,14 +34,17 @@ TEST(MainMenu, BannerMenuAndExit) {
 
 TEST(MainMenu, RefusedLettersThenAccepted) {
   TempDir dir;
-  // M and ? are refused; A (unlisted) is accepted and comes back to the menu.
-  RunResult r = RunQuilta(dir.path, "M ?\nA\nx\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err,
-            "\nIncorrect input = m. Reenter.\nAccepted input: N O S A X\n"
-            "\nIncorrect input = ?. Reenter.\nAccepted input: N O S A X\n");
-  EXPECT_EQ(CountOf(r.out, "Main menu:"), 2);
-  EXPECT_EQ(CountOf(r.out, "\a"), 2);
+  // M and ? are refused; A (unlisted) is accepted and opens the assembly
+  // simulation, whose first question meets the end of the input.
+  RunResult r = RunQuilta(dir.path, "M ?\nA\n");
+  const std::string refusals =
+      "\nIncorrect input = m. Reenter.\nAccepted input: N O S A X\n"
+      "\nIncorrect input = ?. Reenter.\nAccepted input: N O S A X\n";
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.substr(0, refusals.size()), refusals);
+  EXPECT_TRUE(EndsWith(r.err, kEndOfFile)) << r.err;
+  EXPECT_EQ(CountOf(r.out, "Main menu:"), 1);
+  EXPECT_NE(r.out.find("Specify the number of communities (sites): "), std::string::npos);
 }
 
 TEST(MainMenu, InputEndingEarlyAtAnyPrompt) {

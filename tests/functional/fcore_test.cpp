@@ -1,0 +1,304 @@
+// The functional core against the definitions of its structures and
+// statistics: the community structures of a permuted data set equal those
+// of the permuted OTU-level matrices, and the probabilities of a tiny case
+// equal counts worked out from the permutation lists the seeded generator
+// draws.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "fcore_fixture.h"
+#include "functional/fcore.h"
+#include "multivariate/random.h"
+#include "numeric/linalg.h"
+#include "numeric/stats.h"
+#include "shell/preferences.h"
+
+namespace {
+
+// Seven OTUs in five communities, three traits (quantitative, binary,
+// nominal), a phylogenetic dissimilarity; optionally a missing trait value,
+// a missing performance and binary double absences (pairs of OTUs without a
+// comparable value, S = -999).
+struct Data {
+  int m = 5, n = 7, p = 3, g = 0, h = 0;
+  Mat B{7, 3}, W{5, 7}, S{7, 7}, F{7, 7}, U, Q, E{5, 1}, DE{5, 5};
+  std::vector<int> select{1, 1, 1}, types{3, 1, 2}, partition{1, 1, 2, 2, 3, 3, 3},
+      taxon{1, 1, 1, 2, 2, 3, 3}, weights{1, 1, 0, 1, 1, 0, 1};
+  std::vector<double> ranges{0, 0, 0}, traitWeights{1, 1, 1};
+
+  explicit Data(bool missing) {
+    const double b[7][3] = {{1, 0, 1}, {2.5, 0, 2}, {4, 1, 2}, {3, 0, 3},
+                            {5.5, 1, 1}, {2, 0, 3}, {6, 1, 2}};
+    const double w[5][7] = {{3, 1, 0, 0, 2, 0, 1}, {0, 2, 4, 1, 0, 0, 2}, {1, 0, 0, 3, 0, 5, 0},
+                            {2, 2, 2, 0, 1, 1, 1}, {0, 0, 1, 4, 3, 0, 2}};
+    const double a[7] = {0, .1, .3, .6, .7, 1, .85};
+    for (int i = 0; i < n; i++) {
+      for (int k = 0; k < p; k++) B[i][k] = b[i][k];
+      for (int j = 0; j < n; j++) F[i][j] = std::fabs(a[i] - a[j]);
+    }
+    for (int c = 0; c < m; c++)
+      for (int i = 0; i < n; i++) W[c][i] = w[c][i];
+    if (missing) {  // OTU 4 keeps only its binary absence
+      B[3][0] = kMissing;
+      B[3][2] = kMissing;
+      W[2][4] = kMissing;
+    }
+    countDoubleAbsence = missing ? 0 : 1;
+    double*** partial = dim3Double(n, n, p);
+    gower_similarityPartial(p, B.p(), n, partial, types.data(), ranges.data(),
+                            traitWeights.data());
+    gower_similarityAverage(n, p, partial, S.p(), traitWeights.data());
+    free3D(partial, n, n);
+    countDoubleAbsence = 1;
+    g = Case::Distinct(partition);
+    h = Case::Distinct(taxon);
+    U = Mat(n, g);
+    Q = Mat(n, h);
+    Mat work(n, n);
+    for (int i = 0; i < n; i++) std::copy(S[i], S[i] + n, work[i]);
+    FuzzyBelonging(n, g, work.p(), partition.data(), U.p(), false);
+    FuzzyBelonging(n, h, F.p(), taxon.data(), Q.p(), true);
+    for (int c = 0; c < m; c++) E[c][0] = c * 1.5 - (c % 2);
+    EucliDistMV(m, 1, E.p(), DE.p());
+    Case::Symmetric(m, DE);
+  }
+
+  FcoreInput Input(bool adjust, bool restrict, bool sqrtT, bool sqrtP) {
+    FcoreInput in;
+    in.m = m, in.n = n, in.p = p, in.g = g, in.h = h, in.q = 1;
+    in.traitSelect = select.data(), in.weightOTUs = weights.data();
+    in.W = W.p(), in.B = B.p(), in.U = U.p(), in.Q = Q.p(), in.S = S.p(), in.F = F.p();
+    in.E = E.p(), in.DE = DE.p();
+    in.optRo = 1, in.reseOpt = 6;
+    in.scaleAdjust = adjust, in.restrictRaoWithin = restrict;
+    in.sqrtRaoTraits = sqrtT, in.sqrtRaoPhyl = sqrtP;
+    in.phylogeny = true, in.phylIsDissimilarity = true;
+    return in;
+  }
+};
+
+// The structures of the definitions: the weighted products of the permuted
+// B, U and Q, and the Rao entropies of the permuted S and F.
+struct Expected {
+  Mat T, X, P, R, Rp;
+  Expected(Data& d, const FcoreInput& in, const int* list)
+      : T(d.m, d.p), X(d.m, d.g), P(d.m, d.h), R(d.m, 1), Rp(d.m, 1) {
+    const int n = d.n;
+    Mat Bp(n, d.p), Up(n, d.g), Qp(n, d.h), Sp(n, n), Fp(n, n);
+    for (int i = 0; i < n; i++) {
+      const int o = list[i] - 1;
+      std::copy(d.B[o], d.B[o] + d.p, Bp[i]);
+      std::copy(d.U[o], d.U[o] + d.g, Up[i]);
+      std::copy(d.Q[o], d.Q[o] + d.h, Qp[i]);
+      for (int j = 0; j < n; j++) {
+        Sp[i][j] = d.S[o][list[j] - 1];
+        Fp[i][j] = d.F[o][list[j] - 1];
+      }
+    }
+    MatrixProdSelectMV_Adjust_Weight(d.m, n, n, d.p, d.W.p(), Bp.p(), T.p(), d.select.data(),
+                                     d.weights.data(), in.scaleAdjust);
+    NormalizeCols(d.m, d.p, T.p(), T.p());
+    MatrixProdMV_Weight(d.m, n, n, d.g, d.W.p(), Up.p(), X.p(), d.weights.data(),
+                        in.scaleAdjust);
+    MatrixProdMV_Weight(d.m, n, n, d.h, d.W.p(), Qp.p(), P.p(), d.weights.data(),
+                        in.scaleAdjust);
+    for (int c = 0; c < d.m; c++) {
+      R[c][0] = RaoIndex_Weight(n, d.W[c], Sp.p(), false, in.sqrtRaoTraits, d.weights.data(),
+                                in.restrictRaoWithin, in.scaleAdjust);
+      Rp[c][0] = RaoIndex_Weight(n, d.W[c], Fp.p(), true, in.sqrtRaoPhyl, d.weights.data(),
+                                 in.restrictRaoWithin, in.scaleAdjust);
+    }
+  }
+};
+
+void ExpectSame(int rows, int cols, double** got, Mat& want, const char* what) {
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < cols; j++)
+      EXPECT_NEAR(got[i][j], want[i][j], 1e-12 * std::fmax(1.0, std::fabs(want[i][j])))
+          << what << " [" << i << "][" << j << "]";
+}
+
+}  // namespace
+
+// Every combination of OTU weights, restriction, scale adjustment and square
+// roots, with complete data (dense products) and with missing trait values,
+// performances and resemblances (the missing-value rules).
+TEST(FunctionalCore, PermutedStructuresEqualTheDefinitions) {
+  const int list[7] = {4, 7, 1, 3, 6, 2, 5};
+  const int identity[7] = {1, 2, 3, 4, 5, 6, 7};
+  int missingSeen = 0;
+  for (int missing = 0; missing < 2; missing++) {
+    Data d(missing == 1);
+    for (int i = 0; i < d.n; i++)
+      for (int j = 0; j < d.n; j++) missingSeen += IsMissing(d.S[i][j]);
+    for (int allWeights = 0; allWeights < 2; allWeights++) {
+      if (allWeights) std::fill(d.weights.begin(), d.weights.end(), 1);
+      for (int flags = 0; flags < 8; flags++) {
+        SCOPED_TRACE(testing::Message() << "missing " << missing << " all weights " << allWeights
+                                        << " flags " << flags);
+        FcoreInput in = d.Input(flags & 1, flags & 2, flags & 4, !(flags & 4));
+        FcoreContext ctx;
+        FcoreBuild(in, ctx);
+        EXPECT_EQ(ctx.fastT, missing == 0);
+        EXPECT_EQ(ctx.fastXP, missing == 0);
+        FcoreWorkspace* ws = FcoreNewWorkspace(ctx);
+        for (const int* l : {list, identity}) {
+          FcoreStructures(ctx, l == identity ? nullptr : l, *ws);
+          Expected e(d, in, l);
+          ExpectSame(d.m, d.p, ws->T, e.T, "T");
+          ExpectSame(d.m, d.g, ws->X, e.X, "X");
+          ExpectSame(d.m, d.h, ws->P, e.P, "P");
+          ExpectSame(d.m, 1, ws->R, e.R, "R");
+          ExpectSame(d.m, 1, ws->Rp, e.Rp, "Rp");
+        }
+        FcoreFreeWorkspace(ctx, ws);
+        FcoreRelease(ctx);
+      }
+    }
+  }
+  EXPECT_GT(missingSeen, 0);  // the missing-value case has non-comparable pairs
+}
+
+namespace {
+
+// Four OTUs with one quantitative trait in four communities along one
+// variable, as a permutation-test record (Mantel, tests of r(TE)).
+struct Tiny {
+  Case c{4, 4, 1, 1};
+  Tiny() {
+    const double b[4] = {1.0, 2.0, 4.5, 8.0};
+    const double w[4][4] = {{.6, .4, 0, 0}, {.2, .5, .3, 0}, {0, .3, .3, .4}, {.1, 0, .2, .7}};
+    const double e[4] = {0.0, 1.0, 2.5, 2.9};
+    for (int i = 0; i < 4; i++) c.B[i][0] = b[i];
+    for (int s = 0; s < 4; s++) {
+      for (int i = 0; i < 4; i++) c.W[s][i] = w[s][i];
+      c.E[s][0] = e[s];
+    }
+  }
+};
+
+// r(TE) of the definitions: T_c = sum_i W[c][i] b[list[i]], the column to
+// unit length, distances |T_c - T_d| and |e_c - e_d|, Pearson over the six
+// pairs.
+double TinyRTE(Tiny& t, const int* list, const int* communities) {
+  double T[4], norm = 0.0;
+  for (int c = 0; c < 4; c++) {
+    T[c] = 0.0;
+    for (int i = 0; i < 4; i++) T[c] += t.c.W[c][i] * t.c.B[list[i] - 1][0];
+    norm += T[c] * T[c];
+  }
+  std::vector<double> a, b;
+  for (int c = 0; c < 4; c++)
+    for (int d = c + 1; d < 4; d++) {
+      a.push_back(std::fabs(T[communities[c] - 1] - T[communities[d] - 1]) / std::sqrt(norm));
+      b.push_back(std::fabs(t.c.E[c][0] - t.c.E[d][0]));
+    }
+  double ma = 0, mb = 0;
+  for (size_t k = 0; k < a.size(); k++) ma += a[k] / a.size(), mb += b[k] / b.size();
+  double sab = 0, saa = 0, sbb = 0;
+  for (size_t k = 0; k < a.size(); k++) {
+    sab += (a[k] - ma) * (b[k] - mb);
+    saa += (a[k] - ma) * (a[k] - ma);
+    sbb += (b[k] - mb) * (b[k] - mb);
+  }
+  return sab / std::sqrt(saa * sbb);
+}
+
+// The lists of the shuffle: from 1..n, position i exchanged with position
+// i + u for u drawn uniformly from 0..n - i - 1.
+void DrawList(int n, int* list) {
+  for (int i = 0; i < n; i++) list[i] = i + 1;
+  for (int i = 0; i < n - 1; i++) {
+    const int u = static_cast<int>(gsl_rng_uniform_int(r, n - i));
+    std::swap(list[i], list[i + u]);
+  }
+}
+
+}  // namespace
+
+// Probabilities are the counts of random values at least as large as the
+// observed one (the observed value counting itself) over the iterations:
+// one-tailed and two-tailed, taxa and site shuffle.
+TEST(FunctionalCore, ProbabilitiesEqualCountsOverTheDrawnLists) {
+  const int niter = 150;
+  const int identity[4] = {1, 2, 3, 4};
+  for (const int shuffle : {'t', 's'})
+    for (const bool twoTailed : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "shuffle " << static_cast<char>(shuffle)
+                                      << " two-tailed " << twoTailed);
+      Tiny t;
+      t.c.Prepare(1, niter, shuffle);
+      t.c.rec.twoTailedTestMantel = twoTailed;
+      t.c.rec.DY1 = nullptr;  // r(TE) and the other E statistics only
+      InitRndNumberGenerator(2024);
+      PermTest_FunctionalPhyl_Correl(&t.c.rec);
+
+      const double observed = TinyRTE(t, identity, identity);
+      EXPECT_NEAR(t.c.rec.statistics[kStatTE], observed, 1e-12);
+      InitRndNumberGenerator(2024);
+      int count = 1, above = 0;
+      for (int k = 2; k <= niter; k++) {
+        int list[4];
+        DrawList(4, list);
+        const double v = shuffle == 't' ? TinyRTE(t, list, identity) : TinyRTE(t, identity, list);
+        const double a = twoTailed ? std::fabs(v) : v, b = twoTailed ? std::fabs(observed) : observed;
+        if (a > b || AlmostEqual2sComplement(a, b, 1)) count++;
+        above += v > observed + 1e-9;
+      }
+      EXPECT_DOUBLE_EQ(t.c.rec.probabilities[kStatTE], static_cast<double>(count) / niter);
+      EXPECT_GT(count, 1);  // neither probability is at its bound:
+      EXPECT_LT(count, niter);
+      EXPECT_GT(above, 0);
+    }
+}
+
+// The regression and analysis-of-variance blocks of the record hold the
+// observed values of the definitions: with one trait and one factor the
+// r-square is the squared correlation of T with E and the coefficient their
+// covariance over E's variance; the pseudo-F of T on two groups is the
+// between-groups over the within-groups sum of squares of the distances.
+TEST(FunctionalCore, RegressionAndAnalysisOfVarianceBlocks) {
+  Tiny t;
+  t.c.Prepare(4, 30, 't');
+  InitRndNumberGenerator(7);
+  PermTest_FunctionalPhyl_Correl(&t.c.rec);
+  double T[4], norm = 0.0;
+  for (int c = 0; c < 4; c++) {
+    T[c] = 0.0;
+    for (int i = 0; i < 4; i++) T[c] += t.c.W[c][i] * t.c.B[i][0];
+    norm += T[c] * T[c];
+  }
+  double mt = 0, me = 0;
+  for (int c = 0; c < 4; c++) T[c] /= std::sqrt(norm), mt += T[c] / 4, me += t.c.E[c][0] / 4;
+  double ste = 0, see = 0, stt = 0;
+  for (int c = 0; c < 4; c++) {
+    ste += (T[c] - mt) * (t.c.E[c][0] - me);
+    see += (t.c.E[c][0] - me) * (t.c.E[c][0] - me);
+    stt += (T[c] - mt) * (T[c] - mt);
+  }
+  EXPECT_NEAR(t.c.rec.regrR2[0], ste * ste / (see * stt), 1e-12);
+  EXPECT_NEAR(t.c.rec.regrCoeff[0][0], ste / see, 1e-12);
+  EXPECT_NEAR(t.c.rec.regrIntercept[0], mt - ste / see * me, 1e-12);
+  const double p = t.c.rec.regrR2Prob[0];
+  EXPECT_NEAR(p * 30, std::round(p * 30), 1e-9);
+
+  // Two groups of the factor: communities 1, 2 and 3, 4.
+  Tiny a;
+  for (int c = 0; c < 4; c++) a.c.E[c][0] = c < 2 ? 1 : 2;
+  a.c.Prepare(5, 30, 't');
+  InitRndNumberGenerator(7);
+  PermTest_FunctionalPhyl_Correl(&a.c.rec);
+  auto ss = [&](std::initializer_list<int> members) {
+    double s = 0.0;
+    for (int x : members)
+      for (int y : members)
+        if (x < y) s += (T[x] - T[y]) * (T[x] - T[y]);
+    return s / members.size();
+  };
+  const double total = ss({0, 1, 2, 3}), within = ss({0, 1}) + ss({2, 3});
+  EXPECT_NEAR(a.c.rec.anovaT[0], (total - within) / within, 1e-10);
+  EXPECT_NEAR(a.c.rec.anovaTrait[0][0], (total - within) / within, 1e-10);
+}

@@ -1,0 +1,376 @@
+// The assembly simulation run by the real binary from the main menu with
+// scripted answers: determinism over processor counts, the rejection rates
+// under the null model and under a strong response, the single data set
+// without evaluation, the refusals of the dialogue and its failures, and the
+// import of a simulated data set as a session.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+// The answers of one simulation, in dialogue order; the defaults give 12
+// sites, 10 OTUs and 2 traits drawn from correlations, one generated factor,
+// no response and no effect (the null model), Mantel correlations under the
+// site shuffle with 99 permutations, evaluated over 100 data sets.
+struct SimRun {
+  std::string processors = "1";
+  std::string sizes = "12\n10\n2\n";
+  std::string traits = "c\ntraitcorr.txt\nn\n";
+  std::string dispersal = "r\n0.2 0.6\n-5 -1\n";
+  std::string coords = "r\n";
+  std::string environment = "1\nc\nenvcorr.txt\nn\nn\n";
+  std::string parameters = "resp.txt\neff.txt\n";
+  std::string survival = "r\n0.6 0.9\n-5 -1\n";
+  std::string density = "r\n0.7 0.9\n-5 -1\n";
+  std::string lifespan = "r\n5 10\n";
+  std::string age = "r\n0.7 0.9\n-5 -1\n";
+  std::string run = "20\n10\n5\n0.5\n";  // individuals, years, cycles, threshold
+  std::string fuzzy = "0\n";
+  std::string tests = "y\n99\ns\n2\n4242\n";
+  std::string measure = "1\n6\n";
+  std::string analysis = "1\n1\ny\nn\n";  // traits, OTUs, unit totals, detail
+  std::string predictors = "1\n";
+  std::string evaluation = "y\n100\n0.05\n";
+
+  std::string Text() const {
+    return "S\nM\n" + processors + "\nC\nA\n" + sizes + traits + dispersal + coords + environment +
+           parameters + survival + density + lifespan + age + run + fuzzy + tests + measure +
+           analysis + predictors + evaluation + "X\n";
+  }
+};
+
+// The input files of the default run: uncorrelated traits, no response, no
+// effect.
+void WriteInputs(const TempDir& dir) {
+  WriteFile(dir.file("traitcorr.txt"), "1 0.3\n0.3 1\n");
+  WriteFile(dir.file("envcorr.txt"), "1\n");
+  WriteFile(dir.file("resp.txt"), "0\n0\n");
+  WriteFile(dir.file("eff.txt"), "0 0\n");
+}
+
+RunResult Simulate(const TempDir& dir, const SimRun& run) {
+  return RunQuilta(dir.path, run.Text());
+}
+
+std::string Final(const TempDir& dir) { return ReadFile(dir.file("FinalSimulatedData.txt")); }
+
+const std::string kRates = "PROBABILITIES OF Ho REJECTION";
+
+// The value after "label\tP=\t" (the rate in the final report, or the
+// probability in a data-set block after "label=\t...\tP=\t"), searched from
+// the first occurrence of from.
+double ValueAfter(const std::string& text, const std::string& label, const std::string& from = "") {
+  size_t start = from.empty() ? 0 : text.find(from);
+  if (start == std::string::npos) return NAN;
+  size_t at = text.find("\n" + label, start);
+  if (at == std::string::npos) at = text.find(label, start);
+  if (at == std::string::npos) return NAN;
+  size_t p = text.find("P=\t", at);
+  if (p == std::string::npos) return NAN;
+  return std::strtod(text.c_str() + p + 3, nullptr);
+}
+
+const std::vector<std::string> kNullTests = {
+    "Convergence (TCAP): r(TE)", "Both TCAP and Divergence (TDAP): r(XE)", "TDAP: r(XE.T)",
+    "Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)",
+    "Beta divergence: r(XE.TR)"};
+
+const std::vector<std::string> kAllTests = {
+    "Convergence (TCAP): r(TE)",
+    "Both TCAP and Divergence (TDAP): r(XE)",
+    "TDAP: r(XE.T)",
+    "Alpha divergence (correlation between environmental variables and Rao entropy): r(RE)",
+    "Beta divergence: r(XE.TR)",
+    "r(TY)",
+    "r(XY)",
+    "r(XY_T)",
+    "r(TZ)",
+    "r(XZ)",
+    "r(XZ.T)"};
+
+// log P(X = k) for X binomial(n, p).
+double LogBinomial(int n, int k, double p) {
+  return std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0) + k * std::log(p) +
+         (n - k) * std::log1p(-p);
+}
+
+// The counts lo .. hi holding the central 99.9 % of binomial(n, p).
+void Interval999(int n, double p, int* lo, int* hi) {
+  double cdf = 0.0;
+  *lo = -1;
+  *hi = n;
+  for (int k = 0; k <= n; k++) {
+    cdf += std::exp(LogBinomial(n, k, p));
+    if (*lo < 0 && cdf > 0.0005) *lo = k;
+    if (cdf >= 0.9995) {
+      *hi = k;
+      break;
+    }
+  }
+}
+
+std::string WithoutRunTimes(const std::string& text) {
+  std::istringstream in(WithoutTimeStamps(text));
+  std::string line, kept;
+  while (std::getline(in, line))
+    if (line.rfind("Elapsed time", 0) != 0) kept += line + "\n";
+  return kept;
+}
+
+}  // namespace
+
+TEST(Simulation, SameSeedSameFilesAtOneAndTwoProcessors) {
+  // Taxa shuffle, fuzzy types, two data sets with their blocks and the
+  // intermediate files: everything but the time lines is identical.
+  SimRun run;
+  run.fuzzy = "1\n";
+  run.tests = "y\n49\nt\n0\n2\n777\n";
+  run.analysis = "1\n1\ny\ny\n";
+  run.evaluation = "y\n2\n0.05\n";
+  run.environment = "2\nc\nenvcorr2.txt\nu\ny\n";
+  run.parameters = "resp3.txt\neff2.txt\n";
+  const char* files[] = {"FinalSimulatedData.txt", "B_Simulated.txt",    "W_Simulated.txt",
+                         "E_Simulated.txt",        "OTUs_Simulated.txt", "CWM.txt",
+                         "CommunityData.txt"};
+  std::vector<std::string> first;
+  for (const char* processors : {"1", "2"}) {
+    TempDir dir;
+    WriteInputs(dir);
+    WriteFile(dir.file("envcorr2.txt"), "1 0.4\n0.4 1\n");
+    WriteFile(dir.file("resp3.txt"), "1 0 0.5\n0 -1 0\n");
+    WriteFile(dir.file("eff2.txt"), "0.2 0\n0 0.1\n");
+    run.processors = processors;
+    RunResult r = Simulate(dir, run);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(CountOf(Final(dir), "\n\nSIMULATED DATA "), 2);
+    for (size_t i = 0; i < std::size(files); i++) {
+      ASSERT_TRUE(FileExists(dir.file(files[i]))) << files[i];
+      std::string text = WithoutRunTimes(ReadFile(dir.file(files[i])));
+      if (first.size() <= i)
+        first.push_back(text);
+      else
+        EXPECT_EQ(text, first[i]) << files[i];
+    }
+  }
+}
+
+TEST(Simulation, NullModelRejectsAtTheNominalLevel) {
+  // No response and no effect: the factor is exchangeable over the sites,
+  // so under the site shuffle a test rejects with probability 4/99 (a count
+  // of at most 4 of 99 gives P <= 0.05).
+  TempDir dir;
+  WriteInputs(dir);
+  SimRun run;
+  const int dataSets = 500;
+  run.evaluation = "y\n" + std::to_string(dataSets) + "\n0.05\n";
+  RunResult r = Simulate(dir, run);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string text = Final(dir);
+  int lo = 0, hi = 0;
+  Interval999(dataSets, 4.0 / 99.0, &lo, &hi);
+  const std::string tsv = ReadFile(dir.file("RejectionRates.tsv"));
+  EXPECT_EQ(tsv.rfind("test\tresponse\tfactor\trejections\tdata_sets\trate\talpha\t"
+                      "permutations\n",
+                      0),
+            0u);
+  for (const std::string& test : kNullTests) {
+    const double rate = ValueAfter(text, test, kRates);
+    const long count = std::lround(rate * dataSets);
+    EXPECT_GE(count, lo) << test;
+    EXPECT_LE(count, hi) << test;
+    // The companion file holds the same count and rate.
+    const std::string name = test.substr(test.rfind("r("));
+    const std::string row = name + "\tNA\tNA\t" + std::to_string(count) + "\t500\t";
+    const size_t at = tsv.find("\n" + row);
+    ASSERT_NE(at, std::string::npos) << name;
+    EXPECT_NEAR(std::strtod(tsv.c_str() + at + 1 + row.size(), nullptr), rate, 1e-5) << name;
+  }
+}
+
+TEST(Simulation, StrongResponseGivesPowerToTheConvergenceTest) {
+  // One trait following the factor (parameter 1.5); OTUs survive only
+  // near the expected mean.
+  TempDir dir;
+  WriteInputs(dir);
+  WriteFile(dir.file("traitcorr1.txt"), "1\n");
+  WriteFile(dir.file("resp1.txt"), "1.5\n");
+  WriteFile(dir.file("eff1.txt"), "0\n");
+  SimRun run;
+  run.sizes = "15\n30\n1\n";
+  run.traits = "c\ntraitcorr1.txt\nn\n";
+  run.parameters = "resp1.txt\neff1.txt\n";
+  run.survival = "r\n0.3 0.5\n-10 -5\n";
+  run.run = "20\n20\n5\n0.5\n";
+  run.evaluation = "y\n20\n0.05\n";
+  RunResult r = Simulate(dir, run);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_GE(ValueAfter(Final(dir), kNullTests[0], kRates), 0.5);
+}
+
+TEST(Simulation, OneDataSetRatesAreZeroOrOneByItsProbabilities) {
+  TempDir dir;
+  WriteInputs(dir);
+  SimRun run;
+  run.evaluation = "n\nn\n";  // no evaluation, no intermediate files
+  RunResult r = Simulate(dir, run);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string text = Final(dir);
+  EXPECT_EQ(CountOf(text, "\n\nSIMULATED DATA 1\n"), 1);
+  EXPECT_NE(text.find("Alpha threshold for Ho rejection:\t0.05\n"), std::string::npos);
+  EXPECT_NE(text.find("Number of random permutations in each test:\t99\n"), std::string::npos);
+  EXPECT_FALSE(FileExists(dir.file("CWM.txt")));
+  double pTE = 0.0;
+  for (const std::string& test : kAllTests) {
+    const double p = ValueAfter(text, test + "=", "Statistics and probabilities:");
+    const double rate = ValueAfter(text, test, kRates);
+    ASSERT_FALSE(std::isnan(p)) << test;
+    EXPECT_EQ(rate, p <= 0.05 ? 1.0 : 0.0) << test;
+    if (test == kNullTests[0]) pTE = p;
+  }
+
+  // The same data set evaluated at an alpha equal to its P of r(TE) within
+  // one unit in the last place rejects; a slightly smaller alpha does not.
+  const double exact = std::round(pTE * 99) / 99;
+  for (double factor : {1 - 1e-10, 1 - 1e-4}) {
+    char alpha[40];
+    snprintf(alpha, sizeof alpha, "%.17g", exact * factor);
+    run.evaluation = std::string("y\n1\n") + alpha + "\n";
+    r = Simulate(dir, run);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ValueAfter(Final(dir), kNullTests[0], kRates), factor > 0.9999 ? 1.0 : 0.0) << alpha;
+  }
+}
+
+TEST(Simulation, RefusedAnswersAndEqualLifespanBounds) {
+  TempDir dir;
+  WriteInputs(dir);
+  SimRun run;
+  run.dispersal = "r\n0 0.3 1 0.7\n-5 -1\n";  // centers 0 and 1 refused
+  run.lifespan = "r\n0 3 3\n";                // lifespan 0 refused; 3 to 3
+  run.tests = "n\n2\n99\n";                   // no tests: seed only
+  run.evaluation = "n\n";                     // not asked
+  run.predictors = "2\n0\n1\n";               // none selected is asked again
+  RunResult r = Simulate(dir, run);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(
+      r.err.find("Incorrect input = 0. Reenter.\nAccepted input: more than 0 and less than 1"),
+      std::string::npos);
+  EXPECT_NE(r.err.find("Incorrect input = 1. Reenter."), std::string::npos);
+  EXPECT_NE(r.err.find("Incorrect input = 0. Reenter.\nAccepted input: 1 to 2.14748e+09"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("At least one variable must be selected."), std::string::npos);
+  EXPECT_EQ(r.out.find("Evaluate type I error or power?"), std::string::npos);
+  const std::string text = Final(dir);
+  EXPECT_NE(text.find("Dispersal kernel: random centers 0.3 to 0.7"), std::string::npos);
+  EXPECT_NE(text.find("Number of random permutations in each test:\t0\n"), std::string::npos);
+  // Without tests every probability is 1: no rejection.
+  EXPECT_EQ(ValueAfter(text, kNullTests[0], kRates), 0.0);
+  std::istringstream otus(ReadFile(dir.file("OTUs_Simulated.txt")));
+  std::string line;
+  std::getline(otus, line);  // header
+  int rows = 0;
+  while (std::getline(otus, line)) {
+    EXPECT_EQ(line.substr(line.rfind('\t') + 1), "3") << line;
+    rows++;
+  }
+  EXPECT_EQ(rows, 10);
+}
+
+TEST(Simulation, BadInputFilesEndTheProcess) {
+  const std::string kEndOfFile = "\nEND OF FILE !!!\n\nQuit and restart QUILTA.\n\a";
+  struct Case {
+    std::string file, content;
+    SimRun run;
+    std::string message;
+  };
+  std::vector<Case> cases;
+  {
+    Case c{"surv.txt", "", {}, "\nfile surv.txt "};
+    for (int i = 0; i < 10; i++) c.content += i == 4 ? "1 -2\n" : "0.5 -2\n";  // center 1
+    c.run.survival = "d\nsurv.txt\n";
+    cases.push_back(c);
+  }
+  {
+    Case c{"slopes.txt", "", {}, "\nfile slopes.txt "};
+    for (int i = 0; i < 10; i++) c.content += "0.5 -0.001\n";  // slope above -0.01
+    c.run.density = "d\nslopes.txt\n";
+    cases.push_back(c);
+  }
+  {
+    Case c{"life.txt", "3 4 5 2.5 6 7 8 9 1 2\n", {}, "\nfile life.txt "};
+    c.run.lifespan = "d\nlife.txt\n";
+    cases.push_back(c);
+  }
+  {
+    Case c{"resp.txt", "0\n", {}, "\nfile resp.txt "};  // one of two values
+    cases.push_back(c);
+  }
+  {
+    Case c{"coords.txt", "1 2 3\n4 x 6\n", {}, "\nfile coords.txt "};
+    c.run.coords = "c\ncoords.txt\n";
+    cases.push_back(c);
+  }
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteInputs(dir);
+    WriteFile(dir.file(c.file), c.content);
+    RunResult r = Simulate(dir, c.run);
+    EXPECT_EQ(r.status, 1) << c.file;
+    EXPECT_NE(r.err.find(c.message + kEndOfFile), std::string::npos) << c.file << "\n" << r.err;
+    EXPECT_FALSE(FileExists(dir.file("FinalSimulatedData.txt"))) << c.file;
+  }
+
+  // A file that does not exist: failure code 4.
+  TempDir dir;
+  WriteInputs(dir);
+  SimRun run;
+  run.traits = "c\nnosuch.txt\nn\n";
+  RunResult r = Simulate(dir, run);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("can't open nosuch.txt"), std::string::npos);
+  EXPECT_NE(r.err.find("\nFAIL TO OPEN FILE !!!\n"), std::string::npos);
+
+  // A correlation matrix that is not positive definite: status 1, the file
+  // named, no failure code.
+  WriteFile(dir.file("bad.txt"), "1 2\n2 1\n");
+  run.traits = "c\nbad.txt\nn\n";
+  r = Simulate(dir, run);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("The correlation matrix in file bad.txt is not positive definite."),
+            std::string::npos);
+  EXPECT_EQ(r.err.find("Quit and restart"), std::string::npos);
+}
+
+TEST(Simulation, SimulatedDataSetImportsAsASession) {
+  TempDir dir;
+  WriteInputs(dir);
+  SimRun run;
+  run.environment = "2\nc\nenvcorr2.txt\nn\ny\n";  // E keeps the 2 factors, not the product
+  run.parameters = "resp3.txt\neff2.txt\n";
+  run.evaluation = "y\n1\n0.05\n";
+  WriteFile(dir.file("envcorr2.txt"), "1 0\n0 1\n");
+  WriteFile(dir.file("resp3.txt"), "0 0 0\n0 0 0\n");
+  WriteFile(dir.file("eff2.txt"), "0 0\n0 0\n");
+  ASSERT_EQ(Simulate(dir, run).status, 0);
+  // Traits as rows with labels at the end, trait types from their file,
+  // communities as rows, E by communities.
+  const std::string import =
+      "N\nsim\n1\nB_Simulated.txt\n0\nW_Simulated.txt\n0\n1\nE_Simulated.txt\n10\n2\n2\n2\n"
+      "f\nTraitTypes_Simulated.txt\ny\n0\n12\n2\n1\n2\n2\n2\nn\nC\nX\n";
+  RunResult r = RunQuilta(dir.path, import);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(FileExists(dir.file("simFormda.txt")));
+  EXPECT_EQ(r.err.find("Please check"), std::string::npos);
+  // The community labels and the traits read are those written.
+  const std::string formda = ReadFile(dir.file("simFormda.txt"));
+  EXPECT_NE(formda.find("\n1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t\n"), std::string::npos);
+  const std::string traits = ReadFile(dir.file("B_Simulated.txt"));
+  EXPECT_NE(formda.find("\n" + traits.substr(0, traits.find('\n') + 1)), std::string::npos);
+}
