@@ -193,6 +193,7 @@ void ReduceBlock(SearchState& s) {
     s.counter++;
     snprintf(text, sizeof text, "Iteration: %lld of %lld, Traits: %d", s.counter, s.total, k);
     HandleEventInfoWhere2(text);
+    if (spec.progress) spec.progress(s.counter, s.total, k);
     const SubsetRecord& r = s.records[b];
     if (s.skip[b] || !r.evaluated) continue;
     const int* traits = &s.combos[static_cast<size_t>(b) * n];

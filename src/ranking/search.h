@@ -57,6 +57,9 @@ struct SearchSpec {
   // afterLabels (optional) writes what follows the labels.  Main thread.
   std::function<void(FILE* fp, const SubsetRecord& r)> line;
   std::function<void(FILE* fp, const SubsetRecord& r)> afterLabels;
+  // Optional: told of every iteration (its number, the total, the size) as
+  // the progress line is (which shows it at most every so often).
+  std::function<void(long long i, long long total, int k)> progress;
 };
 
 // C(n, k) counted exactly, capped at the largest int (the count the
