@@ -191,21 +191,21 @@ const CurveTexts kAgeTexts = {
     "descending): "};
 
 // d: the parameters of every OTU from a file; r: the ranges of the draws.
-void AskCurves(const CurveTexts& texts, int N, CurveSpec& spec, double*** curves) {
+void AskCurves(const CurveTexts& texts, int N, CurveSpec& curve, double*** curves) {
   *curves = dim2Double(N, 2);
   if (AskChar(texts.question, "d r") == 'd') {
     fprintf(out, texts.file, N);
-    spec.file = AskFileName();
-    ReadCurves(spec.file, N, *curves);
+    curve.file = AskFileName();
+    ReadCurves(curve.file, N, *curves);
     return;
   }
-  spec.random = true;
+  curve.random = true;
   fprintf(out, "%s", texts.center);
-  spec.centerMin = AskCenter(0.0);
-  spec.centerMax = AskCenter(spec.centerMin);
+  curve.centerMin = AskCenter(0.0);
+  curve.centerMax = AskCenter(curve.centerMin);
   fprintf(out, "%s", texts.slope);
-  spec.slopeMin = ReadNumberIn("%lf\n", "-", -kMaxReal, kSlopeMax);
-  spec.slopeMax = ReadNumberIn("%lf\n", "-", spec.slopeMin, kSlopeMax);
+  curve.slopeMin = ReadNumberIn("%lf\n", "-", -kMaxReal, kSlopeMax);
+  curve.slopeMax = ReadNumberIn("%lf\n", "-", curve.slopeMin, kSlopeMax);
 }
 
 void AskTraitsSource(AssemblyModel& m) {
