@@ -17,10 +17,12 @@
 #include <cmath>
 #include <ctime>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "QELib/qelibDim.h"
 #include "data/dataset.h"
+#include "functional/export.h"
 #include "functional/settings.h"
 #include "multivariate/random.h"
 #include "numeric/stats.h"
@@ -248,6 +250,42 @@ void PrintNicheSummary(FILE* fp, const SearchState& s) {
   fprintf(fp, "\n");
 }
 
+// The per-size bests and the best-subsets lists as a companion file for R
+// and Python: the printout's name with ".tsv" for ".txt", one row per entry.
+void WriteRankingTsv(const SearchState& s, const BestList& list, const BestList* list2) {
+  if (writeTSV == 'n') return;
+  std::string name = whichChorder;
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0) name.resize(name.size() - 4);
+  name += ".tsv";
+  FILE* fp = OpenTsv(name);
+  if (fp == nullptr) return;
+  fprintf(fp, "list\trank\ttraits\tvalue\tgroups\tsubset\n");
+  auto row = [fp](const char* which, int rank, int k, bool found, double value, int groups,
+                  const int* traits) {
+    std::string subset = "NA";
+    if (found) {
+      subset.clear();
+      for (int t = 0; t < k; t++) subset += std::string(t > 0 ? "+" : "") + chLabel[traits[t] - 1];
+    }
+    fprintf(fp, "%s\t%d\t%d\t%s\t%s\t%s\n", which, rank, k,
+            found ? TsvNumber(value).c_str() : "NA",
+            found && groups > 0 ? std::to_string(groups).c_str() : "NA", subset.c_str());
+  };
+  for (int k = std::max(1, nMinTraitsChRank); k <= nMaxTraitsChRank; k++)
+    row("best_per_size", k, k, s.best[k].found, s.best[k].value, s.best[k].groups,
+        s.best[k].traits.data());
+  auto slots = [&](const BestList& l, const char* which) {
+    int rank = 0;
+    for (int j = static_cast<int>(l.a.size()) - 1; j >= 1; j--) {
+      const Slot& slot = l.a[j];
+      if (slot.k > 0) row(which, ++rank, slot.k, true, slot.value, slot.groups, slot.traits.data());
+    }
+  };
+  slots(list, "best_subsets");
+  if (list2 != nullptr) slots(*list2, "best_subsets_optimal_types");
+  CloseTsv(fp, name);
+}
+
 // Runs work unless a failure is already recorded; a failure it raises is
 // recorded (the first one wins) instead of leaving the team's region.
 template <class Work>
@@ -324,7 +362,11 @@ void RunSubsetSearch(const RankData& d, const SearchSpec& spec, FILE* fp) {
       // Groups of consecutive subsets; each thread takes a contiguous run
       // of groups.
       const int groups = (s.count + kSubsetBatch - 1) / kSubsetBatch;
-#pragma omp for schedule(static)
+      // Runs of a quarter of a thread's share at a time: a thread slowed down
+      // by other work on the machine takes fewer of them (the results are
+      // taken in enumeration order anyway).
+      const int chunk = std::max(1, groups / (4 * threads));
+#pragma omp for schedule(dynamic, chunk)
       for (int gi = 0; gi < groups; gi++) {
         const int* list[kSubsetBatch];
         SubsetRecord* recs[kSubsetBatch];
@@ -373,6 +415,7 @@ void RunSubsetSearch(const RankData& d, const SearchSpec& spec, FILE* fp) {
   }
   fprintf(fp, "\nElapsed time: %g seconds\n", difftime(time(nullptr), time0));
   if (spec.nicheLists) PrintNicheSummary(fp, s);
+  WriteRankingTsv(s, list, spec.nicheLists ? &list2 : nullptr);
 }
 
 void StartRankRun(RankRun& run, const RankNeeds& needs, const char* structuresName) {

@@ -67,6 +67,15 @@ TEST(RankingSession, HandWorkedBestPairOfThreeTraits) {
                      "TCAP)\n"),
             std::string::npos);
   EXPECT_NE(res.find("All traits were considered.\n"), std::string::npos);
+  // The companion file: the best pair, and the list best first.
+  const std::string tsv = ReadFile(dir.file("sChRank_TCAP.tsv"));
+  EXPECT_EQ(tsv.rfind("list\trank\ttraits\tvalue\tgroups\tsubset\n", 0), 0u);
+  const std::string pair = "best_per_size\t2\t2\t";
+  const size_t at = tsv.find(pair);
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_NEAR(std::strtod(tsv.c_str() + at + pair.size(), nullptr), 0.261409, 2e-6);
+  EXPECT_NE(tsv.find("\tNA\tta+tb\n", at), std::string::npos);
+  EXPECT_LT(tsv.find("best_subsets\t1\t2\t"), tsv.find("best_subsets\t2\t"));
 }
 
 // For every subset of the three traits, the ranking's r(TE), r(XE) and
