@@ -599,3 +599,22 @@ TEST(FunctionalSession, CompanionFilesAndProgressLines) {
   EXPECT_EQ(Stable(ReadFile(off.file("sPrinda.txt"))), Stable(res));
   EXPECT_NE(ReadFile(off.file("QUILTA.prf")).find("\nTSV n\n"), std::string::npos);
 }
+
+// The example session of the demo: its answers run without a stray answer
+// and its headline finding holds, a clear trait convergence of height and
+// SLA along the moisture gradient.
+TEST(FunctionalSession, DemoSessionShowsTraitConvergence) {
+  TempDir dir;
+  for (const char* f : {"traits.txt", "phylo.txt", "perf.txt", "species.txt", "env.txt"})
+    WriteFile(dir.file(f), ReadFile(std::string(QUILTA_EXAMPLES) + "/" + f));
+  RunResult run = RunQuilta(dir.path, ReadFile(std::string(QUILTA_EXAMPLES) + "/demo.answers"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("Incorrect input"), std::string::npos);
+  const std::string res = ReadFile(dir.file("demoPrinda.txt"));
+  const size_t at = res.find("Convergence (TCAP): r(TE)=\t");
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_GT(ValueAfter(res, "r(TE)=\t", at), 0.5);
+  EXPECT_LE(ValueAfter(res, "P=\t", at), 0.01);
+  EXPECT_TRUE(FileExists(dir.file("demoChRank_TDAP_TCAP.txt")));
+  EXPECT_TRUE(FileExists(dir.file("demoChRank_TDAP_TCAP.tsv")));
+}
