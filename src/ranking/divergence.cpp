@@ -161,8 +161,8 @@ void ChRankAlphaBetaDivergence(int mode) {
         if (mode == 2) {
           const long np = d.npm;
           const double rER = FixedCorr(d.de, w.dr.data());
-          const double rXR = PairCorr(np, dx, w.dr.data());
-          const double rTR = PairCorr(np, w.dt.data(), w.dr.data());
+          const double rXR = PairsCorr(np, dx, w.dr.data());
+          const double rTR = PairsCorr(np, w.dt.data(), w.dr.data());
           const double a = PartialCorrelation(rXE, rXR, rER);
           const double b = PartialCorrelation(rTE, rTR, rER);
           const double c = PartialCorrelation(rXT, rXR, rTR);

@@ -37,33 +37,10 @@ void FromPairs(int m, const double* pairs, double** D) {
   }
 }
 
-double PairCorr(long np, const double* a, const double* b) {
-  double sa = 0.0, sb = 0.0;
-  long c = 0;
-  for (long k = 0; k < np; k++) {
-    if (IsMissing(a[k]) || IsMissing(b[k])) continue;
-    sa += a[k];
-    sb += b[k];
-    c++;
-  }
-  if (c == 0) return 0.0;
-  const double ma = sa / c, mb = sb / c;
-  double saa = 0.0, sbb = 0.0, sab = 0.0;
-  for (long k = 0; k < np; k++) {
-    if (IsMissing(a[k]) || IsMissing(b[k])) continue;
-    const double da = a[k] - ma, db = b[k] - mb;
-    saa += da * da;
-    sbb += db * db;
-    sab += da * db;
-  }
-  if (saa == 0.0 || sbb == 0.0) return 0.0;
-  return sab / std::sqrt(saa * sbb);
-}
-
 double PairCommunityCorr(int m, const double* a, const double* b) {
   if (m < 2) return 0.0;
   if (m == 2) return TwoCommunityCorr(a[0], b[0]);
-  return PairCorr(NPairs(m), a, b);
+  return PairsCorr(NPairs(m), a, b);
 }
 
 void FixSide(int m, double** D, FixedSide& f) {

@@ -26,7 +26,6 @@ void ToPairs(int m, double** D, double* pairs);
 void FromPairs(int m, const double* pairs, double** D);
 
 // The matrix correlation (MatrixCorr) of two halves held as pairs.
-double PairCorr(long np, const double* a, const double* b);
 // The same between two resemblance matrices of m communities: with two
 // communities the two-community rule, with fewer 0 (CommunityMatrixCorr).
 double PairCommunityCorr(int m, const double* a, const double* b);

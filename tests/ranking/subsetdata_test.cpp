@@ -254,5 +254,5 @@ TEST(SubsetBlocks, FixedSideCorrelations) {
   const double b2 = 3.0;
   EXPECT_DOUBLE_EQ(FixedCommunityCorr(f2, &b2), 1.0 - 1.0 / 3.0);
   std::vector<double> constant(NPairs(m), 0.5);
-  EXPECT_EQ(PairCorr(NPairs(m), b[4].data(), constant.data()), 0.0);
+  EXPECT_EQ(PairsCorr(NPairs(m), b[4].data(), constant.data()), 0.0);
 }
