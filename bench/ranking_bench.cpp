@@ -38,21 +38,7 @@ void Label(char* label, const char* prefix, int number) {
 }
 
 void FreeDataSet() {
-  free2D(csm_Float, tcst);
-  free2D(cadat, tcst);
-  free2D(env, ncsm);
-  free2D(chLabel, nch);
-  free2D(reLabel, ncsm);
-  free2D(envLabel, nenv);
-  for (void* v : {static_cast<void*>(chtype), static_cast<void*>(onsta),
-                  static_cast<void*>(chrange), static_cast<void*>(weight),
-                  static_cast<void*>(nchor), static_cast<void*>(rcst),
-                  static_cast<void*>(nGrPoly), static_cast<void*>(relSelect),
-                  static_cast<void*>(envVarType), static_cast<void*>(eVarSelect),
-                  static_cast<void*>(weight_OTUs), static_cast<void*>(partition_OTUs)})
-    free1D(v);
-  if (phylogenyRese != nullptr) free2D(phylogenyRese, tcst);
-  phylogenyRese = nullptr;
+  FreeGlobals2();
   free1D(partition_OTUs_Phyl);
   partition_OTUs_Phyl = nullptr;
 }
@@ -63,30 +49,7 @@ void FreeDataSet() {
 // similarities decreasing with the distance between the OTUs' optima.
 void MakeDataSet(int communities, int otus, int traits, int perType, bool phylogeny) {
   InitRndNumberGenerator(20240601UL);
-  tcst = otus;
-  nch = traits;
-  ncsm = communities;
-  nenv = 4;
-  nSpp = 0;
-  hasTraitGroups = 0;
-  csm_Float = dim2Double(tcst, nch);
-  cadat = dim2Double(tcst, ncsm);
-  env = dim2Double(ncsm, nenv);
-  chLabel = dim2Dchar(nch, kLabelSize);
-  chtype = dim1Dint(nch);
-  onsta = dim1Dint(nch);
-  chrange = dim1Double(nch);
-  weight = dim1Double(nch);
-  nchor = dim1Dint(nch);
-  rcst = dim1Dint(nch);
-  nGrPoly = dim1Dint(nch);
-  reLabel = dim2Dchar(ncsm, kLabelSize);
-  relSelect = dim1Dint(ncsm);
-  envLabel = dim2Dchar(nenv, kLabelSize);
-  envVarType = dim1Dint(nenv);
-  eVarSelect = dim1Dint(nenv);
-  weight_OTUs = dim1Dint(tcst);
-  partition_OTUs = dim1Dint(tcst);
+  NewDataSet(otus, traits, communities, 4);
   for (int k = 0; k < nch; k++) {
     Label(chLabel[k], "t", k + 1);
     chtype[k] = 3;

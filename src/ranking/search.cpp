@@ -102,6 +102,7 @@ struct SearchState {
   std::vector<double> wRange, wWeight;
   // The block: combinations (n entries each, the subset first), skipped flag.
   int capacity = 0;
+  double blockStart = -1.0;  // wall clock at the start of the last block
   int count = 0;
   bool endsSize = false;
   bool done = false;
@@ -161,7 +162,30 @@ void StartSize(SearchState& s, int k) {
   s.done = true;
 }
 
+// Blocks take a tenth of a second or so: long enough that the team's
+// barriers cost little (on a machine busy with other work, threads waiting
+// at a barrier take processor time from the others), short enough that the
+// progress line moves.  The block size never changes a result.
+void SizeBlocks(SearchState& s) {
+  const double now = omp_get_wtime();
+  if (s.blockStart >= 0.0) {
+    const double took = now - s.blockStart;
+    if (took < 0.05 && s.count == s.capacity && s.capacity < (1 << 16))
+      s.capacity *= 2;
+    else if (took > 0.4 && s.capacity > 16)
+      s.capacity /= 2;
+    const size_t need = static_cast<size_t>(s.capacity);
+    if (s.records.size() < need) {
+      s.combos.resize(need * std::max(s.n, 1), 0);
+      s.skip.resize(need, 0);
+      s.records.resize(need);
+    }
+  }
+  s.blockStart = now;
+}
+
 void NextBlock(SearchState& s) {
+  SizeBlocks(s);
   s.count = 0;
   s.endsSize = false;
   if (s.done) return;
