@@ -418,7 +418,6 @@ FcoreWorkspace* FcoreNewWorkspace(const FcoreContext& ctx) {
     ws->regSS = dim1Double(p + 2);
     ws->regResponse = dim1Dint(p + 2);
   }
-  ws->inverse = dim1Dint(n);
   if (in.optRo == 2 || in.optRo == 3) {
     const int wide = n > q ? n : q;
     ws->Z = dim2Double(m, p + 1 + h);
@@ -445,7 +444,7 @@ void FcoreFreeWorkspace(const FcoreContext& ctx, FcoreWorkspace* ws) {
   for (UpperHalf* u : {&ws->uT, &ws->uX, &ws->uR, &ws->uP, &ws->uRp}) FreeUpper(*u);
   for (void* v : {static_cast<void*>(ws->sPairs), static_cast<void*>(ws->regB0),
                   static_cast<void*>(ws->regR2), static_cast<void*>(ws->regSS),
-                  static_cast<void*>(ws->regResponse), static_cast<void*>(ws->inverse)})
+                  static_cast<void*>(ws->regResponse)})
     free1D(v);
   delete ws;
 }

@@ -187,7 +187,6 @@ struct FcoreWorkspace {
   double* regR2 = nullptr;
   double* regSS = nullptr;
   int* regResponse = nullptr;
-  int* inverse = nullptr;    // n: position of each OTU in the permutation
   double rXT = 0.0;          // ro(XT) of the last statistics
 };
 
