@@ -9,6 +9,7 @@
 // and its answers, one per line.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -154,6 +155,9 @@ const std::vector<ScriptedDialog> kDialogs = {
       "n", "1", "y", "X"},
      "Results on file FinalSimulatedData.txt"},
 };
+
+// Shown in the test's name instead of the record's bytes.
+void PrintTo(const ScriptedDialog& d, std::ostream* os) { *os << d.name; }
 
 class EndOfInput : public testing::TestWithParam<ScriptedDialog> {};
 
