@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -234,4 +236,39 @@ TEST(FullDisk, FailedAppendKeepsThePreviousResults) {
   EXPECT_EQ(ReadFile(disk.file("sPrinda.txt")), previous);
   EXPECT_EQ(ReadFile(disk.file("sTrk.txt")), kFullTrack);
   EXPECT_EQ(Listing(disk.path), before);
+}
+
+// Interrupted while the results are being written (a long permutation
+// test), the program removes the file it was writing: the previous results
+// stay as they were and no temporary file is left.
+TEST(Interrupt, LeavesThePreviousResultsAndNoTemporaryFile) {
+  TempDir dir;
+  WriteFile(dir.file("sFormda.txt"), Small().Text());
+  WriteFile(dir.file("sTrk.txt"), kFullTrack);
+  WriteFile(dir.file("sPrinda.txt"), "previous results\n");
+  WriteFile(dir.file("answers"), "O\ns\nV\nH\nk\n1 2 3\n1\ny\n100000000\ns\n2\n7\n1\n6\n1\n1\n1\n"
+                                 "y\nn\nw\nC\nC\nX\n");
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (chdir(dir.path.c_str()) != 0 || !freopen("answers", "r", stdin) ||
+        !freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr))
+      _exit(127);
+    execl(QUILTA_BIN, QUILTA_BIN, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Wait for the results to be under way: the temporary file shows.
+  auto writing = [&] {
+    for (const auto& name : Listing(dir.path))
+      if (name.rfind(".sPrinda.txt.", 0) == 0) return true;
+    return false;
+  };
+  for (int k = 0; k < 600 && !writing(); k++) usleep(50000);
+  EXPECT_TRUE(writing());
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_FALSE(writing());
+  EXPECT_EQ(ReadFile(dir.file("sPrinda.txt")), "previous results\n");
 }
