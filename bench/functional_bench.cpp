@@ -49,32 +49,9 @@ void Label(char* label, const char* prefix, int number) {
 // the trait optima with noise, scaled to [0, 1].
 void MakeDataSet(const Case& c) {
   InitRndNumberGenerator(20240601UL);
-  tcst = c.otus;
-  nch = c.traits;
-  ncsm = c.communities;
-  nenv = c.env;
-  nSpp = 0;
+  NewDataSet(c.otus, c.traits, c.communities, c.env);
   hasPhylogeny = c.phylogeny ? 1 : 0;
   phylogenyMatrixType = 3;
-  hasTraitGroups = 0;
-  csm_Float = dim2Double(tcst, nch);
-  cadat = dim2Double(tcst, ncsm);
-  env = dim2Double(ncsm, nenv);
-  chLabel = dim2Dchar(nch, kLabelSize);
-  chtype = dim1Dint(nch);
-  onsta = dim1Dint(nch);
-  chrange = dim1Double(nch);
-  weight = dim1Double(nch);
-  nchor = dim1Dint(nch);
-  rcst = dim1Dint(nch);
-  nGrPoly = dim1Dint(nch);
-  reLabel = dim2Dchar(ncsm, kLabelSize);
-  relSelect = dim1Dint(ncsm);
-  envLabel = dim2Dchar(nenv, kLabelSize);
-  envVarType = dim1Dint(nenv);
-  eVarSelect = dim1Dint(nenv);
-  weight_OTUs = dim1Dint(tcst);
-  partition_OTUs = dim1Dint(tcst);
   phylogenyRese = c.phylogeny ? dim2Double(tcst, tcst) : nullptr;
 
   for (int k = 0; k < nch; k++) {
@@ -129,20 +106,10 @@ void MakeDataSet(const Case& c) {
   CatName(whichPrinda, sizeof whichPrinda, sessionName, "Prinda.txt");
 }
 
-void FreeDataSet(const Case& c) {
-  free2D(csm_Float, tcst);
-  free2D(cadat, tcst);
-  free2D(env, ncsm);
-  free2D(chLabel, nch);
-  free2D(reLabel, ncsm);
-  free2D(envLabel, nenv);
-  free2D(phylogenyRese, tcst);
-  phylogenyRese = nullptr;
-  for (void* v : {(void*)chtype, (void*)onsta, (void*)chrange, (void*)weight, (void*)nchor,
-                  (void*)rcst, (void*)nGrPoly, (void*)relSelect, (void*)envVarType,
-                  (void*)eVarSelect, (void*)weight_OTUs, (void*)partition_OTUs})
-    free1D(v);
-  (void)c;
+void FreeDataSet() {
+  FreeGlobals2();
+  free1D(partition_OTUs_Phyl);
+  partition_OTUs_Phyl = nullptr;
 }
 
 // The settings the dialog would set for a fuzzy, taxa-shuffle run.
@@ -234,7 +201,7 @@ void RunCase(const Case& c, int iterations) {
   printf("  estimated %.2f MFLOP per permutation; results at 1 and 2 threads %s\n",
          FlopsPerPermutation(c) * 1e-6,
          results[0] == results[1] ? "identical" : "DIFFERENT");
-  FreeDataSet(c);
+  FreeDataSet();
 }
 
 // The whole process on the 75 x 82 x 8 data set: raw files written, then
@@ -278,7 +245,7 @@ void RunWholeProcess() {
           "V\nH\nk\n%s\n1\ny\n999\nt\n0\n2\n12345\n1\n6\n1\n1\n1\ny\nn\n\nC\nC\nX\n",
           tcst, nch, types.c_str(), ncsm, nenv, groups.c_str());
   fclose(fp);
-  FreeDataSet(c);
+  FreeDataSet();
   remove("wholeTrk.txt");
   printf("\nwhole process (import of raw files, analysis with 999 permutations, results file):\n");
   printf("  75 communities x 82 OTUs x 8 traits, 4 variables, phylogeny\n");

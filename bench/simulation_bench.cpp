@@ -31,12 +31,12 @@ struct Case {
   int shuffle;  // 't' or 's'
 };
 
-void Random(CurveSpec& spec, double c0, double c1, double s0, double s1) {
-  spec.random = true;
-  spec.centerMin = c0;
-  spec.centerMax = c1;
-  spec.slopeMin = s0;
-  spec.slopeMax = s1;
+void Random(CurveSpec& curve, double c0, double c1, double s0, double s1) {
+  curve.random = true;
+  curve.centerMin = c0;
+  curve.centerMax = c1;
+  curve.slopeMin = s0;
+  curve.slopeMax = s1;
 }
 
 // The model of a case: traits and factors from correlation matrices (0.3

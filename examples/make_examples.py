@@ -11,8 +11,9 @@ Ecological structure (so that the analyses have something to find):
   * every OTU has an optimum on the moisture gradient and a Gaussian response
     around it; its cover in a plot follows that response, times a land-use
     factor, times log-normal noise;
-  * plant height and specific leaf area (SLA) rise with the moisture optimum,
-    so community-weighted means of these traits follow soil moisture;
+  * plant height and specific leaf area (SLA) rise steeply with the moisture
+    optimum, so community-weighted means of these traits follow soil
+    moisture (trait convergence along the gradient);
   * grazing favours low rosette plants and suppresses tall ones, abandonment
     favours tall plants: trait composition also follows the nominal land use;
   * elevation falls and pH rises with moisture (plots in the valley bottom).
@@ -120,8 +121,8 @@ def main():
     # ---- traits ----
     traits = []
     for name, fam, form, legume, opt, height, clonal in SPECIES:
-        h = max(3.0, height * math.exp(rng.gauss(0, 0.15)))
-        sla = 12.0 + 0.28 * opt + rng.gauss(0, 2.5)
+        h = max(3.0, (8.0 + 1.6 * opt) * math.exp(rng.gauss(0, 0.12)))
+        sla = 12.0 + 0.28 * opt + rng.gauss(0, 1.0)
         seed = math.exp(rng.gauss(math.log(1.5 if form == 1 else 1.0) - 0.2 * clonal, 0.6))
         traits.append([round(h, 1), round(sla, 1), round(seed, 3), legume, form, clonal])
 

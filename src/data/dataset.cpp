@@ -1,5 +1,7 @@
 #include "data/dataset.h"
 
+#include <cstdio>
+
 int tcst = 0, nch = 0, ncsm = 0, nenv = 0, nSpp = 0, nClados = 0;
 
 double** csm_Float = nullptr;
@@ -156,4 +158,81 @@ void FreeGlobals2() {
   groupRel = nullptr;
   grCstLabel = nullptr;
   groupCst = nullptr;
+}
+
+void AllocWorkingArrays() {
+  nchor = dim1Dint(nch);
+  weight = dim1Double(nch);
+  weight_OTUs = dim1Dint(tcst);
+  rcst = dim1Dint(nch);
+  nGrPoly = dim1Dint(nch);
+  partLabel = dim2Dchar(kMaxPartitions, kPartLabelSize);
+  nGroupsP = dim1Dint(kMaxPartitions);
+  groupRelP = dim2Dint(kMaxPartitions, ncsm);
+  grLabelP = reinterpret_cast<char***>(dim3D(sizeof(char), kMaxPartitions, ncsm, kGroupLabelSize));
+  relSelect = dim1Dint(ncsm);
+  partCstLabel = dim2Dchar(kMaxPartitions, kPartLabelSize);
+  nGroupsCstP = dim1Dint(kMaxPartitions);
+  groupCstP = dim2Dint(kMaxPartitions, tcst);
+  grCstLabelP =
+      reinterpret_cast<char***>(dim3D(sizeof(char), kMaxPartitions, tcst, kGroupLabelSize));
+  partition_OTUs = dim1Dint(tcst);
+  whichLevelGrCstP = dim1Dint(kMaxPartitions);
+  cstTrack = dim2Dint(nch, tcst);
+  groupCst = groupCstP[0];
+  grCstLabel = grCstLabelP[0];
+  // The community partition in use points at the first slot as well until a
+  // track file names another one, so that no analysis meets a null table.
+  groupRel = groupRelP[0];
+  grLabel = grLabelP[0];
+}
+
+static void NumberLabels(int n, char** labels) {
+  for (int i = 0; i < n; i++) snprintf(labels[i], kLabelSize, "%d", (i + 1) % 1000000000);
+}
+
+void NewDataSet(int otus, int traits, int communities, int variables) {
+  tcst = otus;
+  nch = traits;
+  ncsm = communities;
+  nenv = variables;
+  nSpp = nClados = 0;
+  hasTraitGroups = hasPhylogeny = 0;
+  phylogenyMatrixType = 0;
+  emptyReleves = 0;
+  SMWSize = 1;
+  csm_Float = dim2Double(tcst, nch);
+  cadat = dim2Double(tcst, ncsm);
+  chLabel = dim2Dchar(nch, kLabelSize);
+  NumberLabels(nch, chLabel);
+  chtype = dim1Dint(nch);
+  onsta = dim1Dint(nch);
+  chrange = dim1Double(nch);
+  traitGroups = dim1Dint(nch);
+  reLabel = dim2Dchar(ncsm, kLabelSize);
+  NumberLabels(ncsm, reLabel);
+  ncst = dim1Dint(ncsm);
+  optEnvVarType = nenv > 0 ? 2 : 0;
+  temEnvQuant = nenv > 0 ? 1 : 0;
+  temEnvQual = temEnvBin = 0;
+  if (nenv > 0) {
+    env = dim2Double(ncsm, nenv);
+    envLabel = dim2Dchar(nenv, kLabelSize);
+    NumberLabels(nenv, envLabel);
+    envVarType = dim1Dint(nenv);
+    for (int v = 0; v < nenv; v++) envVarType[v] = 3;
+  }
+  eVarSelect = dim1Dint(nenv);
+  for (int v = 0; v < nenv; v++) eVarSelect[v] = 1;
+  AllocWorkingArrays();
+  for (int k = 0; k < nch; k++) {
+    chtype[k] = 3;
+    weight[k] = 1.0;
+    nchor[k] = k + 1;
+  }
+  for (int c = 0; c < ncsm; c++) relSelect[c] = 1;
+  for (int i = 0; i < tcst; i++) {
+    weight_OTUs[i] = 1;
+    partition_OTUs[i] = i + 1;
+  }
 }

@@ -101,3 +101,15 @@ extern int* eVarSelect;   // nenv
 // Releases the data set (environmental arrays only when nenv > 0, species
 // arrays only when nSpp > 0) and leaves every pointer null.
 void FreeGlobals2();
+
+// The working arrays and partition tables of the analyses for the current
+// tcst, nch and ncsm, zero (the loader of the formatted data file and
+// NewDataSet allocate them).
+void AllocWorkingArrays();
+// A data set of the given sizes built in memory (the simulation, the
+// benchmarks): every array of the data set allocated, B, W and E zero,
+// labels "1", "2", ..., quantitative traits and variables (E in different
+// units) of weight 1, every OTU and community selected, each OTU its own
+// type; no species, phylogeny or trait groups.  The caller releases it with
+// FreeGlobals2.
+void NewDataSet(int otus, int traits, int communities, int variables);

@@ -207,30 +207,7 @@ static void ReadFormdaFile() {
   r.Fits(nOTUs, ncsm);
   tcst = nOTUs;
 
-  nchor = dim1Dint(nch);
-  weight = dim1Double(nch);
-  weight_OTUs = dim1Dint(tcst);
-  rcst = dim1Dint(nch);
-  nGrPoly = dim1Dint(nch);
-  partLabel = dim2Dchar(kMaxPartitions, kPartLabelSize);
-  nGroupsP = dim1Dint(kMaxPartitions);
-  groupRelP = dim2Dint(kMaxPartitions, ncsm);
-  grLabelP = reinterpret_cast<char***>(dim3D(sizeof(char), kMaxPartitions, ncsm, kGroupLabelSize));
-  relSelect = dim1Dint(ncsm);
-  partCstLabel = dim2Dchar(kMaxPartitions, kPartLabelSize);
-  nGroupsCstP = dim1Dint(kMaxPartitions);
-  groupCstP = dim2Dint(kMaxPartitions, tcst);
-  grCstLabelP =
-      reinterpret_cast<char***>(dim3D(sizeof(char), kMaxPartitions, tcst, kGroupLabelSize));
-  partition_OTUs = dim1Dint(tcst);
-  whichLevelGrCstP = dim1Dint(kMaxPartitions);
-  cstTrack = dim2Dint(nch, tcst);
-  groupCst = groupCstP[0];
-  grCstLabel = grCstLabelP[0];
-  // The community partition in use points at the first slot as well until a
-  // track file names another one, so that no analysis meets a null table.
-  groupRel = groupRelP[0];
-  grLabel = grLabelP[0];
+  AllocWorkingArrays();
 
   ncst = dim1Dint(ncsm);
   for (int j = 0; j < ncsm; j++) ncst[j] = r.Int();

@@ -143,31 +143,6 @@ static void SetUpper(UpperHalf& u, double** D) {
   SetUpperFromRaw(u, k);
 }
 
-// Pearson correlation of two upper halves, pairs with a missing value left
-// out (as MatrixCorr).
-static double PairwiseCorr(int len, const double* a, const double* b) {
-  double sa = 0.0, sb = 0.0;
-  long c = 0;
-  for (int k = 0; k < len; k++) {
-    if (IsMissing(a[k]) || IsMissing(b[k])) continue;
-    sa += a[k];
-    sb += b[k];
-    c++;
-  }
-  if (c == 0) return 0.0;
-  const double ma = sa / c, mb = sb / c;
-  double saa = 0.0, sbb = 0.0, sab = 0.0;
-  for (int k = 0; k < len; k++) {
-    if (IsMissing(a[k]) || IsMissing(b[k])) continue;
-    const double da = a[k] - ma, db = b[k] - mb;
-    saa += da * da;
-    sbb += db * db;
-    sab += da * db;
-  }
-  if (saa == 0.0 || sbb == 0.0) return 0.0;
-  return sab / std::sqrt(saa * sbb);
-}
-
 // Matrix correlation of two resemblance matrices between the same m
 // communities, with the two-community rule for m = 2.
 static double Mantel(const UpperHalf& a, const UpperHalf& b) {
@@ -175,7 +150,7 @@ static double Mantel(const UpperHalf& a, const UpperHalf& b) {
   if (m < 2) return 0.0;
   if (m == 2) return TwoCommunityCorr(a.raw[0], b.raw[0]);
   const int len = m * (m - 1) / 2;
-  if (a.missing || b.missing) return PairwiseCorr(len, a.raw, b.raw);
+  if (a.missing || b.missing) return PairsCorr(len, a.raw, b.raw);
   if (a.ss == 0.0 || b.ss == 0.0) return 0.0;
   double sab = 0.0;
   for (int k = 0; k < len; k++) sab += a.dev[k] * b.dev[k];
@@ -822,7 +797,7 @@ void MantelStatistics(const FcoreContext& ctx, const FcoreWorkspace& o, FcoreWor
   if (!ctx.phyl) return;
   const int n = ctx.in.n;
   const int len = n > 1 ? n * (n - 1) / 2 : 0;
-  const double bf = n < 2 ? 0.0 : PairwiseCorr(len, q.sPairs, ctx.fUpper.raw);
+  const double bf = n < 2 ? 0.0 : PairsCorr(len, q.sPairs, ctx.fUpper.raw);
   st[kStatBF] = ctx.in.phylIsDissimilarity ? -bf : bf;
   st[kStatPT] = Mantel(q.uP, o.uT);
   st[kStatPX] = Mantel(q.uP, q.uX);

@@ -19,6 +19,11 @@
 
 #include "QELib/qelibDim.h"
 #include "functional/fcore.h"
+#include "shell/preferences.h"
+#include "numeric/regression.h"
+#include "functional/settings.h"
+#include "data/track.h"
+#include "data/dataset.h"
 #include "multivariate/random.h"
 #include "numeric/stats.h"
 #include "shell/console.h"
@@ -428,4 +433,24 @@ void PermTestFreeRecord(PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p)
     free1D(v);
   for (double** M : {rec->T, rec->X, rec->P, rec->R}) free2D(M, m);
   delete rec;
+}
+
+void PermTestSettingsFromGlobals(PermTest_FunctionalPhyl_Correl_Input* rec) {
+  rec->niter = optRndTests ? niter : 1;
+  rec->relSelect = relSelect;
+  rec->weight_OTUs = weight_OTUs;
+  rec->rese_opt = rese_opt;
+  rec->opt_ro = opt_ro;
+  rec->overfitFactorPCARegr = overfitFactorPCARegr;
+  rec->saveRndData = false;
+  rec->optWeightedNullModel = optWeightedNullModel != 0;
+  rec->sqrtDissimOpt_RaoTraits = sqrtDissimOpt_RaoTraits != 0;
+  rec->sqrtDissimOpt_RaoPhyl = sqrtDissimOpt_RaoPhyl != 0;
+  rec->optRestrictPermutNullModel = optRestrictPermutNullModel;
+  rec->nestingMembershipOTUs = nestingMembershipOTUs;
+  rec->optTaxaSiteShuffle = optTaxaSiteShuffle;
+  rec->alwaysOne = true;
+  rec->twoTailedTestMantel = twoTailedTestMantel != 0;
+  rec->restrictRaoWithinOpt = restrictRaoWithinOpt != 0;
+  rec->rndDataFile = nullptr;
 }

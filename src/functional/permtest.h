@@ -88,3 +88,9 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input)
 // result arrays and the record.
 PermTest_FunctionalPhyl_Correl_Input* PermTestNewRecord(int m, int p, int q, int g, int h);
 void PermTestFreeRecord(PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p);
+// The settings fields of the record from the settings of the dialog: the
+// iterations (1 without tests), measure, resemblance, PCA-regression factor,
+// null model and its nesting groups, tails, Rao entropy options, OTU weights
+// and community selection; no random-data file.  The data fields, the scale
+// adjustment and the phylogeny switches are the caller's.
+void PermTestSettingsFromGlobals(PermTest_FunctionalPhyl_Correl_Input* rec);

@@ -337,7 +337,7 @@ PermTest_FunctionalPhyl_Correl_Input* MakeRecord(int m, int n, int p, const Envi
                                                  const Traits& t, const Types& ty,
                                                  bool scaleAdjust, int* eSel) {
   auto* rec = PermTestNewRecord(m, p, e.q, ty.g, ph.taxa);
-  rec->niter = optRndTests ? niter : 1;
+  PermTestSettingsFromGlobals(rec);
   rec->nch = p;
   rec->traitSelect = t.select;
   rec->ncsm = m;
@@ -346,7 +346,6 @@ PermTest_FunctionalPhyl_Correl_Input* MakeRecord(int m, int n, int p, const Envi
   rec->nEnv = e.q;
   rec->eVarSelect = eSel;
   rec->nOTUs = n;
-  rec->relSelect = relSelect;
   rec->nPhylAxes = ph.axes;
   rec->B = t.Bmasked;
   rec->S = t.S;
@@ -361,24 +360,10 @@ PermTest_FunctionalPhyl_Correl_Input* MakeRecord(int m, int n, int p, const Envi
   rec->DY2 = w.DY2;
   rec->Y1 = w.Y1;
   rec->Y2 = w.Y2;
-  rec->rese_opt = rese_opt;
-  rec->opt_ro = opt_ro;
-  rec->overfitFactorPCARegr = overfitFactorPCARegr;
   rec->saveRndData = optRndTests && saveRndData == 'y';
-  rec->optWeightedNullModel = optWeightedNullModel != 0;
   rec->scaleAdjust = scaleAdjust;
   rec->includePhylogeny = ph.on;
   rec->phylIsDissimilarity = ph.isDissimilarity;
-  rec->sqrtDissimOpt_RaoTraits = sqrtDissimOpt_RaoTraits != 0;
-  rec->sqrtDissimOpt_RaoPhyl = sqrtDissimOpt_RaoPhyl != 0;
-  rec->optRestrictPermutNullModel = optRestrictPermutNullModel;
-  rec->nestingMembershipOTUs = nestingMembershipOTUs;
-  rec->optTaxaSiteShuffle = optTaxaSiteShuffle;
-  rec->alwaysOne = true;
-  rec->twoTailedTestMantel = twoTailedTestMantel != 0;
-  rec->weight_OTUs = weight_OTUs;
-  rec->restrictRaoWithinOpt = restrictRaoWithinOpt != 0;
-  rec->rndDataFile = nullptr;
   return rec;
 }
 

@@ -210,6 +210,9 @@ static bool MeasureRefused(int answer) {
     if (answer == 5 && temEnvQuant == 1) return true;
     if ((answer == 4 || answer == 5) && !optRndTests) return true;
   } else if (optmain == 'K') {
+    // The ranking offers no regression or analysis of variance (they are
+    // not listed without tests): refused as in the functional analysis.
+    if (answer == 4 || answer == 5) return true;
     bool structNeedsE = opt_struct == 1 || opt_struct == 9 || opt_struct == 10 ||
                         opt_struct == 16 || opt_struct == 17;
     if ((answer == 2 || answer == 3) && temEnvQual == 1 && structNeedsE) return true;

@@ -38,6 +38,29 @@ double MatrixCorr(int n, double** A, double** B) {
   return sab / std::sqrt(saa * sbb);
 }
 
+double PairsCorr(long n, const double* a, const double* b) {
+  double sa = 0.0, sb = 0.0;
+  long c = 0;
+  for (long k = 0; k < n; k++) {
+    if (IsMissing(a[k]) || IsMissing(b[k])) continue;
+    sa += a[k];
+    sb += b[k];
+    c++;
+  }
+  if (c == 0) return 0.0;
+  const double ma = sa / c, mb = sb / c;
+  double saa = 0.0, sbb = 0.0, sab = 0.0;
+  for (long k = 0; k < n; k++) {
+    if (IsMissing(a[k]) || IsMissing(b[k])) continue;
+    const double da = a[k] - ma, db = b[k] - mb;
+    saa += da * da;
+    sbb += db * db;
+    sab += da * db;
+  }
+  if (saa == 0.0 || sbb == 0.0) return 0.0;
+  return sab / std::sqrt(saa * sbb);
+}
+
 // A controlling correlation of 1 (or -1) within 1e-9, or one whose square
 // reaches 1 through rounding, leaves nothing to partial out: 0.
 double PartialCorrelation(double rXY, double rXZ, double rYZ) {

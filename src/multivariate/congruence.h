@@ -43,6 +43,10 @@ double PartialCoefficient(const CovariateBasis& b, int p1, int p2, double** X, d
 // Two-community rule: 1 - |a - b| / max(a, b) of the single off-diagonal
 // elements of two 2 x 2 resemblance matrices.
 double TwoCommunityCorr(double a, double b);
+// Pearson correlation of two vectors of n pairs (the strict upper halves of
+// two resemblance matrices read row by row), pairs with -999 skipped; 0 when
+// either side is constant or no pair is left.  The arithmetic of MatrixCorr.
+double PairsCorr(long n, const double* a, const double* b);
 // Matrix correlation of two resemblance matrices between m communities: with
 // two communities the two-community rule, with fewer than two 0.
 double CommunityMatrixCorr(int m, double** A, double** B);

@@ -140,11 +140,11 @@ void StandardiseEnvironment(const AssemblyModel& m, double** E) {
   InteractionRows(m, E);
 }
 
-void DrawCurves(int N, const CurveSpec& spec, double** curves) {
+void DrawCurves(int N, const CurveSpec& curve, double** curves) {
   for (int i = 0; i < N; i++) {
-    const double c = spec.centerMin + (spec.centerMax - spec.centerMin) * gsl_rng_uniform(r);
+    const double c = curve.centerMin + (curve.centerMax - curve.centerMin) * gsl_rng_uniform(r);
     const double bound = LogisticSlopeBound(c);
-    const double lo = std::fmin(spec.slopeMin, bound), hi = std::fmin(spec.slopeMax, bound);
+    const double lo = std::fmin(curve.slopeMin, bound), hi = std::fmin(curve.slopeMax, bound);
     curves[i][0] = c;
     curves[i][1] = lo + (hi - lo) * gsl_rng_uniform(r);
   }

@@ -128,7 +128,7 @@ void StandardiseEnvironment(const AssemblyModel& m, double** E);
 void InteractionRows(const AssemblyModel& m, double** E);
 
 // Draws the N x 2 parameters of a random curve set.
-void DrawCurves(int N, const CurveSpec& spec, double** curves);
+void DrawCurves(int N, const CurveSpec& curve, double** curves);
 
 // A correlation matrix that is not positive definite leaves nothing to
 // generate: after a message naming the file the work is abandoned with

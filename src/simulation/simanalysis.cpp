@@ -175,7 +175,7 @@ void AnalyseDataSet(SimAnalysis& a, const AssemblyModel& m) {
 
   // The record: the routine gets its own copies of the OTU matrices.
   for (int f = 0; f < a.q; f++) a.eSel[f] = 1;
-  rec->niter = optRndTests ? niter : 1;
+  PermTestSettingsFromGlobals(rec);
   rec->nch = K;
   rec->ncsm = S;
   rec->nTypes = N;
@@ -193,23 +193,9 @@ void AnalyseDataSet(SimAnalysis& a, const AssemblyModel& m) {
   rec->DY2 = a.DZ;
   rec->Y1 = a.Y;
   rec->Y2 = a.Z;
-  rec->rese_opt = rese_opt;
-  rec->opt_ro = opt_ro;
-  rec->overfitFactorPCARegr = overfitFactorPCARegr;
-  rec->saveRndData = false;
-  rec->optWeightedNullModel = optWeightedNullModel != 0;
   rec->scaleAdjust = ScaleAdjustFlag(N, weight_OTUs, keepAdditivity != 0);
   rec->includePhylogeny = false;
   rec->phylIsDissimilarity = false;
-  rec->sqrtDissimOpt_RaoTraits = sqrtDissimOpt_RaoTraits != 0;
-  rec->sqrtDissimOpt_RaoPhyl = sqrtDissimOpt_RaoPhyl != 0;
-  rec->optRestrictPermutNullModel = optRestrictPermutNullModel;
-  rec->nestingMembershipOTUs = nestingMembershipOTUs;
-  rec->optTaxaSiteShuffle = optTaxaSiteShuffle;
-  rec->alwaysOne = true;
-  rec->twoTailedTestMantel = twoTailedTestMantel != 0;
-  rec->restrictRaoWithinOpt = restrictRaoWithinOpt != 0;
-  rec->rndDataFile = nullptr;
   PermTest_FunctionalPhyl_Correl(rec);
 }
 

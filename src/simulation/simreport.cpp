@@ -404,17 +404,17 @@ void PrintFinalReport(FILE* fp, const AssemblyModel& m, const SimAnalysis& a,
             m.traitSource == 'b' ? m.otuCorrFile.c_str() : "");
   const struct {
     const char* name;
-    const CurveSpec* spec;
+    const CurveSpec* curve;
   } curves[] = {{"Dispersal kernel", &m.dispersalSpec},
                 {"Survival by trait distance", &m.survivalSpec},
                 {"Density dependence", &m.densitySpec},
                 {"Age-related survivorship", &m.ageSpec}};
   for (const auto& c : curves) {
-    if (c.spec->random)
-      fprintf(fp, "%s: random centers %g to %g, slopes %g to %g\n", c.name, c.spec->centerMin,
-              c.spec->centerMax, c.spec->slopeMin, c.spec->slopeMax);
+    if (c.curve->random)
+      fprintf(fp, "%s: random centers %g to %g, slopes %g to %g\n", c.name, c.curve->centerMin,
+              c.curve->centerMax, c.curve->slopeMin, c.curve->slopeMax);
     else
-      fprintf(fp, "%s: parameters read from file %s\n", c.name, c.spec->file.c_str());
+      fprintf(fp, "%s: parameters read from file %s\n", c.name, c.curve->file.c_str());
   }
   if (m.randomLifespan)
     fprintf(fp, "Maximum lifespan: random, %d to %d years\n", m.lifeMin, m.lifeMax);

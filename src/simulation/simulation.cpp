@@ -209,21 +209,21 @@ const CurveTexts kAgeTexts = {
     "descending): "};
 
 // d: the parameters of every OTU from a file; r: the ranges of the draws.
-void AskCurves(const CurveTexts& texts, int N, CurveSpec& spec, double*** curves) {
+void AskCurves(const CurveTexts& texts, int N, CurveSpec& curve, double*** curves) {
   *curves = dim2Double(N, 2);
   if (AskChar(texts.question, "d r") == 'd') {
     fprintf(out, texts.file, N);
-    spec.file = AskFileName();
-    ReadCurves(spec.file, N, *curves);
+    curve.file = AskFileName();
+    ReadCurves(curve.file, N, *curves);
     return;
   }
-  spec.random = true;
+  curve.random = true;
   fprintf(out, "%s", texts.center);
-  spec.centerMin = AskCenter(0.0);
-  spec.centerMax = AskCenter(spec.centerMin);
+  curve.centerMin = AskCenter(0.0);
+  curve.centerMax = AskCenter(curve.centerMin);
   fprintf(out, "%s", texts.slope);
-  spec.slopeMin = ReadNumberIn("%lf\n", "-", -kMaxReal, kSlopeMax);
-  spec.slopeMax = ReadNumberIn("%lf\n", "-", spec.slopeMin, kSlopeMax);
+  curve.slopeMin = ReadNumberIn("%lf\n", "-", -kMaxReal, kSlopeMax);
+  curve.slopeMax = ReadNumberIn("%lf\n", "-", curve.slopeMin, kSlopeMax);
 }
 
 void AskTraitsSource(AssemblyModel& m) {
@@ -361,10 +361,6 @@ void AskPredictors(const AssemblyModel& m, int* select) {
 
 // ---- the community data set ------------------------------------------------------
 
-static void NumberLabels(int n, char** labels) {
-  for (int i = 0; i < n; i++) snprintf(labels[i], kLabelSize, "%d", (i + 1) % 1000000000);
-}
-
 // The simulation starts from a clean data set: whatever an earlier session
 // or simulation left (traits groups, phylogeny, species, partitions) is
 // released, and the data set globals take the simulation's sizes, "%d"
@@ -372,56 +368,8 @@ static void NumberLabels(int n, char** labels) {
 void SetSimulationDataSet(const AssemblyModel& m) {
   FreeGlobals1();
   FreeGlobals2();
-  tcst = m.N;
-  nch = m.K;
-  ncsm = m.S;
-  nenv = m.F;
-  nSpp = 0;
-  nClados = 0;
-  hasTraitGroups = 0;
-  hasPhylogeny = 0;
-  phylogenyMatrixType = 0;
+  NewDataSet(m.N, m.K, m.S, m.F);
   includePhylogeny = 0;
-  emptyReleves = 0;
-  optEnvVarType = 2;
-  temEnvQuant = 1;
-  temEnvQual = temEnvBin = 0;
-  csm_Float = dim2Double(m.N, m.K);
-  cadat = dim2Double(m.N, m.S);
-  env = dim2Double(m.S, m.F);
-  chLabel = dim2Dchar(m.K, kLabelSize);
-  NumberLabels(m.K, chLabel);
-  chtype = dim1Dint(m.K);
-  onsta = dim1Dint(m.K);
-  chrange = dim1Double(m.K);
-  weight = dim1Double(m.K);
-  nchor = dim1Dint(m.K);
-  rcst = dim1Dint(m.K);
-  nGrPoly = dim1Dint(m.K);
-  for (int k = 0; k < m.K; k++) {
-    chtype[k] = 3;
-    weight[k] = 1.0;
-    nchor[k] = k + 1;
-  }
-  reLabel = dim2Dchar(m.S, kLabelSize);
-  NumberLabels(m.S, reLabel);
-  ncst = dim1Dint(m.S);
-  relSelect = dim1Dint(m.S);
-  for (int s = 0; s < m.S; s++) relSelect[s] = 1;
-  envLabel = dim2Dchar(m.F, kLabelSize);
-  NumberLabels(m.F, envLabel);
-  envVarType = dim1Dint(m.F);
-  eVarSelect = dim1Dint(m.F);
-  for (int f = 0; f < m.F; f++) {
-    envVarType[f] = 3;
-    eVarSelect[f] = 1;
-  }
-  weight_OTUs = dim1Dint(m.N);
-  partition_OTUs = dim1Dint(m.N);
-  for (int i = 0; i < m.N; i++) {
-    weight_OTUs[i] = 1;
-    partition_OTUs[i] = i + 1;
-  }
 }
 
 // The last simulated data set stays in the community data set globals.

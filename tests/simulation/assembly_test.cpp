@@ -88,15 +88,15 @@ TEST(Logistic, CurveAndSlopeBound) {
 
 TEST(Logistic, RandomCurvesKeepWithinTheirRangesAndBounds) {
   InitRndNumberGenerator(11);
-  CurveSpec spec;
-  spec.random = true;
-  spec.centerMin = 0.2;
-  spec.centerMax = 0.6;
-  spec.slopeMin = -5.0;
-  spec.slopeMax = -1.0;
+  CurveSpec curve;
+  curve.random = true;
+  curve.centerMin = 0.2;
+  curve.centerMax = 0.6;
+  curve.slopeMin = -5.0;
+  curve.slopeMax = -1.0;
   const int n = 200;
   double** curves = dim2Double(n, 2);
-  DrawCurves(n, spec, curves);
+  DrawCurves(n, curve, curves);
   for (int i = 0; i < n; i++) {
     const double c = curves[i][0], slope = curves[i][1];
     const double b = std::fmin(-kLn999 / (4 * c), kLn999 / (4 * (c - 1)));

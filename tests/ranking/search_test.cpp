@@ -1,0 +1,295 @@
+// The subset search with scripted criterion values: enumeration order and
+// counts, the first-met rule across threads, weight-0 traits, the two
+// comparison modes and the 100-slot list.
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "QELib/qelibDim.h"
+#include "data/dataset.h"
+#include "functional/settings.h"
+#include "ranking/ranking.h"
+#include "ranking/search.h"
+#include "shell/console.h"
+#include "test_support.h"
+
+namespace {
+
+// nTraits traits labelled a, b, c, ... with the given weights, and the
+// search settings; everything is released at the end.
+struct Traits {
+  int saved = 0;
+  explicit Traits(const std::vector<double>& weights, int kmin, int kmax, bool intermediate = true) {
+    nch = static_cast<int>(weights.size());
+    chLabel = dim2Dchar(nch, kLabelSize);
+    onsta = dim1Dint(nch);
+    chtype = dim1Dint(nch);
+    chrange = dim1Double(nch);
+    weight = dim1Double(nch);
+    for (int k = 0; k < nch; k++) {
+      chLabel[k][0] = static_cast<char>('a' + k);
+      chtype[k] = 3;
+      weight[k] = weights[k];
+    }
+    nMinTraitsChRank = kmin;
+    nMaxTraitsChRank = kmax;
+    printRankIntermedResults = intermediate ? 'y' : 'n';
+    saved = sDigits;
+    sDigits = 17;
+  }
+  ~Traits() {
+    free2D(chLabel, nch);
+    free1D(onsta);
+    free1D(chtype);
+    free1D(chrange);
+    free1D(weight);
+    chLabel = nullptr;
+    onsta = chtype = nullptr;
+    chrange = weight = nullptr;
+    sDigits = saved;
+  }
+};
+
+// The subset as its labels ("ac" for traits 1 and 3).
+std::string Name(const int* traits, int k) {
+  std::string s;
+  for (int t = 0; t < k; t++) s += static_cast<char>('a' + traits[t]);
+  return s;
+}
+
+// Runs the search with the value of each subset given by value(name), on
+// the given number of threads; returns the printout, then "CONSOLE" and the
+// console dialogue.
+std::string Search(CompareMode mode, bool listAbsolute, int threads,
+                   const std::function<double(const std::string&)>& value,
+                   std::vector<std::string>* progress = nullptr) {
+  RankData d;
+  SearchSpec spec;
+  if (progress != nullptr)
+    spec.progress = [progress](long long i, long long total, int k) {
+      progress->push_back(std::to_string(i) + "/" + std::to_string(total) + ":" +
+                          std::to_string(k));
+    };
+  spec.mode = mode;
+  spec.listAbsolute = listAbsolute;
+  spec.listHeading = "LIST\n";
+  spec.evaluate = [&value](RankWork&, const int* traits, int k, SubsetRecord& r) {
+    r.evaluated = true;
+    r.value = value(Name(traits, k));
+  };
+  spec.line = [](FILE* fp, const SubsetRecord& r) { fprintf(fp, "%.17g\t", r.value); };
+  FILE* fp = tmpfile();
+  std::string console;
+  {
+    ConsoleScript script("");
+    const int kept = omp_get_max_threads();
+    omp_set_num_threads(threads);
+    RunSubsetSearch(d, spec, fp);
+    omp_set_num_threads(kept);
+    console = script.Dialogue();
+  }
+  rewind(fp);
+  std::string text;
+  char buffer[4096];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, fp)) > 0) text.append(buffer, got);
+  fclose(fp);
+  return text + "\nCONSOLE\n" + console;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The lines between a line starting with `from` and the next empty line.
+std::vector<std::string> Block(const std::string& text, const std::string& from) {
+  std::vector<std::string> all = Lines(text), block;
+  bool in = false;
+  for (const std::string& line : all) {
+    if (in && line.empty()) break;
+    if (in) block.push_back(line);
+    if (line.rfind(from, 0) == 0) in = true;
+  }
+  return block;
+}
+
+// Tab-separated fields of a line.
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> f;
+  std::istringstream in(line);
+  for (std::string x; std::getline(in, x, '\t');) f.push_back(x);
+  return f;
+}
+
+// The start of the per-size line for k traits and the value (17 digits).
+std::string SizeLine(int k, double value) {
+  char line[160];
+  snprintf(line, sizeof line, "optimal subset with %d traits: \t%-23.17g\t", k, value);
+  return line;
+}
+
+}  // namespace
+
+// Four traits, sizes 2 to 3: the ten subsets in lexicographic order, the
+// progress counter from 1 to 10 (size 2 for the first six), one per-size
+// line per size after its subsets.
+TEST(RankingSearch, EnumeratesCombinationsInOrderWithProgress) {
+  Traits traits({1, 1, 1, 1}, 2, 3);
+  std::vector<std::string> progress;
+  std::string text = Search(
+      kSignedMode, false, 2, [](const std::string& s) { return static_cast<double>(s.size()); },
+      &progress);
+  EXPECT_EQ(progress, (std::vector<std::string>{"1/10:2", "2/10:2", "3/10:2", "4/10:2", "5/10:2",
+                                                "6/10:2", "7/10:3", "8/10:3", "9/10:3",
+                                                "10/10:3"}));
+  std::vector<std::string> expected = {"a\tb", "a\tc", "a\td", "b\tc", "b\td", "c\td",
+                                       "a\tb\tc", "a\tb\td", "a\tc\td", "b\tc\td"};
+  std::vector<std::string> lines = Lines(text);
+  std::vector<std::string> subsets;
+  for (const std::string& line : lines) {
+    if (line.rfind("Ranking criterion value", 0) == 0) {
+      subsets.push_back("SIZE");
+      continue;
+    }
+    if (line.empty() || (line[0] != '2' && line[0] != '3')) continue;
+    std::string s = line.substr(line.find('\t') + 1);
+    while (!s.empty() && (s.back() == '\t' || s.back() == ' ')) s.pop_back();
+    // The labels were written "%-2s": drop the padding.
+    std::string packed;
+    for (char c : s)
+      if (c != ' ') packed += c;
+    subsets.push_back(packed);
+  }
+  expected.insert(expected.begin() + 6, "SIZE");
+  expected.push_back("SIZE");
+  // The list and per-size blocks come after; keep the search part only.
+  subsets.resize(std::min(subsets.size(), expected.size()));
+  EXPECT_EQ(subsets, expected);
+
+  // Every progress text shown (the line is throttled) names a count of 10
+  // and the size the iteration belongs to.
+  const std::string console = text.substr(text.find("\nCONSOLE\n"));
+  for (size_t at = console.find("Iteration: "); at != std::string::npos;
+       at = console.find("Iteration: ", at + 1)) {
+    int i = 0, total = 0, k = 0;
+    ASSERT_EQ(sscanf(console.c_str() + at, "Iteration: %d of %d, Traits: %d", &i, &total, &k), 3);
+    EXPECT_EQ(total, 10);
+    EXPECT_EQ(k, i <= 6 ? 2 : 3);
+  }
+}
+
+// Ties: the subset met first is kept, whichever thread evaluated it; the
+// printout does not depend on the number of threads.
+TEST(RankingSearch, TiesKeepTheFirstSubsetMetAtAnyThreadCount) {
+  Traits traits({1, 1, 1, 1, 1, 1, 1, 1}, 1, 4);
+  // Equal values within each size, at positions far apart in the
+  // enumeration: the first and the last subsets of each size tie.
+  auto value = [](const std::string& s) {
+    const int k = static_cast<int>(s.size());
+    const std::string first = std::string("abcdefgh").substr(0, k);
+    const std::string last = std::string("abcdefgh").substr(8 - k);
+    if (s == first || s == last) return 10.0 + k;
+    return static_cast<double>((s[0] * 7 + s.back()) % 10);
+  };
+  const std::string one = Search(kSignedMode, false, 1, value);
+  const std::string two = Search(kSignedMode, false, 2, value);
+  EXPECT_EQ(one.substr(0, one.find("\nCONSOLE\n")), two.substr(0, two.find("\nCONSOLE\n")));
+  std::vector<std::string> perSize = Block(two, "Trait subsets with maximum rank for each");
+  ASSERT_EQ(perSize.size(), 5u);  // heading of the columns, then sizes 1 to 4
+  EXPECT_EQ(Fields(perSize[1])[1], "a ");
+  EXPECT_EQ(Fields(perSize[2])[1] + Fields(perSize[2])[2], "a b ");
+  EXPECT_EQ(Fields(perSize[4]).size(), 5u);
+  EXPECT_EQ(Fields(perSize[4])[4], "d ");
+}
+
+// A trait of weight 0 takes part in no evaluated subset but its subsets are
+// counted by the progress text.
+TEST(RankingSearch, WeightZeroTraitsAreSkippedButCounted) {
+  Traits traits({1, 1, 0, 1, 1}, 2, 2);
+  std::vector<std::string> seen, progress;
+  Search(
+      kSignedMode, false, 1,
+      [&seen](const std::string& s) {
+        seen.push_back(s);
+        return 1.0;
+      },
+      &progress);
+  EXPECT_EQ(seen, (std::vector<std::string>{"ab", "ad", "ae", "bd", "be", "de"}));
+  ASSERT_EQ(progress.size(), 10u);
+  EXPECT_EQ(progress.back(), "10/10:2");
+}
+
+// Absolute mode: -0.8 ranks above 0.5, 0 never enters; a size whose values
+// are all 0 prints "none".  Signed mode: values not above 0 never enter the
+// list; a size without any comparable value (all NaN) prints "none".
+TEST(RankingSearch, ComparisonModesAndNone) {
+  Traits traits({1, 1, 1}, 1, 2);
+  std::map<std::string, double> v = {{"a", 0.0}, {"b", 0.0}, {"c", 0.0},
+                                     {"ab", 0.5}, {"ac", -0.8}, {"bc", 0.3}};
+  std::string text = Search(kAbsoluteMode, true, 1, [&v](const std::string& s) { return v[s]; });
+  std::vector<std::string> list = Block(text, "LIST");
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(std::stod(Fields(list[0])[0]), -0.8);
+  EXPECT_EQ(std::stod(Fields(list[1])[0]), 0.5);
+  EXPECT_EQ(std::stod(Fields(list[2])[0]), 0.3);
+  EXPECT_NE(text.find(SizeLine(1, 0.0) + "none\n"), std::string::npos);
+  EXPECT_NE(text.find(SizeLine(2, -0.8) + "a \tc \t\n"), std::string::npos);
+
+  std::map<std::string, double> w = {{"a", NAN}, {"b", NAN}, {"c", NAN},
+                                     {"ab", -0.2}, {"ac", 0.0}, {"bc", 0.4}};
+  text = Search(kSignedMode, false, 2, [&w](const std::string& s) { return w[s]; });
+  list = Block(text, "LIST");
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(std::stod(Fields(list[0])[0]), 0.4);
+  EXPECT_NE(text.find(SizeLine(1, -1.7976931348623157e308) + "none\n"), std::string::npos);
+  EXPECT_NE(text.find(SizeLine(2, 0.4) + "b \tc \t\n"), std::string::npos);
+}
+
+// More than 100 positive values: the 100 largest are listed, best first.
+TEST(RankingSearch, ListKeepsTheHundredBest) {
+  Traits traits({1, 1, 1, 1, 1, 1, 1, 1}, 1, 8, false);
+  // Distinct values in a scrambled order: (37 i mod 255) + 1 for the i-th
+  // subset of the enumeration, a permutation of 1..255.
+  std::map<std::string, double> v;
+  int index = 0;
+  std::function<void(std::string, int, int)> fill = [&](std::string prefix, int from, int k) {
+    if (static_cast<int>(prefix.size()) == k) {
+      v[prefix] = (37 * index++) % 255 + 1;
+      return;
+    }
+    for (int t = from; t < 8; t++) fill(prefix + static_cast<char>('a' + t), t + 1, k);
+  };
+  for (int k = 1; k <= 8; k++) fill("", 0, k);
+  auto value = [&v](const std::string& s) { return v.at(s); };
+  std::string text = Search(kSignedMode, false, 2, value);
+  std::vector<std::string> list = Block(text, "LIST");
+  ASSERT_EQ(list.size(), 100u);
+  for (int j = 0; j < 100; j++) EXPECT_EQ(std::stod(Fields(list[j])[0]), 255 - j);
+}
+
+TEST(RankingSearch, ReorderVectorsAndNominalTraits) {
+  int order[4] = {3, 1, 4, 2};
+  int a[4] = {10, 20, 30, 40}, b[4] = {1, 2, 3, 4};
+  double c[4] = {0.1, 0.2, 0.3, 0.4}, d[4] = {5, 6, 7, 8};
+  ReorderVectors(4, order, a, b, c, d);
+  EXPECT_EQ(std::vector<int>(a, a + 4), (std::vector<int>{30, 10, 40, 20}));
+  EXPECT_EQ(std::vector<int>(b, b + 4), (std::vector<int>{3, 1, 4, 2}));
+  EXPECT_EQ(std::vector<double>(d, d + 4), (std::vector<double>{7, 5, 8, 6}));
+  int types[3] = {3, 1, 2};
+  EXPECT_TRUE(HasQualitTrait(3, types));
+  EXPECT_FALSE(HasQualitTrait(2, types));
+  EXPECT_FALSE(HasQualitTrait(0, types));
+  EXPECT_EQ(Combinations(15, 7), 6435);
+  EXPECT_EQ(Combinations(4, 5), 0);
+}
