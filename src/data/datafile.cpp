@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
@@ -51,14 +50,39 @@ void TrimRight(char* s) {
 
 // ---- reading --------------------------------------------------------------
 
+// True when the rest of the stream holds a NUL byte; the stream is put back
+// where it was.
+static bool HoldsNul(FILE* fp) {
+  const long start = ftell(fp);
+  if (start < 0) return false;
+  char buffer[8192];
+  bool found = false;
+  size_t n;
+  while (!found && (n = fread(buffer, 1, sizeof buffer, fp)) > 0)
+    found = memchr(buffer, '\0', n) != nullptr;
+  clearerr(fp);
+  fseek(fp, start, SEEK_SET);
+  return found;
+}
+
+// A NUL byte has no place in a text file; it would also cut a label or a
+// name short in memory and shift what is written after it.  Such a file is
+// refused as malformed before anything is read.
+void DataReader::RefuseBinary() {
+  if (HoldsNul(fp)) Malformed();
+}
+
 DataReader::DataReader(const char* fileName) : name(fileName) {
   fp = fopenck(fileName, volumeName, "r");
   if (fp == nullptr) RaiseFailure(kFailOpen);
   size = FileSizeOf(fp);
+  RefuseBinary();
 }
 
 DataReader::DataReader(FILE* open, const char* fileName)
-    : fp(open), name(fileName), size(FileSizeOf(open)) {}
+    : fp(open), name(fileName), size(FileSizeOf(open)) {
+  RefuseBinary();
+}
 
 DataReader::~DataReader() { Close(); }
 
@@ -166,41 +190,4 @@ void DataReader::Fits(int64_t rows, int64_t columns) {
 
 void DataReader::FitsChars(int64_t rows, int64_t columns) {
   if (rows < 0 || columns < 0 || rows * columns > size) Malformed();
-}
-
-// ---- writing --------------------------------------------------------------
-
-DataWriter::DataWriter(const char* fileName) : name(fileName) {
-  fp = fopenck(fileName, volumeName, "w");
-  if (fp == nullptr) RaiseFailure(kFailOpen);
-}
-
-DataWriter::~DataWriter() {
-  if (fp != nullptr) fclose(fp);
-}
-
-void DataWriter::Failed() {
-  if (fp != nullptr) fclose(fp);
-  fp = nullptr;
-  ClearLine();
-  fflush(stdout);
-  fprintf(stderr, "\nfile %s ", name.c_str());
-  Bell();
-  RaiseFailure(kFailPrint);
-}
-
-void DataWriter::Put(const char* format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  int n = vfprintf(fp, format, ap);
-  va_end(ap);
-  if (n < 0 || ferror(fp)) Failed();
-}
-
-void DataWriter::Close() {
-  if (fp == nullptr) return;
-  bool ok = fflush(fp) == 0 && !ferror(fp);
-  ok = (fclose(fp) == 0) && ok;
-  fp = nullptr;
-  if (!ok) Failed();
 }

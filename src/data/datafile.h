@@ -1,14 +1,13 @@
-// Checked reading and writing of the session's own data files (the formatted
-// data file and the track file).
+// Checked reading of the session's own data files (the formatted data file
+// and the track file) and of the raw files of the import.  They are written
+// with SafeWriter (shell/safefile.h).
 //
 // A DataReader owns its stream: it is closed exactly once, either when a
 // missing or malformed item is met (the reader then prints "\nfile %s " with
 // the file name, rings the bell and raises failure code 2) or when the reader
 // goes away.  Counts read from a file are checked against what the file could
-// possibly hold before anything is allocated from them.
-//
-// A DataWriter checks every write; a failed write prints "\nfile %s " and
-// raises failure code 3, a file that cannot be created raises code 4.
+// possibly hold before anything is allocated from them.  A file holding a NUL
+// byte is not text and is refused at once.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +33,8 @@ struct DataReader {
   int64_t MaxValues() const { return (size + 1) / 2; }
 
   [[noreturn]] void Malformed();
+  // Malformed when the file holds a NUL byte (done when the reader opens).
+  void RefuseBinary();
   // Skips white space; false at the end of the file.
   bool SkipSpace();
   // Next whitespace-delimited word; false at the end of the file.
@@ -68,21 +69,6 @@ struct DataReader {
   void Close();
 };
 
-struct DataWriter {
-  FILE* fp = nullptr;
-  std::string name;
-
-  // Creates (empties) volumeName + name; raises code 4 when it cannot.
-  explicit DataWriter(const char* fileName);
-  ~DataWriter();
-  DataWriter(const DataWriter&) = delete;
-  DataWriter& operator=(const DataWriter&) = delete;
-
-  void Put(const char* format, ...) __attribute__((format(printf, 2, 3)));
-  // Flushes and closes; a failure raises code 3.
-  void Close();
-  [[noreturn]] void Failed();
-};
 
 // Bytes in an open file (0 when it is not a regular file).
 int64_t FileSizeOf(FILE* fp);

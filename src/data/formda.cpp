@@ -9,6 +9,7 @@
 #include "data/dataset.h"
 #include "shell/console.h"
 #include "shell/failure.h"
+#include "shell/safefile.h"
 
 static const char kDataTag[] = "25Jun2016";      // current layout
 static const char kDataTag2008[] = "18Jan2008";  // numeric B and W, no trait groups
@@ -25,12 +26,12 @@ static std::string OneLine(const char* text) {
   return s;
 }
 
-static void PutLabels(DataWriter& w, int n, char** labels) {
+static void PutLabels(SafeWriter& w, int n, char** labels) {
   for (int i = 0; i < n; i++) w.Put("%s\t", labels[i]);
   w.Put("\n");
 }
 
-static void PutMatrix(DataWriter& w, int rows, int columns, double** M, const char* format) {
+static void PutMatrix(SafeWriter& w, int rows, int columns, double** M, const char* format) {
   for (int i = 0; i < rows; i++) {
     for (int j = 0; j < columns; j++) w.Put(format, M[i][j]);
     w.Put("\n");
@@ -38,7 +39,7 @@ static void PutMatrix(DataWriter& w, int rows, int columns, double** M, const ch
 }
 
 void WriteFormda(int nOTUs, const char* fileName, const char* title, double** B, double** W) {
-  DataWriter w(fileName);
+  SafeWriter w(fileName);
   w.Put("%s \n", OneLine(title).c_str());
   w.Put("%d \n", nch);
   PutLabels(w, nch, chLabel);

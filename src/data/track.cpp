@@ -30,6 +30,7 @@ int doDistrib = 0, adjacentRelOpt = 0, whichLevelCst = 0, poolCSTopt = 0, clusMe
 #include "data/datafile.h"
 #include "data/dataset.h"
 #include "shell/console.h"
+#include "shell/safefile.h"
 
 // The result-file names in the order of the file.
 static char* const kResultNames[] = {
@@ -68,7 +69,7 @@ static int OtuPartitionSize(int p) {
 static const char* Word(const char* label) { return label[0] != '\0' ? label : "-"; }
 
 void WriteTrack(int full) {
-  DataWriter w(whichTrack);
+  SafeWriter w(whichTrack);
   w.Put("%s\n", whichFormda);
   w.Put("%s\n", versionTrack);
   if (full) {

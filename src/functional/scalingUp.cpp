@@ -28,6 +28,7 @@
 #include "shell/failure.h"
 #include "shell/preferences.h"
 #include "shell/readers.h"
+#include "shell/safefile.h"
 
 void IFHierarchicalAccum() {
   CatName(whichPrinda, sizeof whichPrinda, sessionName, "Prinda.txt");
@@ -386,8 +387,10 @@ void PFTs_ScalingUp() {
   InitRndNumberGenerator(rseed);
 
   // The results file, opened before anything is allocated so that a file
-  // that cannot be opened leaves nothing behind.
-  FILE* fp = fopenck(whichPrinda, volumeName, prindaMode);
+  // that cannot be opened leaves nothing behind.  Rewritten, it replaces the
+  // old one only when complete; appended to, a failed append is undone.
+  SafeFile prinda;
+  FILE* fp = SafeOpen(prinda, whichPrinda, volumeName, prindaMode);
   if (fp == nullptr) RaiseFailure(kFailOpen);
   PrintScalingUpHeader(fp);
 
@@ -441,7 +444,7 @@ void PFTs_ScalingUp() {
     // The random-data file is part of a tested run: without it the program
     // ends, through the failure catcher (it has printed why).
     if (rec->rndDataFile == nullptr) {
-      fclose(fp);
+      SafeDiscard(prinda);
       RaiseFailure(kFailOpen);
     }
     time0 = time(nullptr);
@@ -504,8 +507,7 @@ void PFTs_ScalingUp() {
   report.Rp = rec->Rp;
   report.test = rec;
   PrintScalingUpResults(fp, report);
-  const bool writeFailed = ferror(fp) != 0;
-  if (fclose(fp) != 0 || writeFailed) {
+  if (!SafeClose(prinda)) {
     fprintf(stderr, "\nfile %s ", whichPrinda);
     RaiseFailure(kFailPrint);
   }

@@ -93,6 +93,24 @@ static void TypesFromSpecies() {
   }
 }
 
+void ReadGroupMembershipFile(FILE* fp, const char* name, int n, int* groups) {
+  for (int i = 0; i < n; i++) {
+    int v = 0;
+    if (freadck1(fp, "%d", &v, name) != 1) return;  // fp closed at its end
+    groups[i] = v;
+  }
+  fclose(fp);
+}
+
+void ReadNestingFile(FILE* fp, const char* name, int n, int* groups) {
+  for (int i = 0; i < n; i++) {
+    double v = 0.0;
+    if (freadck1(fp, "%lf", &v, name) != 1) return;  // fp closed at its end
+    groups[i] = ToInt(v);
+  }
+  fclose(fp);
+}
+
 // Group memberships of the OTUs from a file or from the keyboard; a file
 // that cannot be opened makes the question come again.
 static void ReadGroupMemberships() {
@@ -105,16 +123,7 @@ static void ReadGroupMemberships() {
       if (ScanString(in_, 99, name, nullptr, 0, "keyboard") == nullptr) continue;
       FILE* fp = fopenck(name, volumeName, "r");
       if (fp == nullptr) continue;
-      bool open = true;
-      for (int i = 0; i < tcst; i++) {
-        int v = 0;
-        if (freadck1(fp, "%d", &v, name) != 1) {  // closes fp at its end
-          open = false;
-          break;
-        }
-        partition_OTUs[i] = v;
-      }
-      if (open) fclose(fp);
+      ReadGroupMembershipFile(fp, name, tcst, partition_OTUs);
       return;
     }
     fprintf(out, "Enter the group of each OTU:\n");
@@ -140,16 +149,7 @@ static void ReadNestingMemberships() {
       if (ScanString(in_, 99, name, nullptr, 0, "keyboard") == nullptr) continue;
       FILE* fp = fopenck(name, volumeName, "r");
       if (fp == nullptr) continue;
-      bool open = true;
-      for (int i = 0; i < tcst; i++) {
-        double v = 0.0;
-        if (freadck1(fp, "%lf", &v, name) != 1) {  // closes fp at its end
-          open = false;
-          break;
-        }
-        nestingMembershipOTUs[i] = ToInt(v);
-      }
-      if (open) fclose(fp);
+      ReadNestingFile(fp, name, tcst, nestingMembershipOTUs);
       return;
     }
     fprintf(out, "Enter the nesting group of each OTU:\n");

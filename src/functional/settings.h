@@ -3,6 +3,7 @@
 // are declared in data/track.h.
 #pragma once
 
+#include <cstdio>
 #include <ctime>
 
 extern int OTUsTypesAreSpecies;
@@ -47,3 +48,10 @@ void SettingsHierarchy();
 void SettingsRese();
 void SettingReseFunction(int* option);
 void GetPrindaMode(const char* fileName);
+
+// The membership files named in the dialog, one value per OTU into groups
+// (n values): group memberships as integers ("%d"), nesting groups as
+// numbers truncated to int.  Unreadable text is passed over; reading stops at
+// the end of the file, leaving the later OTUs as they were.  fp is closed.
+void ReadGroupMembershipFile(FILE* fp, const char* name, int n, int* groups);
+void ReadNestingFile(FILE* fp, const char* name, int n, int* groups);

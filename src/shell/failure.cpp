@@ -11,6 +11,7 @@ void RaiseFailure(int code) { throw QuiltaFailure{code}; }
 void HandleFailure(int code) {
   ClearLine();
   fflush(stdout);
+  if (code == kFailReported) exit(1);  // the report is already on screen
   const char* message = "";
   bool untilLetter = false;
   switch (code) {

@@ -6,6 +6,9 @@
 // process.  Codes:
 //   1 out of memory, 2 end of file or unreadable value,
 //   3 failure to write a file, 4 failure to open a file.
+// A fifth, kFailReported, ends the process quietly: the raising routine has
+// printed its own report (a correlation matrix of the simulation that is not
+// positive definite).
 #pragma once
 
 enum FailureCode {
@@ -13,6 +16,7 @@ enum FailureCode {
   kFailEndOfFile = 2,
   kFailPrint = 3,
   kFailOpen = 4,
+  kFailReported = 5,
 };
 
 struct QuiltaFailure {

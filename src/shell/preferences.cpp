@@ -12,9 +12,12 @@
 #include "shell/failure.h"
 #include "shell/input.h"
 #include "shell/readers.h"
+#include "shell/safefile.h"
 
 const char QUILTAPrefsName[] = "QUILTA.prf";
 const char versionPref[] = "18Nov2016";
+// The largest factor of the PCA regression: the largest single-precision number.
+static constexpr double kMaxOverfitFactor = 3.4028234663852886e+38;
 
 float biplotCorrThreshold = 0.6f;
 int isHierarchicalPref = 0;
@@ -66,7 +69,19 @@ void ReadPreferences() {
   freadck(fp, "%d", &sqrtDissimOpt_RaoTraits, name);
   freadck(fp, "%d", &sqrtDissimOpt_RaoPhyl, name);
   freadck(fp, "%d", &BealsIncludeOpt, name);
-  freadck(fp, "%lf", &overfitFactorPCARegr, name);
+  // The factor divides the number of communities; the dialog takes it from
+  // 1 up, and so does the file (not a number, infinity or less than 1 is
+  // malformed).
+  double factor = 0.0;
+  freadck(fp, "%lf", &factor, name);
+  if (!(factor >= 1.0 && factor <= kMaxOverfitFactor)) {
+    fclose(fp);
+    fprintf(stderr, "\nfile %s ", name);
+    fputc(7, stdout);
+    fflush(stdout);
+    RaiseFailure(kFailEndOfFile);
+  }
+  overfitFactorPCARegr = factor;
   freadck(fp, "%d", &twoTailedTestMantel, name);
   freadck(fp, "%d", &nProcessors, name);
   // After the time stamp a line "TSV n" may follow: the companion files are
@@ -79,47 +94,38 @@ void ReadPreferences() {
   fclose(fp);
 }
 
+// Written whole under a temporary name and put in place at the end, so that
+// a failure leaves the previous file (or none) and never a partial one.
 void WritePreferences() {
-  FILE* fp = fopenck(QUILTAPrefsName, volumeName, "w");
-  if (fp == nullptr) RaiseFailure(kFailOpen);
-  int failed = 0;
-  auto check = [&failed](int written) {
-    if (written < 0) failed = 1;
-  };
-  check(fprintf(fp, "%s\n", versionPref));
-  check(fprintf(fp, "%d\n", isHierarchicalPref));
-  check(fprintf(fp, "%f\n", scatterHSize));
-  check(fprintf(fp, "%f\n", scatterVSize));
-  check(fprintf(fp, "%d\n", scatterPointSize));
-  check(fprintf(fp, "%f\n", profileHSize));
-  check(fprintf(fp, "%f\n", profileVSize));
-  check(fprintf(fp, "%d\n", profileType));
-  check(fprintf(fp, "%c\n", drawProfPtsOpt));
-  check(fprintf(fp, "%d\n", profilePointSize));
-  check(fprintf(fp, "%f\n", treeHSize));
-  check(fprintf(fp, "%f\n", treeVSize));
-  check(fprintf(fp, "%d\n", sDigits));
-  check(fprintf(fp, "%d\n", maxColsPrint));
-  check(fprintf(fp, "%d\n", maxComponents));
-  check(fprintf(fp, "%c\n", saveStruct));
-  check(fprintf(fp, "%c\n", saveRndData));
-  check(fprintf(fp, "%c\n", showMemory));
-  check(fprintf(fp, "%d\n", countDoubleAbsence));
-  check(fprintf(fp, "%d\n", sqrtDissimOpt_RaoTraits));
-  check(fprintf(fp, "%d\n", sqrtDissimOpt_RaoPhyl));
-  check(fprintf(fp, "%d\n", BealsIncludeOpt));
-  check(fprintf(fp, "%g\n", overfitFactorPCARegr));
-  check(fprintf(fp, "%d\n", twoTailedTestMantel));
-  check(fprintf(fp, "%d\n", nProcessors));
-  TimeStamp(fp);
-  if (writeTSV == 'n') check(fprintf(fp, "TSV n\n"));
-  // Buffered text reaches the disk only at the close: check both.
-  if (ferror(fp)) failed = 1;
-  if (fclose(fp) != 0) failed = 1;
-  if (failed) {
-    fprintf(stderr, "\nfile %s ", QUILTAPrefsName);
-    RaiseFailure(kFailPrint);
-  }
+  SafeWriter w(QUILTAPrefsName);
+  w.Put("%s\n", versionPref);
+  w.Put("%d\n", isHierarchicalPref);
+  w.Put("%f\n", scatterHSize);
+  w.Put("%f\n", scatterVSize);
+  w.Put("%d\n", scatterPointSize);
+  w.Put("%f\n", profileHSize);
+  w.Put("%f\n", profileVSize);
+  w.Put("%d\n", profileType);
+  w.Put("%c\n", drawProfPtsOpt);
+  w.Put("%d\n", profilePointSize);
+  w.Put("%f\n", treeHSize);
+  w.Put("%f\n", treeVSize);
+  w.Put("%d\n", sDigits);
+  w.Put("%d\n", maxColsPrint);
+  w.Put("%d\n", maxComponents);
+  w.Put("%c\n", saveStruct);
+  w.Put("%c\n", saveRndData);
+  w.Put("%c\n", showMemory);
+  w.Put("%d\n", countDoubleAbsence);
+  w.Put("%d\n", sqrtDissimOpt_RaoTraits);
+  w.Put("%d\n", sqrtDissimOpt_RaoPhyl);
+  w.Put("%d\n", BealsIncludeOpt);
+  w.Put("%g\n", overfitFactorPCARegr);
+  w.Put("%d\n", twoTailedTestMantel);
+  w.Put("%d\n", nProcessors);
+  TimeStamp(w.fp);
+  if (writeTSV == 'n') w.Put("TSV n\n");
+  w.Close();
 }
 
 // A yes/no answer.
@@ -185,7 +191,7 @@ void SetPreferences() {
                 "Specify the factor for limiting the number of predictors in PCA regression in "
                 "relation to sample size n (default is 2, i.e., the maximum number of "
                 "predictors (PCA axes) will be n/2): ");
-        overfitFactorPCARegr = ReadNumberIn("%g\n", "-", 1.0, 3.4028234663852886e+38);
+        overfitFactorPCARegr = ReadNumberIn("%g\n", "-", 1.0, kMaxOverfitFactor);
         break;
       case 'T':
         fprintf(out,

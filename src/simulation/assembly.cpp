@@ -14,6 +14,7 @@
 #include "numeric/linalg.h"
 #include "numeric/stats.h"
 #include "shell/console.h"
+#include "shell/failure.h"
 #include "simulation/stepfiles.h"
 
 double Logistic(double x, double xmin, double xmax, double ymin, double ymax, double slope,
@@ -153,7 +154,7 @@ void NotPositiveDefinite(const std::string& file) {
   ClearLine();
   fflush(stdout);
   fprintf(stderr, "\nThe correlation matrix in file %s is not positive definite.\n", file.c_str());
-  exit(1);
+  RaiseFailure(kFailReported);
 }
 
 bool IsPositiveDefinite(int p, double** R) {

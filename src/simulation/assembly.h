@@ -131,7 +131,9 @@ void InteractionRows(const AssemblyModel& m, double** E);
 void DrawCurves(int N, const CurveSpec& curve, double** curves);
 
 // A correlation matrix that is not positive definite leaves nothing to
-// generate: the process ends with status 1 after a message naming the file.
+// generate: after a message naming the file the work is abandoned with
+// failure code kFailReported, which ends the process with status 1 and
+// nothing more on screen.
 bool IsPositiveDefinite(int p, double** R);
 [[noreturn]] void NotPositiveDefinite(const std::string& file);
 

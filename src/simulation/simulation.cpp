@@ -5,10 +5,12 @@
 #include <omp.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "QELib/qelibDim.h"
+#include "data/datafile.h"
 #include "data/dataset.h"
 #include "data/track.h"
 #include "functional/settings.h"
@@ -24,39 +26,22 @@
 #include "simulation/simreport.h"
 #include "simulation/stepfiles.h"
 
-namespace {
-
 constexpr double kMaxInt = 2147483647.0;
 constexpr double kMaxReal = 3.4028234663852886e+38;
 constexpr double kSlopeMax = -0.01;
-const char kFinalFile[] = "FinalSimulatedData.txt";
-
-int AskCount(const char* prompt, double max = kMaxInt) {
-  fprintf(out, "%s", prompt);
-  return ToInt(ReadNumberIn("%d\n", "-", 1.0, max));
-}
-
-int AskChar(const char* prompt, const char* accepted) {
-  fprintf(out, "%s", prompt);
-  return ReadCharIn(accepted);
-}
-
-std::string AskFileName() {
-  char name[64];
-  ReadStringIn("%s\n", name, sizeof name);
-  return name;
-}
+static const char kFinalFile[] = "FinalSimulatedData.txt";
 
 // ---- input files -------------------------------------------------------------
 
-FILE* OpenInput(const std::string& name) {
+static FILE* OpenInput(const std::string& name) {
   FILE* fp = fopenck(name.c_str(), volumeName, "r");
   if (fp == nullptr) RaiseFailure(kFailOpen);
   return fp;
 }
 
 // A value the simulation cannot use ends the reading like an unreadable one.
-[[noreturn]] void BadValue(FILE* fp, const std::string& name, double value, const char* what) {
+[[noreturn]] static void BadValue(FILE* fp, const std::string& name, double value,
+                                  const char* what) {
   fclose(fp);
   ClearLine();
   fflush(stdout);
@@ -65,25 +50,41 @@ FILE* OpenInput(const std::string& name) {
   RaiseFailure(kFailEndOfFile);
 }
 
-double ReadValue(FILE* fp, const std::string& name) {
+static double ReadValue(FILE* fp, const std::string& name) {
   double x = 0.0;
   freadck(fp, "%lf", &x, name.c_str());
   if (!std::isfinite(x)) BadValue(fp, name, x, "a finite number");
   return x;
 }
 
-// rows x cols values, row by row.
-void ReadMatrix(const std::string& name, int rows, int cols, double** M) {
+// The sizes come from the keyboard: a file too small to hold rows x cols
+// values (each a character and a separator at least) ends like a file cut
+// short, before the matrix is allocated.
+double** ReadMatrixFile(const std::string& name, int rows, int cols) {
   FILE* fp = OpenInput(name);
-  for (int i = 0; i < rows; i++)
-    for (int j = 0; j < cols; j++) M[i][j] = ReadValue(fp, name);
+  const int64_t room = (FileSizeOf(fp) + 1) / 2;
+  if (rows < 0 || cols < 0 || static_cast<int64_t>(rows) * cols > room) {
+    fclose(fp);
+    ClearLine();
+    fflush(stdout);
+    fprintf(stderr, "\nfile %s ", name.c_str());
+    RaiseFailure(kFailEndOfFile);
+  }
+  double** M = dim2Double(rows, cols);
+  try {
+    for (int i = 0; i < rows; i++)
+      for (int j = 0; j < cols; j++) M[i][j] = ReadValue(fp, name);
+  } catch (...) {
+    free2D(M, rows);
+    throw;
+  }
   fclose(fp);
+  return M;
 }
 
-bool ValidCenter(double c) { return c > 0.0 && c < 1.0; }
-bool ValidSlope(double b) { return b >= -kMaxReal && b <= kSlopeMax; }
+static bool ValidCenter(double c) { return c > 0.0 && c < 1.0; }
+static bool ValidSlope(double b) { return b >= -kMaxReal && b <= kSlopeMax; }
 
-// N rows of (center, slope), checked against the ranges of the prompts.
 void ReadCurves(const std::string& name, int N, double** curves) {
   FILE* fp = OpenInput(name);
   for (int i = 0; i < N; i++) {
@@ -108,12 +109,29 @@ void ReadLifespans(const std::string& name, int N, int* lifespan) {
   fclose(fp);
 }
 
+namespace {
+
+int AskCount(const char* prompt, double max = kMaxInt) {
+  fprintf(out, "%s", prompt);
+  return ToInt(ReadNumberIn("%d\n", "-", 1.0, max));
+}
+
+int AskChar(const char* prompt, const char* accepted) {
+  fprintf(out, "%s", prompt);
+  return ReadCharIn(accepted);
+}
+
+std::string AskFileName() {
+  char name[64];
+  ReadStringIn("%s\n", name, sizeof name);
+  return name;
+}
+
 // The file named at the prompt just printed, read as a rows x cols matrix;
 // a correlation matrix must be positive definite.
 double** AskMatrix(std::string& file, int rows, int cols, bool correlation = false) {
   file = AskFileName();
-  double** M = dim2Double(rows, cols);
-  ReadMatrix(file, rows, cols, M);
+  double** M = ReadMatrixFile(file, rows, cols);
   if (correlation && !IsPositiveDefinite(rows, M)) NotPositiveDefinite(file);
   return M;
 }

@@ -4,6 +4,8 @@
 // "FinalSimulatedData.txt" in the working directory.
 #pragma once
 
+#include <string>
+
 struct AssemblyModel;
 struct SimAnalysis;
 struct SimRunInfo;
@@ -23,3 +25,16 @@ void SetSimulationDataSet(const AssemblyModel& m);
 void RunSimulation(AssemblyModel& m, SimAnalysis& a, const SimRunInfo& info);
 // The last simulated data set into the community data set globals.
 void KeepLastDataSet(const AssemblyModel& m);
+
+// Readers of the input files named in the dialogue.  A file that cannot be
+// opened raises failure code 4; a missing, unreadable or unusable value
+// closes the file, names it and raises code 2.
+//
+// rows x cols finite numbers, row by row, into a new matrix; a file too
+// small to hold them is refused before the matrix is allocated.
+double** ReadMatrixFile(const std::string& name, int rows, int cols);
+// N rows of (center, slope): centers strictly between 0 and 1, slopes of
+// -0.01 or less.
+void ReadCurves(const std::string& name, int N, double** curves);
+// N whole numbers of years from 1.
+void ReadLifespans(const std::string& name, int N, int* lifespan);

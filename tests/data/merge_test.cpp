@@ -182,13 +182,14 @@ TEST(MergeDialog, RefusalsShowTheMenuAgain) {
 // sessions ends the program with failure code 2.  Each script, given whole,
 // reaches the session menu.
 TEST(OtherSessionDialogs, EndOfInputAtEveryPromptIsFailureTwo) {
-  TempDir dir;
-  Whole().MakeSession(dir, "d");
-  FormdaText nominal = Whole();
-  nominal.envKind = 3;
-  nominal.envTypes = {2};
-  nominal.E = {{1, 2, 1, 1}};
-  nominal.MakeSession(dir, "n");
+  auto sessions = [](const TempDir& dir) {
+    Whole().MakeSession(dir, "d");
+    FormdaText nominal = Whole();
+    nominal.envKind = 3;
+    nominal.envTypes = {2};
+    nominal.E = {{1, 2, 1, 1}};
+    nominal.MakeSession(dir, "n");
+  };
   const std::vector<std::vector<std::string>> scripts = {
       // every part modified, then trimmed
       {"2", "d", "2", "2", "1", "k", "Ht", "y", "2", "2", "k", "2 1", "y", "2", "1", "k", "c2",
@@ -207,21 +208,10 @@ TEST(OtherSessionDialogs, EndOfInputAtEveryPromptIsFailureTwo) {
   };
   int runs = 0;
   for (const auto& script : scripts) {
-    for (size_t cut = 1; cut <= script.size(); cut++) {
-      std::vector<std::string> answers = {"N", "x"};
-      answers.insert(answers.end(), script.begin(), script.begin() + cut);
-      if (cut == script.size()) answers.insert(answers.end(), {"C", "X"});
-      RunResult r = RunQuilta(dir.path, Lines(answers));
-      runs++;
-      SCOPED_TRACE(Lines(answers));
-      if (cut == script.size()) {
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_NE(r.out.find("SESSION MENU"), std::string::npos);
-      } else {
-        EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.err.find("END OF FILE !!!"), std::string::npos);
-      }
-    }
+    std::vector<std::string> answers = {"N", "x"};
+    answers.insert(answers.end(), script.begin(), script.end());
+    answers.insert(answers.end(), {"C", "X"});
+    runs += WalkEndOfInput(sessions, answers, "SESSION MENU", 3);
   }
   EXPECT_GT(runs, 80);
 }

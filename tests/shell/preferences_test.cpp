@@ -95,6 +95,15 @@ TEST(Preferences, MalformedValueEndsWithCodeTwo) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "\nfile QUILTA.prf " + kEndOfFile);
   EXPECT_EQ(CountOf(r.out, "Main menu:"), 0);  // read before the menu is shown
+
+  // The PCA-regression factor divides the number of communities: what the
+  // dialog would refuse is malformed in the file as well.
+  for (const char* factor : {"nan", "inf", "0.5", "-2"}) {
+    WriteFile(dir.file("QUILTA.prf"), WithLine(kDefaults, 23, factor));
+    r = RunQuilta(dir.path, "X\n");
+    EXPECT_EQ(r.status, 1) << factor;
+    EXPECT_EQ(r.err, "\nfile QUILTA.prf " + kEndOfFile) << factor;
+  }
 }
 
 TEST(Preferences, FileThatCannotBeWritten) {

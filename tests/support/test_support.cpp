@@ -2,6 +2,8 @@
 
 #include "shell/console.h"
 
+#include <gtest/gtest.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,20 +40,21 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 bool FileExists(const std::string& path) { return fs::exists(path); }
 
-RunResult RunQuilta(const std::string& dir, const std::string& input) {
-  const std::string in = dir + "/.stdin", out = dir + "/.stdout", err = dir + "/.stderr";
+RunResult RunQuilta(const std::string& dir, const std::string& input, int timeoutSeconds) {
+  // The streams live outside dir, so that the run directory holds only what
+  // the program writes (and may be a full or read-only file system).
+  TempDir streams;
+  const std::string in = streams.file("stdin"), out = streams.file("stdout"),
+                    err = streams.file("stderr");
   WriteFile(in, input);
   // A time limit turns a hang into a failed test instead of a stuck suite.
-  std::string cmd = "cd '" + dir + "' && timeout 300 '" QUILTA_BIN "' < '" + in + "' > '" +
-                    out + "' 2> '" + err + "'";
+  std::string cmd = "cd '" + dir + "' && timeout " + std::to_string(timeoutSeconds) + " '" +
+                    QUILTA_BIN "' < '" + in + "' > '" + out + "' 2> '" + err + "'";
   int raw = std::system(cmd.c_str());
   RunResult r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   r.out = ReadFile(out);
   r.err = ReadFile(err);
-  fs::remove(in);
-  fs::remove(out);
-  fs::remove(err);
   return r;
 }
 
@@ -72,6 +75,34 @@ int CountOf(const std::string& text, const std::string& needle) {
        pos = text.find(needle, pos + needle.size()))
     n++;
   return n;
+}
+
+int WalkEndOfInput(const std::function<void(const TempDir&)>& setup,
+                   const std::vector<std::string>& answers, const std::string& reached,
+                   size_t firstCut) {
+  int runs = 0;
+  for (size_t cut = firstCut; cut <= answers.size(); cut++) {
+    std::string input;
+    for (size_t k = 0; k < cut; k++) input += answers[k] + "\n";
+    TempDir dir;
+    setup(dir);
+    // A dialog that loops at the end of its input is killed well before the
+    // suite's own limit.
+    RunResult r = RunQuilta(dir.path, input, 60);
+    runs++;
+    SCOPED_TRACE("answers:\n" + input);
+    EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("runtime error"), std::string::npos) << r.err;
+    if (cut == answers.size()) {
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_NE(r.out.find(reached), std::string::npos) << reached;
+    } else {
+      EXPECT_EQ(r.status, 1) << r.err;
+      EXPECT_NE(r.err.find("\nEND OF FILE !!!\n"), std::string::npos) << r.err;
+    }
+    if (::testing::Test::HasFailure()) break;  // one failing cut tells enough
+  }
+  return runs;
 }
 
 CapturedStream::CapturedStream(FILE* stream) : stream_(stream) {

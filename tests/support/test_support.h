@@ -1,7 +1,9 @@
 // Helpers shared by the test runners.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 // A finished run of the quilta binary.
 struct RunResult {
@@ -20,8 +22,9 @@ struct TempDir {
   std::string file(const std::string& name) const { return path + "/" + name; }
 };
 
-// Runs quilta in dir with the given text on standard input.
-RunResult RunQuilta(const std::string& dir, const std::string& input);
+// Runs quilta in dir with the given text on standard input; a run longer
+// than the time limit is killed (status 124).
+RunResult RunQuilta(const std::string& dir, const std::string& input, int timeoutSeconds = 300);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
@@ -29,6 +32,18 @@ bool FileExists(const std::string& path);
 std::string WithoutTimeStamps(const std::string& text);
 // Number of non-overlapping occurrences of needle in text.
 int CountOf(const std::string& text, const std::string& needle);
+
+// End of input at every prompt of a scripted dialog.  The answers (one per
+// line) take the program from its start through the dialog and out again.
+// The script is cut after each of its lines from the firstCut-th on and run
+// in a fresh directory prepared by setup: every cut must end the program
+// with "END OF FILE !!!" and status 1, the whole script with status 0 and
+// the text `reached` on standard output, and no run may report a sanitizer
+// error.  Failures are reported with the answers of the run; returns the
+// number of runs.
+int WalkEndOfInput(const std::function<void(const TempDir&)>& setup,
+                   const std::vector<std::string>& answers, const std::string& reached,
+                   size_t firstCut = 1);
 
 #include <cstdio>
 
