@@ -133,6 +133,14 @@ const std::vector<ScriptedDialog> kDialogs = {
       "1", "n", "n", "H", "n", "k", "1 2 3", "0", "n", "3", "1", "1", "y", "1", "y", "n", "a",
       "C", "C", "X"},
      "Results on file sPrinda.txt"},
+    // Two rankings: criterion 10 (a refused criterion first, trait-group
+    // weights, intermediate results), then criterion 11 with species as
+    // types and the phylogeny.
+    {"Ranking",
+     Session,
+     {"O", "s", "V", "K", "2", "10", "1", "1", "1", "y", "1", "2", "y", "K", "11", "y", "1", "1",
+      "6", "1", "1", "n", "y", "1", "2", "n", "C", "C", "X"},
+     "Results on file sChRank_PSAP_X.txt"},
     // Simulation from files: traits, dispersal, coordinates, environment
     // with interactions, parameters, density and lifespans; ranges for
     // survival and age; tests evaluated over two data sets on selected
