@@ -304,47 +304,6 @@ TEST(FunctionalSession, EachCongruenceMeasureWritesItsSections) {
   }
 }
 
-// Null models and their descriptions; probabilities are proper fractions of
-// the iterations and depend only on the seed.
-TEST(FunctionalSession, NullModelsAndReproducibleProbabilities) {
-  const std::string restricted = "y\n99\nt\n1\nk\n1 1 2\n2\n12345\n";
-  const std::string site = "y\n99\ns\n2\n12345\n";
-  std::string first;
-  for (const std::string& tests : {kTaxa, restricted, site, kTaxa}) {
-    TempDir dir;
-    MakeSession(dir, DataSet{});
-    RunResult run = RunQuilta(dir.path, RunH(Settings(tests, "1")));
-    ASSERT_EQ(run.status, 0) << run.err;
-    std::string res = ReadFile(dir.file("sPrinda.txt"));
-    EXPECT_TRUE(FileExists(dir.file("sRDa.txt")));
-    if (tests == site) {
-      EXPECT_NE(res.find("Null model based on site shuffle"), std::string::npos);
-    } else {
-      EXPECT_NE(res.find("Null model based on taxa shuffle"), std::string::npos);
-      EXPECT_EQ(res.find("Nesting groups for 3 OTUs:\t1\t1\t2\t\n") != std::string::npos,
-                tests == restricted);
-      EXPECT_EQ(res.find("Permutations of OTUs: Unrestricted") != std::string::npos,
-                tests == kTaxa);
-    }
-    EXPECT_NE(res.find("Permutation tests generated TWO-tailed p-values"), std::string::npos);
-    for (const std::string& label : kCorrelationLines) {
-      size_t at = res.find(label);
-      ASSERT_NE(at, std::string::npos) << label;
-      double prob = ValueAfter(res, "P=\t", at);
-      EXPECT_GE(prob, 1.0 / 99 - 1e-12) << label;
-      EXPECT_LE(prob, 1.0) << label;
-      // count / 99 with an integer count
-      EXPECT_NEAR(prob * 99, std::round(prob * 99), 1e-3) << label;
-    }
-    if (tests == kTaxa) {
-      if (first.empty())
-        first = Stable(res);
-      else
-        EXPECT_EQ(Stable(res), first);  // same seed, same file
-    }
-  }
-}
-
 // Observed statistics do not depend on whether they are tested.
 TEST(FunctionalSession, ObservedStatisticsIndependentOfTests) {
   DataSet d;
