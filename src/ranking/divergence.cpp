@@ -113,13 +113,13 @@ void ChRankAlphaBetaDivergence(int mode) {
                    "\nTrait matrix with %d OTUs by %d traits: \n");
   }
 
-  SearchSpec spec;
-  spec.mode = kModes[mode].partial ? kAbsoluteMode : kSignedMode;
-  spec.listAbsolute = true;
-  spec.sizeLine = kSizeLineGroups;
-  spec.sequential = stru != nullptr;
-  spec.listHeading = ListHeading(mode);
-  spec.evaluate = [&d, stru, &scratch, mode, mantel, usesT, usesX, usesZ](
+  SearchPlan plan;
+  plan.mode = kModes[mode].partial ? kAbsoluteMode : kSignedMode;
+  plan.listAbsolute = true;
+  plan.sizeLine = kSizeLineGroups;
+  plan.sequential = stru != nullptr;
+  plan.listHeading = ListHeading(mode);
+  plan.evaluate = [&d, stru, &scratch, mode, mantel, usesT, usesX, usesZ](
                       RankWork& w, const int* traits, int k, SubsetRecord& r) {
     const int m = d.m, p = d.p, q = d.q, g = d.g, n = d.n;
     SubsetT(d, w, traits, k);
@@ -212,8 +212,8 @@ void ChRankAlphaBetaDivergence(int mode) {
                       "\nResemblance matrix between communities (residuals after removing the "
                       "effect of DT):\n");
   };
-  spec.line = [mode](FILE* f, const SubsetRecord& r) {
+  plan.line = [mode](FILE* f, const SubsetRecord& r) {
     fprintf(f, kModes[mode].line, r.stats[0]);
   };
-  FinishRankRun(run, spec);
+  FinishRankRun(run, plan);
 }

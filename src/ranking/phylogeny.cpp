@@ -99,12 +99,12 @@ void ChRankPhylogenyAssembly() {
     StructPhylogeny(stru, d);
   }
 
-  SearchSpec spec;
-  spec.mode = criterion == 12 ? kAbsoluteMode : kSignedMode;
-  spec.listAbsolute = criterion == 12;
-  spec.sequential = stru != nullptr;
-  spec.listHeading = "\n\nTrait subsets with maximum matrix correlation:\nTRC\toptimal subset of traits\n";
-  spec.evaluate = [&d, stru, &scratch, criterion, mantel](RankWork& w, const int* traits, int k,
+  SearchPlan plan;
+  plan.mode = criterion == 12 ? kAbsoluteMode : kSignedMode;
+  plan.listAbsolute = criterion == 12;
+  plan.sequential = stru != nullptr;
+  plan.listHeading = "\n\nTrait subsets with maximum matrix correlation:\nTRC\toptimal subset of traits\n";
+  plan.evaluate = [&d, stru, &scratch, criterion, mantel](RankWork& w, const int* traits, int k,
                                                           SubsetRecord& r) {
     const int m = d.m, p = d.p, g = d.g, h = d.h;
     SubsetT(d, w, traits, k);
@@ -155,11 +155,11 @@ void ChRankPhylogenyAssembly() {
                       "removing the effect of DT):\n");
     }
   };
-  spec.line = [](FILE* f, const SubsetRecord& r) {
+  plan.line = [](FILE* f, const SubsetRecord& r) {
     fprintf(f, "ro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\tTraits:\t", r.stats[0],
             r.stats[1], r.stats[2], r.stats[3]);
   };
-  FinishRankRun(run, spec);
+  FinishRankRun(run, plan);
 }
 
 void ChRank_Phylogeny_x_Trait_Assembly() {
@@ -214,19 +214,19 @@ void ChRank_Phylogeny_x_Trait_Assembly() {
     PrintLowerHalfMatrixTab(stru, m, d.DE, sDigits);
   }
 
-  SearchSpec spec;
-  spec.mode = kSignedMode;
-  spec.listAbsolute = true;
-  spec.sizeLine = kSizeLineNiche;
-  spec.nicheLists = true;
-  spec.sequential = stru != nullptr;
-  spec.listHeading =
+  SearchPlan plan;
+  plan.mode = kSignedMode;
+  plan.listAbsolute = true;
+  plan.sizeLine = kSizeLineNiche;
+  plan.nicheLists = true;
+  plan.sequential = stru != nullptr;
+  plan.listHeading =
       "\n\nTrait subsets and number of types with maximum matrix correlation:\nTRC\tn "
       "groups\toptimal subset of traits\n";
-  spec.secondListHeading =
+  plan.secondListHeading =
       "\n\nTrait subsets with maximum matrix correlation (only optimal number of types "
       "presented):\nTRC\tn groups\toptimal subset of traits\n";
-  spec.evaluate = [&d, stru, &scratch, criterion, rPE](RankWork& w, const int* traits, int k,
+  plan.evaluate = [&d, stru, &scratch, criterion, rPE](RankWork& w, const int* traits, int k,
                                                        SubsetRecord& r) {
     const int m = d.m;
     SubsetT(d, w, traits, k);
@@ -274,7 +274,7 @@ void ChRank_Phylogeny_x_Trait_Assembly() {
                     "\nResemblance matrix between communities based on traits (residuals after "
                     "removing the effect of DT):\n");
   };
-  spec.line = [](FILE* f, const SubsetRecord& r) {
+  plan.line = [](FILE* f, const SubsetRecord& r) {
     const double* s = r.stats;
     fprintf(f,
             "ro(PT)=\t%g\tro(PX)=\t%g\tro(XT)=\t%g\tro(PX.T)=\t%g\tro(XE)=\t%g\tro(TE)=\t%g\tro(XE.T)="
@@ -283,9 +283,9 @@ void ChRank_Phylogeny_x_Trait_Assembly() {
             s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7], s[8], s[9], s[10], s[11], s[12], s[13],
             s[14], r.groups);
   };
-  spec.afterLabels = [&d](FILE* f, const SubsetRecord&) {
+  plan.afterLabels = [&d](FILE* f, const SubsetRecord&) {
     fprintf(f, "Group sizes:\t");
     for (int t = 0; t < d.g; t++) fprintf(f, "%d\t", d.typeSize[t]);
   };
-  FinishRankRun(run, spec);
+  FinishRankRun(run, plan);
 }

@@ -87,7 +87,7 @@ struct SizeBest {
 // The state of the enumeration and of the reduction, used by the main
 // thread only (between the team's barriers).
 struct SearchState {
-  const SearchSpec* spec = nullptr;
+  const SearchPlan* plan = nullptr;
   FILE* fp = nullptr;
   int n = 0;
   long long total = 0;    // combinations over all sizes
@@ -112,10 +112,10 @@ struct SearchState {
 };
 
 void PrintSizeLine(SearchState& s, int k) {
-  const SearchSpec& spec = *s.spec;
+  const SearchPlan& plan = *s.plan;
   const SizeBest& b = s.best[k];
   const int w = sDigits + 6;
-  switch (spec.sizeLine) {
+  switch (plan.sizeLine) {
     case kSizeLinePlain:
       fprintf(s.fp, "Ranking criterion value and optimal subset with %d traits: \t%-*.*g\t", k, w,
               sDigits, b.value);
@@ -149,7 +149,7 @@ void PrintSizeLine(SearchState& s, int k) {
 // combination) until a size with combinations or the end.
 void StartSize(SearchState& s, int k) {
   for (; k <= nMaxTraitsChRank; k++) {
-    s.best[k].value = s.spec->mode == kAbsoluteMode ? 0.0 : kSignedStart;
+    s.best[k].value = s.plan->mode == kAbsoluteMode ? 0.0 : kSignedStart;
     s.best[k].groups = 0;
     s.best[k].found = false;
     s.cK = Combinations(s.n, k);
@@ -212,34 +212,34 @@ void NextBlock(SearchState& s) {
 }
 
 void ReduceBlock(SearchState& s) {
-  const SearchSpec& spec = *s.spec;
+  const SearchPlan& plan = *s.plan;
   const int n = s.n, k = s.k;
   char text[96];
   for (int b = 0; b < s.count; b++) {
     s.counter++;
     snprintf(text, sizeof text, "Iteration: %lld of %lld, Traits: %d", s.counter, s.total, k);
     HandleEventInfoWhere2(text);
-    if (spec.progress) spec.progress(s.counter, s.total, k);
+    if (plan.progress) plan.progress(s.counter, s.total, k);
     const SubsetRecord& r = s.records[b];
     if (s.skip[b] || !r.evaluated) continue;
     const int* traits = &s.combos[static_cast<size_t>(b) * n];
     if (printRankIntermedResults == 'y') {
-      spec.line(s.fp, r);
+      plan.line(s.fp, r);
       PrintSubsetLabels(s.fp, traits, k);
-      if (spec.afterLabels) spec.afterLabels(s.fp, r);
+      if (plan.afterLabels) plan.afterLabels(s.fp, r);
       fprintf(s.fp, "\n");
     }
     SizeBest& best = s.best[k];
-    if (Better(spec.mode, r.value, best.value)) {
+    if (Better(plan.mode, r.value, best.value)) {
       best.value = r.value;
       best.groups = r.groups;
       best.found = true;
       std::copy(traits, traits + k, best.traits.begin());
     }
-    s.list->Offer(spec.mode, r.value, r.groups, k, traits);
+    s.list->Offer(plan.mode, r.value, r.groups, k, traits);
     // With one partition level per subset the second list of criteria 14
     // and 15 (each subset at its best level) receives the same entries.
-    if (s.list2 != nullptr) s.list2->Offer(spec.mode, r.value, r.groups, k, traits);
+    if (s.list2 != nullptr) s.list2->Offer(plan.mode, r.value, r.groups, k, traits);
   }
   if (s.endsSize) {
     PrintSizeLine(s, k);
@@ -343,30 +343,30 @@ void PrintSubsetLabels(FILE* fp, const int* traits, int k) {
   for (int t = 0; t < k; t++) fprintf(fp, "%-2s\t", chLabel[traits[t] - 1]);
 }
 
-void RunSubsetSearch(const RankData& d, const SearchSpec& spec, FILE* fp) {
+void RunSubsetSearch(const RankData& d, const SearchPlan& plan, FILE* fp) {
   const int n = nch;
   nKeepTrack = 100;
-  const int threads = spec.sequential ? 1 : std::max(1, omp_get_max_threads());
+  const int threads = plan.sequential ? 1 : std::max(1, omp_get_max_threads());
 
   SearchState s;
-  s.spec = &spec;
+  s.plan = &plan;
   s.fp = fp;
   s.n = n;
   for (int k = std::max(1, nMinTraitsChRank); k <= nMaxTraitsChRank; k++)
     s.total += Combinations(n, k);
   s.best.resize(n + 1);
   for (SizeBest& b : s.best) b.traits.assign(n, 0);
-  BestList list(nKeepTrack + 1, n, spec.listAbsolute);
-  BestList list2(spec.nicheLists ? nKeepTrack + 1 : 1, n, true);
+  BestList list(nKeepTrack + 1, n, plan.listAbsolute);
+  BestList list2(plan.nicheLists ? nKeepTrack + 1 : 1, n, true);
   s.list = &list;
-  s.list2 = spec.nicheLists ? &list2 : nullptr;
+  s.list2 = plan.nicheLists ? &list2 : nullptr;
   s.wOnsta.assign(n, 0);
   s.wType.assign(n, 0);
   s.wRange.assign(n, 0.0);
   s.wWeight.assign(n, 0.0);
   // Blocks long enough that the barriers cost little, short enough that the
   // progress line moves.
-  s.capacity = spec.sequential ? 16 : 128 * threads;
+  s.capacity = plan.sequential ? 16 : 128 * threads;
   s.combos.assign(static_cast<size_t>(s.capacity) * std::max(n, 1), 0);
   s.skip.assign(s.capacity, 0);
   s.records.assign(s.capacity, SubsetRecord());
@@ -407,10 +407,10 @@ void RunSubsetSearch(const RankData& d, const SearchSpec& spec, FILE* fp) {
         }
         if (nb == 0) continue;
         Guarded(failure, [&] {
-          if (spec.evaluateBatch)
-            spec.evaluateBatch(work, list, s.k, nb, recs);
+          if (plan.evaluateBatch)
+            plan.evaluateBatch(work, list, s.k, nb, recs);
           else
-            for (int j = 0; j < nb; j++) spec.evaluate(work, list[j], s.k, *recs[j]);
+            for (int j = 0; j < nb; j++) plan.evaluate(work, list[j], s.k, *recs[j]);
         });
       }
 #pragma omp master
@@ -419,10 +419,10 @@ void RunSubsetSearch(const RankData& d, const SearchSpec& spec, FILE* fp) {
   }
   if (failure.load() != 0) RaiseFailure(failure.load());
 
-  fprintf(fp, "%s", spec.listHeading.c_str());
-  PrintList(fp, list, spec.nicheLists);
-  if (spec.nicheLists) {
-    fprintf(fp, "%s", spec.secondListHeading.c_str());
+  fprintf(fp, "%s", plan.listHeading.c_str());
+  PrintList(fp, list, plan.nicheLists);
+  if (plan.nicheLists) {
+    fprintf(fp, "%s", plan.secondListHeading.c_str());
     PrintList(fp, list2, true);
   } else {
     fprintf(fp, "\n\nTrait subsets with maximum rank for each number of traits:\n%-*s\tSubset of traits\n",
@@ -438,8 +438,8 @@ void RunSubsetSearch(const RankData& d, const SearchSpec& spec, FILE* fp) {
     }
   }
   fprintf(fp, "\nElapsed time: %g seconds\n", difftime(time(nullptr), time0));
-  if (spec.nicheLists) PrintNicheSummary(fp, s);
-  WriteRankingTsv(s, list, spec.nicheLists ? &list2 : nullptr);
+  if (plan.nicheLists) PrintNicheSummary(fp, s);
+  WriteRankingTsv(s, list, plan.nicheLists ? &list2 : nullptr);
 }
 
 void StartRankRun(RankRun& run, const RankNeeds& needs, const char* structuresName) {
@@ -452,8 +452,8 @@ void StartRankRun(RankRun& run, const RankNeeds& needs, const char* structuresNa
   if (run.stru != nullptr) InitStructScratch(run.d, run.scratch);
 }
 
-void FinishRankRun(RankRun& run, const SearchSpec& spec) {
-  RunSubsetSearch(run.d, spec, run.fp);
+void FinishRankRun(RankRun& run, const SearchPlan& plan) {
+  RunSubsetSearch(run.d, plan, run.fp);
   CloseRankFiles(run.files);
   run.fp = run.stru = nullptr;
 }

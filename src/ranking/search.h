@@ -33,7 +33,7 @@ struct SubsetRecord {
   double stats[kMaxSubsetStats] = {};
 };
 
-struct SearchSpec {
+struct SearchPlan {
   CompareMode mode = kSignedMode;
   bool listAbsolute = false;  // list sorted by absolute value (RankVectorAbs)
   SizeLineStyle sizeLine = kSizeLinePlain;
@@ -69,7 +69,7 @@ long long Combinations(int n, int k);
 // Runs the search over the sizes nMinTraitsChRank to nMaxTraitsChRank of the
 // nch traits and writes the per-size lines, the lists, the elapsed time (and
 // for criteria 14 and 15 the summary block) to fp.
-void RunSubsetSearch(const RankData& d, const SearchSpec& spec, FILE* fp);
+void RunSubsetSearch(const RankData& d, const SearchPlan& plan, FILE* fp);
 
 // The labels of the subset's traits (numbers from 1), "%-2s\t" each.
 void PrintSubsetLabels(FILE* fp, const int* traits, int k);
@@ -87,4 +87,4 @@ struct RankRun {
 // file named structuresName), and writes the common header lines.
 void StartRankRun(RankRun& run, const RankNeeds& needs, const char* structuresName = nullptr);
 // Runs the search and closes the files.
-void FinishRankRun(RankRun& run, const SearchSpec& spec);
+void FinishRankRun(RankRun& run, const SearchPlan& plan);

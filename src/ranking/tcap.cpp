@@ -56,13 +56,13 @@ void ChRankTCAP() {
     StructPreamble(stru, d, kEnvReleves, kTraitsPopulations);
   }
 
-  SearchSpec spec;
-  spec.mode = kSignedMode;
-  spec.listAbsolute = false;
-  spec.sequential = stru != nullptr;
-  spec.listHeading =
+  SearchPlan plan;
+  plan.mode = kSignedMode;
+  plan.listAbsolute = false;
+  plan.sequential = stru != nullptr;
+  plan.listHeading =
       Formatted("\n\nTrait subsets with maximum rank:\n%-*s\tSubset of traits\n", sDigits + 6, "TRC");
-  spec.evaluate = [&d, stru, &scratch](RankWork& w, const int* traits, int k, SubsetRecord& r) {
+  plan.evaluate = [&d, stru, &scratch](RankWork& w, const int* traits, int k, SubsetRecord& r) {
     SubsetT(d, w, traits, k);
     // DT is the Euclidean distance whatever the measure (rese_opt is 6).
     SubsetDT(d, w, traits, k);
@@ -84,7 +84,7 @@ void ChRankTCAP() {
   // The matrix correlation of several subsets at once: their sums side by
   // side, each in the order of a direct computation.
   if (opt_ro == 1 && stru == nullptr)
-    spec.evaluateBatch = [&d](RankWork& w, const int* const* traits, int k, int count,
+    plan.evaluateBatch = [&d](RankWork& w, const int* const* traits, int k, int count,
                               SubsetRecord** r) {
       const double* dts[kSubsetBatch] = {};
       for (int j = 0; j < count; j++) {
@@ -99,8 +99,8 @@ void ChRankTCAP() {
         r[j]->value = r[j]->stats[0] = values[j];
       }
     };
-  spec.line = [](FILE* f, const SubsetRecord& r) { fprintf(f, "%g\t", r.stats[0]); };
-  FinishRankRun(run, spec);
+  plan.line = [](FILE* f, const SubsetRecord& r) { fprintf(f, "%g\t", r.stats[0]); };
+  FinishRankRun(run, plan);
 }
 
 void ChRankTDAP_TCAP() {
@@ -133,13 +133,13 @@ void ChRankTDAP_TCAP() {
     StructPreamble(stru, d, kEnvReleves, kTraitsPopulations);
   }
 
-  SearchSpec spec;
-  spec.mode = kSignedMode;
-  spec.listAbsolute = false;
-  spec.sequential = stru != nullptr;
-  spec.listHeading =
+  SearchPlan plan;
+  plan.mode = kSignedMode;
+  plan.listAbsolute = false;
+  plan.sequential = stru != nullptr;
+  plan.listHeading =
       Formatted("\n\nTrait subsets with maximum rank:\n%-*s\tSubset of traits\n", sDigits + 6, "TRC");
-  spec.evaluate = [&d, stru, &scratch](RankWork& w, const int* traits, int k, SubsetRecord& r) {
+  plan.evaluate = [&d, stru, &scratch](RankWork& w, const int* traits, int k, SubsetRecord& r) {
     SubsetT(d, w, traits, k);
     // With crisp belonging X does not depend on the subset; S is needed only
     // for the fuzzy belonging and the structures file.
@@ -177,10 +177,10 @@ void ChRankTDAP_TCAP() {
     PrintLabels0(stru, traits, k, "%s\t");
     fprintf(stru, "\n");
   };
-  spec.line = [](FILE* f, const SubsetRecord& r) {
+  plan.line = [](FILE* f, const SubsetRecord& r) {
     fprintf(f, "%-*.*g\t", sDigits + 6, sDigits, r.value);
   };
-  FinishRankRun(run, spec);
+  FinishRankRun(run, plan);
 }
 
 void ChRankTDAP() {
@@ -211,18 +211,18 @@ void ChRankTDAP() {
     StructPreamble(stru, d, kEnvCommunities, kTraitsOTUs);
   }
 
-  SearchSpec spec;
-  spec.mode = kAbsoluteMode;
-  spec.listAbsolute = true;
-  spec.sequential = stru != nullptr;
-  spec.listHeading =
+  SearchPlan plan;
+  plan.mode = kAbsoluteMode;
+  plan.listAbsolute = true;
+  plan.sequential = stru != nullptr;
+  plan.listHeading =
       opt_ro == 1   ? "\n\nTrait subsets with maximum partial Mantel correlation ro(XE.T):\nTRC\toptimal "
                       "subset of traits\n"
       : opt_ro == 2 ? "\n\nTrait subsets with maximum partial congruence in a symmetric Procrustes "
                       "rotation r(XE.T):\nTRC\toptimal subset of traits\n"
                     : "\n\nTrait subsets with maximum partial congruence in RV r(XE.T):\nTRC\toptimal "
                       "subset of traits\n";
-  spec.evaluate = [&d, stru, &scratch](RankWork& w, const int* traits, int k, SubsetRecord& r) {
+  plan.evaluate = [&d, stru, &scratch](RankWork& w, const int* traits, int k, SubsetRecord& r) {
     SubsetT(d, w, traits, k);
     SubsetDT(d, w, traits, k);
     // ro(TE) is the matrix correlation whatever the measure.
@@ -270,11 +270,11 @@ void ChRankTDAP() {
                       "\nResemblance matrix between communities (residuals after removing the "
                       "effect of DT):\n");
   };
-  spec.line = [](FILE* f, const SubsetRecord& r) {
+  plan.line = [](FILE* f, const SubsetRecord& r) {
     fprintf(f,
             opt_ro == 1 ? "ro(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\tTraits:\t"
                         : "r(TE)=\t%g\tro(XE)=\t%g\tro(XT)=\t%g\tro(XE.T)=\t%g\tTraits:\t",
             r.stats[0], r.stats[1], r.stats[2], r.stats[3]);
   };
-  FinishRankRun(run, spec);
+  FinishRankRun(run, plan);
 }

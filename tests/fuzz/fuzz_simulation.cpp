@@ -34,12 +34,12 @@ static double** Correlation(int p) {
   return Filled(p, p, [](int i, int j) { return i == j ? 1.0 : 0.25; });
 }
 
-static void RandomCurves(CurveSpec& spec) {
-  spec.random = true;
-  spec.centerMin = 0.2;
-  spec.centerMax = 0.8;
-  spec.slopeMin = -5.0;
-  spec.slopeMax = -1.0;
+static void RandomCurves(CurveSpec& plan) {
+  plan.random = true;
+  plan.centerMin = 0.2;
+  plan.centerMax = 0.8;
+  plan.slopeMin = -5.0;
+  plan.slopeMax = -1.0;
 }
 
 // The fuzzed file read into its place in the model.

@@ -72,27 +72,27 @@ std::string Search(CompareMode mode, bool listAbsolute, int threads,
                    const std::function<double(const std::string&)>& value,
                    std::vector<std::string>* progress = nullptr) {
   RankData d;
-  SearchSpec spec;
+  SearchPlan plan;
   if (progress != nullptr)
-    spec.progress = [progress](long long i, long long total, int k) {
+    plan.progress = [progress](long long i, long long total, int k) {
       progress->push_back(std::to_string(i) + "/" + std::to_string(total) + ":" +
                           std::to_string(k));
     };
-  spec.mode = mode;
-  spec.listAbsolute = listAbsolute;
-  spec.listHeading = "LIST\n";
-  spec.evaluate = [&value](RankWork&, const int* traits, int k, SubsetRecord& r) {
+  plan.mode = mode;
+  plan.listAbsolute = listAbsolute;
+  plan.listHeading = "LIST\n";
+  plan.evaluate = [&value](RankWork&, const int* traits, int k, SubsetRecord& r) {
     r.evaluated = true;
     r.value = value(Name(traits, k));
   };
-  spec.line = [](FILE* fp, const SubsetRecord& r) { fprintf(fp, "%.17g\t", r.value); };
+  plan.line = [](FILE* fp, const SubsetRecord& r) { fprintf(fp, "%.17g\t", r.value); };
   FILE* fp = tmpfile();
   std::string console;
   {
     ConsoleScript script("");
     const int kept = omp_get_max_threads();
     omp_set_num_threads(threads);
-    RunSubsetSearch(d, spec, fp);
+    RunSubsetSearch(d, plan, fp);
     omp_set_num_threads(kept);
     console = script.Dialogue();
   }
