@@ -256,3 +256,10 @@ bool IsDenseMatrix(int rows, int columns, double** M) {
     if (M[i] != M[0] + static_cast<size_t>(i) * static_cast<size_t>(columns)) return false;
   return true;
 }
+
+bool AnyMissingValue(int rows, int cols, double** M) {
+  for (int i = 0; i < rows; i++)
+    for (int j = 0; j < cols; j++)
+      if (IsMissing(M[i][j])) return true;
+  return false;
+}

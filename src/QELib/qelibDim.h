@@ -87,3 +87,5 @@ inline void swap(T* v, int i, int j) {
 // The missing-value code of W, E and every derived matrix.
 constexpr double kMissing = -999.0;
 inline bool IsMissing(double x) { return x == kMissing; }
+// True when some element of the rows x cols matrix M is missing.
+bool AnyMissingValue(int rows, int cols, double** M);

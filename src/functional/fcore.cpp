@@ -60,26 +60,14 @@ void FcoreEuclidean(int m, int p, double** X, double** D) {
   }
 }
 
-static bool AnyMissing(int rows, int cols, double** M) {
-  for (int i = 0; i < rows; i++)
-    for (int j = 0; j < cols; j++)
-      if (IsMissing(M[i][j])) return true;
-  return false;
-}
-
-static void Mirror(int n, double** D) {
-  for (int i = 0; i < n; i++)
-    for (int j = i + 1; j < n; j++) D[j][i] = D[i][j];
-}
-
 void FcoreCommunityResemblance(int m, int cols, double** X, double** D, int code,
                                double** work) {
   if (code == 3) {
     FcoreEuclidean(m, cols, X, D);
   } else if (code == 2) {
     AbsValFunctionMV(m, cols, X, D);
-    Mirror(m, D);
-  } else if (code == 18 && !AnyMissing(m, cols, X)) {
+    UpperToLowerMatrix(m, D);
+  } else if (code == 18 && !AnyMissingValue(m, cols, X)) {
     NormalizeRowsMV(m, cols, X, work);
     FcoreEuclidean(m, cols, work, D);
   } else {
@@ -259,8 +247,8 @@ void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
   for (int i = 0; i < n; i++)
     for (int k = 0; k < p; k++)
       if (in.traitSelect[k] == 1 && IsMissing(in.B[i][k])) ctx.fastT = false;
-  ctx.fastXP = !AnyMissing(m, n, in.W) && !AnyMissing(n, in.g, in.U) &&
-               !(ctx.phyl && AnyMissing(n, in.h, in.Q));
+  ctx.fastXP = !AnyMissingValue(m, n, in.W) && !AnyMissingValue(n, in.g, in.U) &&
+               !(ctx.phyl && AnyMissingValue(n, in.h, in.Q));
   ctx.Wp = dim2Double(m, n);
   ctx.divisor = dim1Double(m);
   for (int c = 0; c < m; c++) {
@@ -277,8 +265,8 @@ void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
 
   // The adjusted entropies exclude pairs with a missing resemblance from
   // their weight sums, which depend on the permutation: the pairwise loop.
-  ctx.fastRao = !(in.scaleAdjust && AnyMissing(n, n, ctx.S));
-  ctx.fastRaoPhyl = ctx.phyl && !(in.scaleAdjust && AnyMissing(n, n, ctx.F));
+  ctx.fastRao = !(in.scaleAdjust && AnyMissingValue(n, n, ctx.S));
+  ctx.fastRaoPhyl = ctx.phyl && !(in.scaleAdjust && AnyMissingValue(n, n, ctx.F));
   BuildRao(ctx);
 
   ctx.Bn = dim2Double(n, p > 0 ? p : 1);
@@ -496,7 +484,7 @@ static void FullFromUpper(int m, const double* upper, double** D) {
 static void Resemblance(int m, int cols, double** M, int code, bool full, double** D,
                         FcoreWorkspace& ws, UpperHalf& u) {
   const bool euclidean = code == 3 || code == 18;
-  if (euclidean && !AnyMissing(m, cols, M)) {
+  if (euclidean && !AnyMissingValue(m, cols, M)) {
     double** rows = M;
     if (code == 18) {
       NormalizeRowsMV(m, cols, M, ws.work);

@@ -172,30 +172,6 @@ double RVcoeff(int n, int p1, int p2, double** X, double** Y) {
   return den > 0.0 ? xy / den : 0.0;
 }
 
-namespace {
-
-bool HasMissing(int rows, int cols, double** M) {
-  for (int i = 0; i < rows; i++)
-    for (int j = 0; j < cols; j++)
-      if (IsMissing(M[i][j])) return true;
-  return false;
-}
-
-// Mean of a column of complete data; a constant column has its value as
-// mean exactly, as in the regression.
-double ExactMean(int n, double** X, int j) {
-  double s = 0.0, lo = X[0][j], hi = X[0][j];
-  for (int i = 0; i < n; i++) {
-    const double v = X[i][j];
-    s += v;
-    if (v < lo) lo = v;
-    if (v > hi) hi = v;
-  }
-  return lo == hi ? lo : s / n;
-}
-
-}  // namespace
-
 // The component scores are those of the principal-component regression;
 // they are centred and made orthonormal one after the other.  A score whose
 // remaining sum of squares is at most 1e-10 of its own (a linear
@@ -209,14 +185,14 @@ void CovariateBasisBuild(int n, int q, double** Z, double overfitFactor, Covaria
   b.Z = dim2Double(n, q > 0 ? q : 1);
   for (int i = 0; i < n; i++)
     for (int j = 0; j < q; j++) b.Z[i][j] = Z[i][j];
-  b.missing = HasMissing(n, q, Z);
+  b.missing = AnyMissingValue(n, q, Z);
   double** S = dim2Double(n, q > 0 ? q : 1);
   const int cap = q > 0 && n > 0 ? PCARegressionScores(n, q, b.Z, nullptr, 2, overfitFactor, S) : 0;
   b.Q = dim2Double(n, cap > 0 ? cap : 1);
   b.k = 0;
   std::vector<double> v(n > 0 ? n : 0);
   for (int a = 0; a < cap && !b.missing; a++) {
-    const double mean = ExactMean(n, S, a);
+    const double mean = ColumnMeanMV(n, S, a);
     double ss0 = 0.0;
     for (int i = 0; i < n; i++) {
       v[i] = S[i][a] - mean;
@@ -246,12 +222,12 @@ void CovariateBasisFree(CovariateBasis& b) {
 void CovariateResiduals(const CovariateBasis& b, int p, double** Y, double** Res) {
   const int n = b.n;
   if (n < 1 || p < 1) return;
-  if (b.missing || HasMissing(n, p, Y)) {
+  if (b.missing || AnyMissingValue(n, p, Y)) {
     PCA_Regression_ResidualsSelect(n, p, b.q, Y, b.Z, Res, nullptr, 2, b.overfitFactor);
     return;
   }
   std::vector<double> mean(p);
-  for (int j = 0; j < p; j++) mean[j] = ExactMean(n, Y, j);
+  for (int j = 0; j < p; j++) mean[j] = ColumnMeanMV(n, Y, j);
   for (int i = 0; i < n; i++)
     for (int j = 0; j < p; j++) Res[i][j] = Y[i][j] - mean[j];
   if (b.k == 0) return;

@@ -15,13 +15,6 @@
 
 namespace {
 
-bool HasMissing(int n, int p, double** X) {
-  for (int i = 0; i < n; i++)
-    for (int k = 0; k < p; k++)
-      if (IsMissing(X[i][k])) return true;
-  return false;
-}
-
 }  // namespace
 
 // Options 1, 2 and 4 have no measure between communities: they give 0, and
@@ -281,7 +274,7 @@ double ChordDistSq2VecMV(int p, const double* x, const double* y) {
 }
 
 void ChordDistMV(int n, int p, double** X, double** D) {
-  if (!HasMissing(n, p, X)) {
+  if (!AnyMissingValue(n, p, X)) {
     double** W = dim2Double(n, p);
     NormalizeRowsMV(n, p, X, W);
     EucliDistMV(n, p, W, D);

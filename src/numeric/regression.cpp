@@ -19,23 +19,6 @@ namespace {
 // others).  Only collinearity to within rounding reaches it.
 constexpr double kCollinearity = 1e-10;
 
-// Mean of the non-missing values of column j; 0 when there is none.  A
-// constant column has its value as mean exactly, as in the centring.
-double ColMean(int n, double** X, int j) {
-  double s = 0.0, lo = 0.0, hi = 0.0;
-  int k = 0;
-  for (int i = 0; i < n; i++) {
-    double v = X[i][j];
-    if (IsMissing(v)) continue;
-    if (k == 0 || v < lo) lo = v;
-    if (k == 0 || v > hi) hi = v;
-    s += v;
-    k++;
-  }
-  if (k == 0) return 0.0;
-  return lo == hi ? lo : s / k;
-}
-
 // Least squares of Y (n x p) on X (n x q) by the normal equations on centred
 // columns.  Neither Y nor X is modified.  Choices for data the normal
 // equations cannot take as they stand:
@@ -54,8 +37,8 @@ void RegressionCore(int n, int p, int q, double** Y, double** X, double** B, dou
                     double** Yhat, double* R2, double* SStot) {
   if (n < 0) n = 0;
   std::vector<double> ym(p > 0 ? p : 0), xm(q > 0 ? q : 0);
-  for (int j = 0; j < p; j++) ym[j] = ColMean(n, Y, j);
-  for (int k = 0; k < q; k++) xm[k] = ColMean(n, X, k);
+  for (int j = 0; j < p; j++) ym[j] = ColumnMeanMV(n, Y, j);
+  for (int k = 0; k < q; k++) xm[k] = ColumnMeanMV(n, X, k);
 
   double** Yc = dim2Double(n, p);
   double** Xc = dim2Double(n, q);

@@ -57,13 +57,6 @@ Moments ColMoments(int n, double** X, int j) {
   return ComputeMoments(n, [X, j](int i) { return X[i][j]; });
 }
 
-bool HasMissing(int n, int p, double** X) {
-  for (int i = 0; i < n; i++)
-    for (int j = 0; j < p; j++)
-      if (IsMissing(X[i][j])) return true;
-  return false;
-}
-
 // Sum of squares of the non-missing values of column j.
 double ColSumOfSquares(int n, double** X, int j) {
   double s = 0.0;
@@ -208,7 +201,7 @@ void CrossProductMV(int n, int p, double** X, double** C) {
 }
 
 void CovarianceMV(int n, int p, double** X, double** C) {
-  if (HasMissing(n, p, X)) {
+  if (AnyMissingValue(n, p, X)) {
     double** out = (C == X) ? dim2Double(n, n) : C;
     for (int i = 0; i < n; i++)
       for (int k = i; k < n; k++) out[i][k] = out[k][i] = Covariance2VecMV(p, X[i], X[k]);
@@ -225,7 +218,7 @@ void CovarianceMV(int n, int p, double** X, double** C) {
 }
 
 void CorrelationMV(int n, int p, double** X, double** R) {
-  if (HasMissing(n, p, X)) {
+  if (AnyMissingValue(n, p, X)) {
     double** out = (R == X) ? dim2Double(n, n) : R;
     for (int i = 0; i < n; i++)
       for (int k = i; k < n; k++) out[i][k] = out[k][i] = Correlation2VecMV(p, X[i], X[k]);
@@ -505,4 +498,19 @@ void CountGroupsSelect(int n, const int* groups, const int* select, int* count, 
   *count = static_cast<int>(g.size());
   if (distinct != nullptr)
     for (size_t k = 0; k < g.size(); k++) distinct[k] = g[k];
+}
+
+double ColumnMeanMV(int n, double** X, int j) {
+  double s = 0.0, lo = 0.0, hi = 0.0;
+  int k = 0;
+  for (int i = 0; i < n; i++) {
+    const double v = X[i][j];
+    if (IsMissing(v)) continue;
+    if (k == 0 || v < lo) lo = v;
+    if (k == 0 || v > hi) hi = v;
+    s += v;
+    k++;
+  }
+  if (k == 0) return 0.0;
+  return lo == hi ? lo : s / k;
 }

@@ -38,6 +38,10 @@ void ZStandardizationRowsMV(int n, int p, const double* mean, const double* sd, 
                             double** Y);
 void ZStandardizationColsMV(int n, int p, double** X, double** Y);
 void CorrAdj(int n, int p, double** Y, double** X);
+// Mean of the non-missing values of column j of X (n rows); 0 when there is
+// none.  A constant column has its value as mean exactly, so that centring
+// it gives exact zeros.
+double ColumnMeanMV(int n, double** X, int j);
 void UnitSumRowsAdjMV(int n, int p, double** Y, double** X);
 void RangeColsAdjMV(int n, int p, double** Y, double** X);
 void GowerStandardizationRows(int n, int p, double** X);
