@@ -137,7 +137,6 @@ void SetPreferences() {
     fprintf(out,
             "Set preferences of: \n"
             "   F  output files \n"
-            "   E  tab-separated companion files of the results (for R and Python)\n"
             "   G  Gower index\n"
             "   R  Rao entropy\n"
             "   B  Beals smoothing\n"
@@ -157,8 +156,10 @@ void SetPreferences() {
         saveRndData = AnswerYes() ? 'y' : 'n';
         break;
       case 'E':
-        // The output files' own questions (F) stay as they are, so that
-        // scripted sessions answer them as before; the switch has its letter.
+        // The output files' own questions (F) and the menu stay as they are,
+        // so that scripted sessions answer them as before; the switch of the
+        // companion files has a letter of its own, accepted though not
+        // listed (like A in the main menu).
         fprintf(out,
                 "Write tab-separated companion files of the results (for R and Python, default "
                 "is yes)? y/n ");
