@@ -142,6 +142,9 @@ FILE* SafeOpen(SafeFile& f, const char* name, const char* directory, const char*
       struct stat now;
       f.oldSize = fstat(fileno(f.fp), &now) == 0 ? static_cast<long long>(now.st_size) : -1;
     }
+  } else if (exists && access(f.path.c_str(), W_OK) != 0) {
+    // A file its owner made read-only is not replaced behind its back.
+    f.fp = nullptr;
   } else if (exists && !S_ISREG(st.st_mode)) {
     // A device or a pipe: nothing to keep.
     f.fp = fopen(f.path.c_str(), mode);

@@ -37,6 +37,10 @@ void FuzzInit() {
   std::string tmpl = (base / "quilta-fuzz-XXXXXX").string();
   if (mkdtemp(tmpl.data()) == nullptr) abort();
   gScratch = tmpl;
+  atexit([] {
+    std::error_code ec;
+    fs::remove_all(gScratch, ec);
+  });
   gHome = open(".", O_RDONLY | O_DIRECTORY);
   if (gHome < 0) abort();
   InitGlobals();
