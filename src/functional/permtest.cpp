@@ -12,6 +12,8 @@
 
 #include <omp.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <initializer_list>
 #include <new>
@@ -297,15 +299,21 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
   // The random-data file is written iteration by iteration: one thread then.
   // A few iterations run first on this thread, timed: when the rest would
   // take less than a few hundredths of a second, the team is not started at
-  // all (on a small data set starting it costs more than it saves).  Which
-  // thread evaluates an iteration never changes a digit.
+  // all (on a small data set starting it costs more than it saves).  The
+  // rest are drawn at once (in parts of a few tens of megabytes at most) and
+  // evaluated in one parallel loop: with no barrier between iterations, a
+  // thread slowed down by other work on the machine only takes fewer of
+  // them.  Which thread evaluates an iteration never changes a digit.
   const int maxThreads = dump ? 1 : (omp_get_max_threads() > 0 ? omp_get_max_threads() : 1);
   const int perms = niter - 1;
   const int probe = perms < 4 ? perms : 4;
-  const int blockSize = perms < 1 ? 1 : (perms < 64 * maxThreads ? perms : 64 * maxThreads);
+  const size_t len = source.len > 0 ? static_cast<size_t>(source.len) : 1;
+  const size_t part = std::max<size_t>(
+      64, std::min<size_t>((size_t{4} << 20) / len, (size_t{2} << 20) / static_cast<size_t>(total)));
+  const int blockSize = perms < 1 ? 1 : static_cast<int>(std::min<size_t>(perms, part));
   if (perms > 0)
     for (int t = 0; t < maxThreads; t++) res.spaces.push_back(FcoreNewWorkspace(ctx));
-  std::vector<int> lists(static_cast<size_t>(blockSize) * source.len);
+  std::vector<int> lists(static_cast<size_t>(blockSize) * len);
   std::vector<double> values(static_cast<size_t>(blockSize) * total);
 
   char progress[64];
@@ -318,16 +326,15 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
       const double perIteration = (omp_get_wtime() - start) / (probe > 0 ? probe : 1);
       threads = perIteration * (niter - first + 1) > 0.03 ? maxThreads : 1;
     }
-    snprintf(progress, sizeof progress, "Permutation test: %d of %d", first, niter);
-    HandleEventInfoWhere2(progress);
-    for (int b = 0; b < nb; b++) source.Draw(&lists[static_cast<size_t>(b) * source.len]);
+    for (int b = 0; b < nb; b++) source.Draw(&lists[static_cast<size_t>(b) * len]);
 
     int failure = 0;
+    std::atomic<int> done{0};
 #pragma omp parallel for schedule(dynamic, 1) num_threads(threads) if (threads > 1)
     for (int b = 0; b < nb; b++) {
       try {
         FcoreWorkspace& ws = *res.spaces[1 + omp_get_thread_num()];
-        const int* list = &lists[static_cast<size_t>(b) * source.len];
+        const int* list = &lists[static_cast<size_t>(b) * len];
         if (source.taxa)
           FcoreStructures(ctx, list, ws);
         else
@@ -341,6 +348,13 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
 #pragma omp critical(fcoreFailure)
         if (failure == 0) failure = kFailMemory;
       }
+      // The progress line belongs to the calling thread.
+      const int finished = done.fetch_add(1) + 1;
+      if (omp_get_thread_num() == 0) {
+        snprintf(progress, sizeof progress, "Permutation test: %d of %d", first - 1 + finished,
+                 niter);
+        HandleEventInfoWhere2(progress);
+      }
     }
     if (failure != 0) RaiseFailure(failure);
 
@@ -350,9 +364,8 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
         if (tested[k] && IsLargerThanOrEqual(v[k], obsVal[k], 1, absolute[k] != 0))
           count[k] += 1.0;
       if (dump)
-        WriteIteration(ctx, in, first + b, source.taxa,
-                       &lists[static_cast<size_t>(b) * source.len], *res.spaces[1], v,
-                       count.data(), tested.data());
+        WriteIteration(ctx, in, first + b, source.taxa, &lists[static_cast<size_t>(b) * len],
+                       *res.spaces[1], v, count.data(), tested.data());
     }
     first += nb;
   }
