@@ -350,7 +350,7 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
       }
       // The progress line belongs to the calling thread.
       const int finished = done.fetch_add(1) + 1;
-      if (omp_get_thread_num() == 0) {
+      if (omp_get_thread_num() == 0 && ProgressDue()) {
         snprintf(progress, sizeof progress, "Permutation test: %d of %d", first - 1 + finished,
                  niter);
         HandleEventInfoWhere2(progress);

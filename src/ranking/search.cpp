@@ -217,8 +217,10 @@ void ReduceBlock(SearchState& s) {
   char text[96];
   for (int b = 0; b < s.count; b++) {
     s.counter++;
-    snprintf(text, sizeof text, "Iteration: %lld of %lld, Traits: %d", s.counter, s.total, k);
-    HandleEventInfoWhere2(text);
+    if (ProgressDue()) {
+      snprintf(text, sizeof text, "Iteration: %lld of %lld, Traits: %d", s.counter, s.total, k);
+      HandleEventInfoWhere2(text);
+    }
     if (plan.progress) plan.progress(s.counter, s.total, k);
     const SubsetRecord& r = s.records[b];
     if (s.skip[b] || !r.evaluated) continue;

@@ -65,9 +65,25 @@ static const double kTerminalInterval = 5.0 / 60.0;
 static const double kFileInterval = 1.0;
 static double lastProgress = -1e300;
 
+// Whether the dialogue stream is a terminal, asked once per stream.
+static bool DialogueIsTerminal() {
+  static FILE* known = nullptr;
+  static bool terminal = false;
+  if (out != known) {
+    known = out;
+    terminal = isatty(fileno(out)) != 0;
+  }
+  return terminal;
+}
+
+bool ProgressDue() {
+  return omp_get_wtime() - lastProgress >=
+         (DialogueIsTerminal() ? kTerminalInterval : kFileInterval);
+}
+
 void HandleEventInfoWhere2(const char* text) {
   const double now = omp_get_wtime();
-  const bool terminal = isatty(fileno(out)) != 0;
+  const bool terminal = DialogueIsTerminal();
   if (now - lastProgress < (terminal ? kTerminalInterval : kFileInterval)) return;
   if (is40CharLine == 1) fputc(terminal ? '\r' : '\n', out);
   fprintf(out, "%*.*s%40s", 40, 40, text, "");

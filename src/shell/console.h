@@ -35,6 +35,9 @@ void ClearLine();
 void Wait();
 // One-line progress display, rewritten at most every few clock ticks.
 void HandleEventInfoWhere2(const char* text);
+// True when HandleEventInfoWhere2 would show a text now: loops that call it
+// at every iteration build their text only then.
+bool ProgressDue();
 // Current local date and time in ctime form (ends with a newline).
 void TimeStamp(FILE* stream);
 // Wall-clock seconds since start, a value of omp_get_wtime().
