@@ -391,7 +391,7 @@ void RunSubsetSearch(const RankData& d, const SearchPlan& plan, FILE* fp) {
       // Runs of a quarter of a thread's share at a time: a thread slowed down
       // by other work on the machine takes fewer of them (the results are
       // taken in enumeration order anyway).
-      const int chunk = std::max(1, groups / (4 * threads));
+      const int chunk = std::max(1, std::min(4, groups / (4 * threads)));
 #pragma omp for schedule(dynamic, chunk)
       for (int gi = 0; gi < groups; gi++) {
         const int* list[kSubsetBatch];
