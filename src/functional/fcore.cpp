@@ -382,9 +382,12 @@ FcoreWorkspace* FcoreNewWorkspace(const FcoreContext& ctx) {
   ws->Ws = dim2Double(m, n);
   ws->Vs = dim2Double(ctx.raoRows * m, n);
   ws->H = dim2Double(ctx.raoRows * m, ctx.phyl ? 2 * n : n);
-  ws->Brnd = dim2Double(n, p);
-  ws->Urnd = dim2Double(n, g);
-  ws->Qrnd = dim2Double(n, h);
+  // Permuted copies only for the products with missing values.
+  if (!ctx.fastT) ws->Brnd = dim2Double(n, p);
+  if (!ctx.fastXP) {
+    ws->Urnd = dim2Double(n, g);
+    ws->Qrnd = dim2Double(n, h);
+  }
   if (!ctx.fastRao || (ctx.phyl && !ctx.fastRaoPhyl)) {
     ws->Srnd = dim2Double(n, n);
     ws->Frnd = dim2Double(n, n);
