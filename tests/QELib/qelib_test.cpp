@@ -2,11 +2,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "QELib/qelibDim.h"
 
-static std::string Capture(void (*print)(FILE*)) {
+static std::string Capture(const std::function<void(FILE*)>& print) {
   FILE* fp = tmpfile();
   print(fp);
   std::string s;
@@ -14,15 +15,6 @@ static std::string Capture(void (*print)(FILE*)) {
   for (int c; (c = fgetc(fp)) != EOF;) s += static_cast<char>(c);
   fclose(fp);
   return s;
-}
-
-static double** Sample() {
-  double** m = dim2Double(2, 2);
-  m[0][0] = 1;
-  m[0][1] = 0.5;
-  m[1][0] = 2.5e6;
-  m[1][1] = 2;
-  return m;
 }
 
 TEST(Allocation, ZeroFilledAndEmptyShapes) {
@@ -38,38 +30,23 @@ TEST(Allocation, ZeroFilledAndEmptyShapes) {
   free3D(cube, 2, 3);
 }
 
+// The layouts of one matrix, in double and in single precision.
 TEST(Printing, MatrixLayouts) {
-  EXPECT_EQ(Capture([](FILE* fp) {
-              double** m = Sample();
-              PrintMatrixTab(fp, 2, 2, m, 6);
-              free2D(m, 2);
-            }),
-            "1\t0.5\t\n2.5e+06\t2\t\n");
-  EXPECT_EQ(Capture([](FILE* fp) {
-              double** m = Sample();
-              EXPECT_EQ(PrintMatrix(fp, 2, 2, m, 6, 0), 7);
-              free2D(m, 2);
-            }),
-            "      1\t    0.5\t\n2.5e+06\t      2\t\n");
-  EXPECT_EQ(Capture([](FILE* fp) {
-              double** m = Sample();
-              PrintLowerHalfMatrixTab(fp, 2, m, 6);
-              free2D(m, 2);
-            }),
+  double** m = dim2Double(2, 2);
+  float** f = dim2Dfloat(2, 2);
+  const double v[2][2] = {{1, 0.5}, {2.5e6, 2}};
+  for (int i = 0; i < 2; i++)
+    for (int j = 0; j < 2; j++) m[i][j] = v[i][j], f[i][j] = static_cast<float>(v[i][j]);
+  const std::string aligned = "      1\t    0.5\t\n2.5e+06\t      2\t\n";
+  EXPECT_EQ(Capture([&](FILE* fp) { PrintMatrixTab(fp, 2, 2, m, 6); }), "1\t0.5\t\n2.5e+06\t2\t\n");
+  EXPECT_EQ(Capture([&](FILE* fp) { EXPECT_EQ(PrintMatrix(fp, 2, 2, m, 6, 0), 7); }), aligned);
+  EXPECT_EQ(Capture([&](FILE* fp) { PrintMatrix(fp, 2, 2, f, 6, 0); }), aligned);
+  EXPECT_EQ(Capture([&](FILE* fp) { PrintLowerHalfMatrixTab(fp, 2, m, 6); }),
             "1\t\n2.5e+06\t2\t\n");
   EXPECT_EQ(Capture([](FILE* fp) { PrintMatrixTab(fp, 0, 3, nullptr, 6); }), "");
-  // The single-precision variant lays out the same values the same way.
-  EXPECT_EQ(Capture([](FILE* fp) {
-              float** m = dim2Dfloat(2, 2);
-              m[0][0] = 1;
-              m[0][1] = 0.5f;
-              m[1][0] = 2.5e6f;
-              m[1][1] = 2;
-              PrintMatrix(fp, 2, 2, m, 6, 0);
-              free2D(m, 2);
-            }),
-            "      1\t    0.5\t\n2.5e+06\t      2\t\n");
   EXPECT_EQ(GetWidthMax(0, 0, static_cast<double**>(nullptr), 6), 0);
+  free2D(m, 2);
+  free2D(f, 2);
 }
 
 TEST(Printing, WrapsRowsWiderThanMaxColsPrint) {
@@ -122,9 +99,7 @@ TEST(Comparison, UlpTolerance) {
 }
 
 TEST(Utilities, FactorialStatesAndConversions) {
-  EXPECT_EQ(Factorial(5), 120.0);
   EXPECT_EQ(Factorial(0), 1.0);
-  EXPECT_EQ(Factorial(1), 1.0);
   // 20! = 2432902008176640000 = 2^18 * 9280784638125: exact in double.
   EXPECT_EQ(Factorial(20), 2432902008176640000.0);
   double x[] = {0, 2, 2, -999, 5};
@@ -136,8 +111,4 @@ TEST(Utilities, FactorialStatesAndConversions) {
   EXPECT_EQ(ToInt(1e300), 2147483647);
   EXPECT_EQ(ToInt(-1e300), -2147483647 - 1);
   EXPECT_EQ(ToInt(2.9), 2);
-  EXPECT_EQ(Fmax(1, 2), 2);
-  EXPECT_EQ(Fmin(1, 2), 1);
-  int a = 3, b = 7;
-  EXPECT_LT(compareInt(&a, &b), 0);
 }

@@ -5,119 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <sstream>
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "test_support.h"
+#include "session_data.h"
+
+using namespace session;
 
 namespace {
 
-// Description of a small data set written as a formatted data file.
-struct DataSet {
-  std::vector<std::string> traits{"t1", "t2"};
-  std::vector<int> traitTypes{3, 3};
-  std::vector<std::string> communities{"c1", "c2", "c3"};
-  std::vector<std::vector<double>> B{{1, 0}, {3, 1}, {5, 1}};       // OTUs x traits
-  std::vector<std::vector<double>> W{{1, 0, 1}, {1, 1, 0}, {0, 1, 3}};  // OTUs x communities
-  // Environment: variables as rows (one value per community).
-  int envKind = 1;  // 1 quantitative same units, 3 nominal
-  std::vector<int> envTypes{3};
-  std::vector<std::string> envLabels{"e1"};
-  std::vector<std::vector<double>> E{{0, 1, 3}};
-  // Species: names and the OTU-by-species map.
-  std::vector<std::string> species;
-  std::vector<std::string> otuSpecies;  // one string of 0/1 per OTU
-  // Phylogeny (type 1 similarities) and trait groups.
-  std::vector<std::vector<double>> F;
-  std::vector<int> traitGroups;
-};
-
-std::string Join(const std::vector<std::string>& v) {
-  std::string s;
-  for (const auto& x : v) s += x + "\t";
-  return s + "\n";
-}
-
-template <class T>
-std::string Row(const std::vector<T>& v) {
-  std::ostringstream s;
-  for (const auto& x : v) s << x << "\t";
-  s << "\n";
-  return s.str();
-}
-
-std::string FormattedData(const DataSet& d) {
-  const size_t p = d.traits.size(), m = d.communities.size(), n = d.B.size();
-  std::string s = "test data \n" + std::to_string(p) + " \n" + Join(d.traits);
-  s += Row(d.traitTypes) + Row(std::vector<int>(p, 0)) + Row(std::vector<int>(p, 0));
-  s += std::to_string(m) + " \n" + Join(d.communities) + std::to_string(n) + " \n";
-  s += Row(std::vector<int>(m, 0)) + Row(std::vector<int>(7, 0)) + "\n25Jun2016 \n";
-  for (const auto& r : d.B) s += Row(r);
-  s += "\n";
-  for (const auto& r : d.W) s += Row(r);
-  s += "\n" + std::to_string(d.E.size()) + " \n";
-  if (!d.E.empty()) {
-    s += "97Sep08 \n" + std::to_string(d.envKind) + " \n" + Row(d.envTypes) + Join(d.envLabels);
-    s += "env.txt \n";
-    for (const auto& r : d.E) s += Row(r);
-  }
-  s += std::to_string(d.species.size()) + " \n";
-  if (!d.species.empty()) {
-    s += "species.txt \n";
-    for (const auto& name : d.species) s += name + "\n";
-    for (size_t k = 0; k < d.species.size(); k++) {  // species x communities
-      for (size_t c = 0; c < m; c++) {
-        bool occurs = false;
-        for (size_t i = 0; i < n; i++) occurs |= d.otuSpecies[i][k] == '1' && d.W[i][c] > 0;
-        s += occurs ? "1" : "0";
-      }
-      s += "\n";
-    }
-    for (const auto& row : d.otuSpecies) s += row + "\n";
-  }
-  s += "SMW 1\n";
-  if (d.F.empty()) {
-    s += "0\n";
-  } else {
-    s += "1\n1\n";
-    for (const auto& r : d.F) s += Row(r);
-  }
-  if (d.traitGroups.empty())
-    s += "0\n";
-  else
-    s += "1\n" + Row(d.traitGroups);
-  return s + "Mon Jan  1 00:00:00 2024\n";
-}
-
-// A session "s" holding the data set, with a short track file.
-void MakeSession(const TempDir& dir, const DataSet& d) {
-  WriteFile(dir.file("sFormda.txt"), FormattedData(d));
-  WriteFile(dir.file("sTrk.txt"), "sFormda.txt\n07Jul17\n");
-}
-
-// Console input that opens session s, runs H with the given answers and
-// leaves the program.
 std::string RunH(const std::string& answers, const std::string& before = "") {
-  return before + "O\ns\nV\nH\n" + answers + "C\nC\nX\n";
-}
-
-// The number written after the first occurrence of label (from pos on).
-double ValueAfter(const std::string& text, const std::string& label, size_t from = 0) {
-  size_t pos = text.find(label, from);
-  if (pos == std::string::npos) ADD_FAILURE() << "missing: " << label;
-  if (pos == std::string::npos) return NAN;
-  return std::strtod(text.c_str() + pos + label.size(), nullptr);
-}
-
-// The lines of text without those that change from run to run.
-std::string Stable(const std::string& text) {
-  std::istringstream in(WithoutTimeStamps(text));
-  std::string line, out;
-  while (std::getline(in, line))
-    if (line.rfind("Elapsed time", 0) != 0) out += line + "\n";
-  return out;
+  return InSession("H", answers, before);
 }
 
 // Answers of the settings dialog for the small data set (3 OTUs of types
@@ -130,9 +29,6 @@ std::string Settings(const std::string& tests, const std::string& measure,
 }
 
 const std::string kNoTests = "n\n";
-
-// The separator line of menus and results files, with its line end.
-std::string lineSeparator() { return std::string(70, '-') + "\n"; }
 const std::string kTaxa = "y\n99\nt\n0\n2\n12345\n";
 
 const std::vector<std::string> kCorrelationLines = {
@@ -141,48 +37,13 @@ const std::vector<std::string> kCorrelationLines = {
 
 }  // namespace
 
-// T and r(TE) of the small data set, worked by hand.
-//   W to unit totals per community: c1 = (.5, .5, 0), c2 = (0, .5, .5),
-//   c3 = (.25, 0, .75); T = W B: c1 (2, .5), c2 (4, 1), c3 (4, .75).
-//   Columns to unit length: t1 / 6 = (1/3, 2/3, 2/3); t2 / sqrt(1.8125) =
-//   (.371391, .742781, .557086).  DT: d12 = .499041, d13 = .381568,
-//   d23 = .185695; DE (one variable 0, 1, 3, same units): 1, 3, 2.
-//   Pearson over the three pairs: deviations (.143606, .026133, -.169740)
-//   and (-1, 1, 0); cov = -.117473, SS = .050118 and 2, r = -.371049.
-TEST(FunctionalSession, TraitAveragesAndConvergenceMatchHandValues) {
-  TempDir dir;
-  MakeSession(dir, DataSet{});
-  RunResult run = RunQuilta(dir.path, RunH(Settings(kNoTests, "1")));
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("Results on file sPrinda.txt"), std::string::npos);
-  std::string res = ReadFile(dir.file("sPrinda.txt"));
-
-  const std::string heading =
-      "Matrix T with trait averages at community level (3 communities x 2 traits):\n";
-  size_t at = res.find(heading);
-  ASSERT_NE(at, std::string::npos);
-  std::istringstream t(res.substr(at + heading.size()));
-  const double expected[3][2] = {{2, 0.5}, {4, 1}, {4, 0.75}};
-  for (const auto& row : expected) {
-    double a, b;
-    t >> a >> b;
-    EXPECT_DOUBLE_EQ(a, row[0]);
-    EXPECT_DOUBLE_EQ(b, row[1]);
-  }
-  EXPECT_NEAR(ValueAfter(res, "Convergence (TCAP): r(TE)=\t"), -0.371049, 2e-6);
-  // Untested: no probabilities anywhere.
-  EXPECT_EQ(CountOf(res, "P=\t"), 0);
-  EXPECT_NE(res.find("\nStatistics:\n"), std::string::npos);
-  EXPECT_NE(res.find("FUNCTIONAL DIVERSITY"), std::string::npos);
-}
-
 // The dialog: species question, refused measures, trait-group weights.
 TEST(FunctionalSession, SettingsDialogQuestionsAndRefusals) {
   {
     // No species: the species question is not asked.  Tests declined:
     // measures 4 and 5 are neither listed nor accepted.
     TempDir dir;
-    MakeSession(dir, DataSet{});
+    MakeSession(dir, Data{});
     std::string answers = "k\n1 2 3\n1\nn\n4\n5\n2\n1\n1\n1\ny\nn\n";
     RunResult run = RunQuilta(dir.path, RunH(answers));
     ASSERT_EQ(run.status, 0) << run.err;
@@ -197,7 +58,7 @@ TEST(FunctionalSession, SettingsDialogQuestionsAndRefusals) {
     // Species present: the question is asked and the species become types;
     // trait groups of sizes 3 and 1 weigh 1/3 and 1.
     TempDir dir;
-    DataSet d;
+    Data d;
     d.traits = {"a", "b", "c", "d"};
     d.traitTypes = {3, 3, 3, 3};
     d.B = {{1, 0, 2, 1}, {3, 1, 2, 0}, {5, 1, 4, 1}};
@@ -222,10 +83,9 @@ TEST(FunctionalSession, SettingsDialogQuestionsAndRefusals) {
 // again), a selection without traits refused, OTUs and variables selected.
 TEST(FunctionalSession, MembershipFilesAndSelections) {
   TempDir dir;
-  DataSet d;
+  Data d;
   d.envKind = 2;
   d.envTypes = {3, 3};
-  d.envLabels = {"e1", "e2"};
   d.E = {{0, 1, 3}, {5, 1, 1}};
   MakeSession(dir, d);
   WriteFile(dir.file("groups.txt"), "2\n1\n2\n");
@@ -272,7 +132,7 @@ TEST(FunctionalSession, EachCongruenceMeasureWritesItsSections) {
   for (const Case& c : cases) {
     SCOPED_TRACE("measure " + c.measure);
     TempDir dir;
-    DataSet d;
+    Data d;
     if (c.nominal) {  // groups 1, 1, 2 of one nominal factor
       d.envKind = 3;
       d.envTypes = {2};
@@ -304,108 +164,42 @@ TEST(FunctionalSession, EachCongruenceMeasureWritesItsSections) {
   }
 }
 
-// Observed statistics do not depend on whether they are tested.
-TEST(FunctionalSession, ObservedStatisticsIndependentOfTests) {
-  DataSet d;
-  d.traits = {"a", "b", "c"};
-  d.traitTypes = {3, 3, 1};
-  d.communities.clear();
-  d.B.clear();
-  d.W.clear();
-  unsigned seed = 7;
-  auto next = [&seed]() {
-    seed = seed * 1103515245u + 12345u;
-    return (seed >> 16) % 1000;
-  };
-  const int n = 24, m = 9;
-  for (int c = 0; c < m; c++) d.communities.push_back("c" + std::to_string(c + 1));
-  std::string groups;
-  for (int i = 0; i < n; i++) {
-    d.B.push_back({next() / 100.0, next() / 37.0, static_cast<double>(next() % 2)});
-    std::vector<double> w;
-    for (int c = 0; c < m; c++) w.push_back(next() % 3 == 0 ? next() % 9 : 0);
-    w[i % m] += 1;  // every OTU occurs somewhere
-    d.W.push_back(w);
-    groups += std::to_string(i % 5 + 1) + " ";
-  }
-  d.E = {{}, {}};
-  d.envTypes = {3, 3};
-  d.envLabels = {"e1", "e2"};
-  d.envKind = 2;
-  for (int c = 0; c < m; c++) {
-    d.E[0].push_back(next() / 10.0);
-    d.E[1].push_back(next() / 250.0);
-  }
-  auto answers = [&](const std::string& tests) {
-    return "k\n" + groups + "\n1\n" + tests + "1\n6\n1\n1\n1\ny\ny\n";
-  };
-  auto run = [&](const std::string& tests, const std::string& before) {
-    TempDir dir;
-    MakeSession(dir, d);
-    RunResult r = RunQuilta(dir.path, RunH(answers(tests), before));
-    EXPECT_EQ(r.status, 0) << r.err;
-    return ReadFile(dir.file("sPrinda.txt"));
-  };
-  std::string untested = run(kNoTests, "");
-  std::string tested = run(kTaxa, "");
-  for (const std::string& label : kCorrelationLines)
-    EXPECT_EQ(ValueAfter(untested, label), ValueAfter(tested, label)) << label;
-}
-
-// Appending keeps one banner and repeats every section; data without E and
-// with phylogeny get their own sections.
-TEST(FunctionalSession, AppendNoEnvironmentAndPhylogeny) {
-  {
-    TempDir dir;
-    MakeSession(dir, DataSet{});
-    std::string settings = Settings(kNoTests, "1", "y");
-    ASSERT_EQ(RunQuilta(dir.path, RunH(settings)).status, 0);
-    RunResult run = RunQuilta(dir.path, RunH(settings + "a\n"));
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("This session has a previous sPrinda.txt file."), std::string::npos);
-    std::string res = ReadFile(dir.file("sPrinda.txt"));
-    EXPECT_EQ(CountOf(res, "QUILTA v.2.11.21"), 1);
-    for (const char* section :
-         {"EXPLORATION OF COMMUNITY DATA STRUCTURES", "Community matrix W with 3 communities by 3 OTUs: \n",
-          "Matrix T with normalized traits", "Convergence (TCAP): r(TE)=", "FUNCTIONAL DIVERSITY",
-          "Diversity using Jost (2006) correction"})
-      EXPECT_EQ(CountOf(res, section), 2) << section;
-  }
-  {
-    TempDir dir;
-    DataSet d;
-    d.E.clear();
-    d.F = {{1, 0.5, 0.2}, {0.5, 1, 0.3}, {0.2, 0.3, 1}};
-    MakeSession(dir, d);
-    // No variable menu without E.
-    std::string answers = "k\n1 2 3\n1\n" + kTaxa + "1\n6\n1\n1\ny\ny\n";
-    RunResult run = RunQuilta(dir.path, RunH(answers));
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out.find("Variables in matrix E"), std::string::npos);
-    std::string res = ReadFile(dir.file("sPrinda.txt"));
-    EXPECT_EQ(res.find("Ecological variables"), std::string::npos);
-    EXPECT_EQ(res.find("r(TE)="), std::string::npos);
-    EXPECT_EQ(res.find("r(XE.T)="), std::string::npos);
-    EXPECT_EQ(res.find("ro(PE)="), std::string::npos);
-    EXPECT_NE(res.find("r(TY)=\t"), std::string::npos);
-    EXPECT_NE(res.find("\nPhylogeny: Is considered\n"), std::string::npos);
-    EXPECT_NE(res.find("Phylogenetic signal at OTU (species) level ro(BF) = \t"), std::string::npos);
-    EXPECT_NE(res.find("Correlation of PSAP to TCAP: ro(PT)=\t"), std::string::npos);
-    EXPECT_NE(res.find("PCoA scores based on the phylogenetic resemblance matrix with 3 OTUs"),
-              std::string::npos);
-    EXPECT_NE(res.find("PHYLOGENETIC DIVERSITY"), std::string::npos);
-    EXPECT_NE(res.find("PHYLOGENETIC REDUNDANCY"), std::string::npos);
-  }
+// Data without E and with a phylogeny: no variable menu, no environmental
+// statistics, and the phylogenetic sections.
+TEST(FunctionalSession, NoEnvironmentWithPhylogeny) {
+  TempDir dir;
+  Data d;
+  d.E.clear();
+  d.F = {{1, 0.5, 0.2}, {0.5, 1, 0.3}, {0.2, 0.3, 1}};
+  MakeSession(dir, d);
+  // No variable menu without E.
+  std::string answers = "k\n1 2 3\n1\n" + kTaxa + "1\n6\n1\n1\ny\ny\n";
+  RunResult run = RunQuilta(dir.path, RunH(answers));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.find("Variables in matrix E"), std::string::npos);
+  std::string res = ReadFile(dir.file("sPrinda.txt"));
+  EXPECT_EQ(res.find("Ecological variables"), std::string::npos);
+  EXPECT_EQ(res.find("r(TE)="), std::string::npos);
+  EXPECT_EQ(res.find("r(XE.T)="), std::string::npos);
+  EXPECT_EQ(res.find("ro(PE)="), std::string::npos);
+  EXPECT_NE(res.find("r(TY)=\t"), std::string::npos);
+  EXPECT_NE(res.find("\nPhylogeny: Is considered\n"), std::string::npos);
+  EXPECT_NE(res.find("Phylogenetic signal at OTU (species) level ro(BF) = \t"), std::string::npos);
+  EXPECT_NE(res.find("Correlation of PSAP to TCAP: ro(PT)=\t"), std::string::npos);
+  EXPECT_NE(res.find("PCoA scores based on the phylogenetic resemblance matrix with 3 OTUs"),
+            std::string::npos);
+  EXPECT_NE(res.find("PHYLOGENETIC DIVERSITY"), std::string::npos);
+  EXPECT_NE(res.find("PHYLOGENETIC REDUNDANCY"), std::string::npos);
 }
 
 // Every entry of the session and analysis menus in one session: two analyses
-// in a row (the second starts from the data reloaded from the files and gives
-// the same results), the ranking entry, the preferences from the session
-// menu, and back to the main menu.
+// in a row (the second starts from the data reloaded from the files, is
+// appended under the one banner and gives the same results), the ranking
+// entry, the preferences from the session menu, and back to the main menu.
 TEST(FunctionalSession, SessionAndAnalysisMenuPaths) {
   TempDir dir;
-  MakeSession(dir, DataSet{});
-  const std::string settings = Settings(kNoTests, "1");
+  MakeSession(dir, Data{});
+  const std::string settings = Settings(kNoTests, "1", "y");
   // K: a ranking by r(TE) of the single traits.
   RunResult run = RunQuilta(dir.path, "O\ns\nV\nH\n" + settings + "H\n" + settings +
                                           "a\nK\n10\n1\n1\n1\n1\n1\nn\nC\n" +
@@ -413,18 +207,23 @@ TEST(FunctionalSession, SessionAndAnalysisMenuPaths) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(CountOf(run.out, "ANALYSIS OF COMMUNITY STRUCTURES"), 4);
   EXPECT_EQ(CountOf(run.out, "Results on file sPrinda.txt"), 2);
+  EXPECT_EQ(CountOf(run.out, "This session has a previous sPrinda.txt file."), 1);
   EXPECT_EQ(CountOf(run.out, "SESSION MENU"), 3);  // at the start, after V, after S
   EXPECT_NE(run.out.find("Results on file sChRank_TCAP.txt"), std::string::npos);
   EXPECT_NE(run.out.find("PREFERENCES"), std::string::npos);
   EXPECT_NE(ReadFile(dir.file("QUILTA.prf")).find("\n3\n"), std::string::npos);
-  // The appended second run repeats the first one's sections and values.
+  // The appended second run repeats the first one's sections and values;
+  // untested runs print no probabilities.
   const std::string res = Stable(ReadFile(dir.file("sPrinda.txt")));
+  EXPECT_EQ(CountOf(res, "QUILTA v.2.11.21"), 1);
+  EXPECT_EQ(CountOf(res, "P=\t"), 0);
+  EXPECT_EQ(CountOf(res, "Community matrix W with 3 communities by 3 OTUs: \n"), 2);
   const std::string heading = "EXPLORATION OF COMMUNITY DATA STRUCTURES";
   const size_t first = res.find(heading);
   const size_t second = res.find(heading, first + 1);
   ASSERT_NE(second, std::string::npos);
   // Each run writes the separator line just before its heading.
-  const size_t firstEnd = res.rfind(lineSeparator(), second - 1);
+  const size_t firstEnd = res.rfind(std::string(70, '-') + "\n", second - 1);
   EXPECT_EQ(res.substr(first, firstEnd - first), res.substr(second));
 }
 
@@ -432,25 +231,22 @@ TEST(FunctionalSession, SessionAndAnalysisMenuPaths) {
 // congruence measure, both null models and the restricted taxa shuffle, on
 // the example data with its phylogeny.  The data are imported three times,
 // with the variables read as they are (one nominal), all quantitative and
-// all nominal, since the measures allow different kinds of variables.
+// all nominal, since the measures allow different kinds of variables.  The
+// observed statistics do not depend on whether they are tested.
 TEST(FunctionalSession, ResultsIdenticalAtOneAndTwoProcessors) {
   TempDir dir;
-  for (const char* f : {"traits.txt", "phylo.txt", "perf.txt", "species.txt", "env.txt"})
-    WriteFile(dir.file(f), ReadFile(std::string(QUILTA_EXAMPLES) + "/" + f));
+  ImportExample(dir);
   const std::string import = ReadFile(std::string(QUILTA_EXAMPLES) + "/import.answers");
   // The variable kinds are the lines "5", "k", "3 3 3 2", "y" after the labels.
   const std::string mixedKinds = "5\nk\n3 3 3 2\ny\n";
   const size_t at = import.find(mixedKinds);
   ASSERT_NE(at, std::string::npos);
-  auto session = [&](const std::string& name, const std::string& kinds) {
+  for (const auto& [name, kinds] : {std::pair{"quant", "2\n"}, std::pair{"nominal", "3\n"}}) {
     std::string text = import;
     text.replace(at, mixedKinds.size(), kinds);
     text.replace(text.find("demo"), 4, name);
     ASSERT_EQ(RunQuilta(dir.path, text).status, 0) << name;
-  };
-  session("mixed", mixedKinds);
-  session("quant", "2\n");
-  session("nominal", "3\n");
+  }
 
   std::string nesting;
   for (int i = 0; i < 40; i++) nesting += std::to_string(i % 5 + 1) + " ";
@@ -460,12 +256,12 @@ TEST(FunctionalSession, ResultsIdenticalAtOneAndTwoProcessors) {
   const std::string taxa = "y\n99\nt\n0\n2\n77\n", site = "y\n99\ns\n2\n77\n";
   const std::string restricted = "y\n99\nt\n1\nk\n" + nesting + "\n2\n77\n";
   const std::vector<Run> runs = {
-      {"mixed", taxa, "1\n6\n"},  {"mixed", site, "1\n10\n"}, {"mixed", restricted, "1\n8\n"},
+      {"demo", taxa, "1\n6\n"},  {"demo", site, "1\n10\n"}, {"demo", restricted, "1\n8\n"},
       {"quant", taxa, "2\n"},     {"quant", site, "3\n"},     {"quant", restricted, "4\n"},
-      {"nominal", taxa, "5\n6\n"}};
+      {"nominal", taxa, "5\n6\n"}, {"demo", kNoTests, "1\n6\n"}};
+  std::vector<std::string> results;
   for (const Run& r : runs) {
     SCOPED_TRACE(r.session + " " + r.measure);
-    std::string results[2];
     for (int threads = 1; threads <= 2; threads++) {
       const std::string answers = "S\nM\n" + std::to_string(threads) + "\nC\nO\n" + r.session +
                                   "\nV\nH\ny\n1\n" + r.tests + r.measure +
@@ -473,47 +269,51 @@ TEST(FunctionalSession, ResultsIdenticalAtOneAndTwoProcessors) {
       std::remove(dir.file(r.session + "Prinda.txt").c_str());
       RunResult run = RunQuilta(dir.path, answers);
       ASSERT_EQ(run.status, 0) << run.err;
-      results[threads - 1] = Stable(ReadFile(dir.file(r.session + "Prinda.txt")));
+      results.push_back(Stable(ReadFile(dir.file(r.session + "Prinda.txt"))));
     }
-    EXPECT_EQ(results[0], results[1]);
-    EXPECT_GT(CountOf(results[0], "P=\t") + CountOf(results[0], "p-value=\t"), 5);
+    EXPECT_EQ(results[results.size() - 2], results.back());
+    const std::string& last = results.back();
+    const int probabilities = CountOf(last, "P=\t") + CountOf(last, "p-value=\t");
+    EXPECT_EQ(probabilities > 5, r.tests != kNoTests);
   }
+  // The untested Mantel run against the first (tested) one.
+  for (const std::string& label : kCorrelationLines)
+    EXPECT_EQ(ValueAfter(results.back(), label), ValueAfter(results.front(), label)) << label;
 }
 
-namespace {
-
-// A tab-separated file as rows of cells (header first).
-std::vector<std::vector<std::string>> ReadTsv(const std::string& path) {
-  std::vector<std::vector<std::string>> rows;
-  std::istringstream in(ReadFile(path));
-  std::string line;
-  while (std::getline(in, line)) {
-    std::vector<std::string> cells;
-    size_t start = 0, tab;
-    while ((tab = line.find('\t', start)) != std::string::npos) {
-      cells.push_back(line.substr(start, tab - start));
-      start = tab + 1;
-    }
-    cells.push_back(line.substr(start));
-    rows.push_back(cells);
-  }
-  return rows;
-}
-
-}  // namespace
-
-// The companion files hold the statistics and probabilities of the results
-// file (to its printed digits), with the data set's labels; a value not
-// formed is NA; the preference turns them off.  The progress line of a run
-// with 999 permutations, written to a file, takes at most a few lines.
-TEST(FunctionalSession, CompanionFilesAndProgressLines) {
+// The data set of the defaults, worked by hand:
+//   W to unit totals per community: c1 = (.5, .5, 0), c2 = (0, .5, .5),
+//   c3 = (.25, 0, .75); T = W B: c1 (2, .5), c2 (4, 1), c3 (4, .75).
+//   Columns to unit length: t1 / 6 = (1/3, 2/3, 2/3); t2 / sqrt(1.8125) =
+//   (.371391, .742781, .557086).  DT: d12 = .499041, d13 = .381568,
+//   d23 = .185695; DE (one variable 0, 1, 3, same units): 1, 3, 2.
+//   Pearson over the three pairs: deviations (.143606, .026133, -.169740)
+//   and (-1, 1, 0); cov = -.117473, SS = .050118 and 2, r = -.371049.
+// The companion files hold T and the statistics and probabilities of the
+// results file (to its printed digits), with the data set's labels; a value
+// not formed is NA; the preference turns them off.  The progress line of a
+// run with 999 permutations, written to a file, takes at most a few lines.
+TEST(FunctionalSession, HandValuesCompanionFilesAndProgressLines) {
   TempDir dir;
-  MakeSession(dir, DataSet{});
+  MakeSession(dir, Data{});
   const std::string tests999 = "y\n999\nt\n0\n2\n12345\n";
   RunResult run = RunQuilta(dir.path, RunH(Settings(tests999, "1")));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_LE(CountOf(run.out, "Permutation test:"), 3);
   const std::string res = ReadFile(dir.file("sPrinda.txt"));
+  EXPECT_NEAR(ValueAfter(res, "Convergence (TCAP): r(TE)=\t"), -0.371049, 2e-6);
+  const auto cwm = ReadTsv(dir.file("sCWM.tsv"));
+  const std::vector<std::vector<std::string>> expected = {
+      {"community", "t1", "t2"}, {"c1", "2", "0.5"}, {"c2", "4", "1"}, {"c3", "4", "0.75"}};
+  ASSERT_EQ(cwm.size(), expected.size());
+  EXPECT_EQ(cwm[0], expected[0]);
+  for (size_t c = 1; c < expected.size(); c++) {
+    ASSERT_EQ(cwm[c].size(), 3u);
+    EXPECT_EQ(cwm[c][0], expected[c][0]);
+    for (int k = 1; k <= 2; k++) EXPECT_DOUBLE_EQ(std::stod(cwm[c][k]), std::stod(expected[c][k]));
+  }
+  EXPECT_EQ(ReadTsv(dir.file("sDiversity.tsv"))[0].size(), 4u);  // no phylogeny columns
+
   const auto rows = ReadTsv(dir.file("sResults.tsv"));
   ASSERT_GT(rows.size(), 9u);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"statistic", "value", "p_value", "measure",
@@ -526,31 +326,19 @@ TEST(FunctionalSession, CompanionFilesAndProgressLines) {
     }
     for (const std::string& label : kCorrelationLines) {
       if (label != row[0] + "=\t") continue;
-      const size_t at = res.find(label);
-      ASSERT_NE(at, std::string::npos);
-      const double printed = ValueAfter(res, label), p = ValueAfter(res, "P=\t", at);
+      const double printed = ValueAfter(res, label), p = ValueAfter(res, "P=\t", res.find(label));
       EXPECT_NEAR(std::stod(row[1]), printed, 1e-5 * std::fmax(1.0, std::fabs(printed))) << label;
       EXPECT_NEAR(std::stod(row[2]), p, 1e-5) << label;
-      EXPECT_EQ(row[3], "Mantel");
-      EXPECT_EQ(row[4], "taxa shuffle");
-      EXPECT_EQ(row[5], "999");
-      EXPECT_EQ(row[6], "12345");
+      EXPECT_EQ(std::vector<std::string>(row.begin() + 3, row.end()),
+                (std::vector<std::string>{"Mantel", "taxa shuffle", "999", "12345"}));
       compared++;
     }
   }
   EXPECT_EQ(compared, static_cast<int>(kCorrelationLines.size()));
-  // T of the hand-worked data set, labelled.
-  const auto cwm = ReadTsv(dir.file("sCWM.tsv"));
-  ASSERT_EQ(cwm.size(), 4u);
-  EXPECT_EQ(cwm[0], (std::vector<std::string>{"community", "t1", "t2"}));
-  EXPECT_EQ(cwm[2][0], "c2");
-  EXPECT_DOUBLE_EQ(std::stod(cwm[2][1]), 4.0);
-  EXPECT_DOUBLE_EQ(std::stod(cwm[3][2]), 0.75);
-  EXPECT_EQ(ReadTsv(dir.file("sDiversity.tsv"))[0].size(), 4u);  // no phylogeny columns
 
   // Turned off: nothing written, the results file as before.
   TempDir off;
-  MakeSession(off, DataSet{});
+  MakeSession(off, Data{});
   run = RunQuilta(off.path, RunH(Settings(tests999, "1"), "S\nE\nn\nC\n"));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_FALSE(FileExists(off.file("sResults.tsv")));
@@ -564,8 +352,7 @@ TEST(FunctionalSession, CompanionFilesAndProgressLines) {
 // SLA along the moisture gradient.
 TEST(FunctionalSession, DemoSessionShowsTraitConvergence) {
   TempDir dir;
-  for (const char* f : {"traits.txt", "phylo.txt", "perf.txt", "species.txt", "env.txt"})
-    WriteFile(dir.file(f), ReadFile(std::string(QUILTA_EXAMPLES) + "/" + f));
+  CopyExamples(dir);
   RunResult run = RunQuilta(dir.path, ReadFile(std::string(QUILTA_EXAMPLES) + "/demo.answers"));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err.find("Incorrect input"), std::string::npos);

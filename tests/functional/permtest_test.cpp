@@ -6,32 +6,6 @@
 #include "multivariate/random.h"
 #include "shell/preferences.h"
 
-// Six OTUs, five communities, three traits (quantitative, binary, nominal),
-// two environmental variables, a phylogeny; OTU position i holds OTU
-// order[i], so that a reordering moves every OTU-indexed datum together.
-static Case Generic(const int order[6], bool phyl = true) {
-  const double b[6][3] = {{1, 1, 1}, {2.5, 0, 2}, {4, 1, 2}, {3, 1, 3}, {5.5, 0, 1}, {2, 0, 3}};
-  const double w[5][6] = {{3, 1, 0, 0, 2, 0}, {0, 2, 4, 1, 0, 0}, {1, 0, 0, 3, 0, 5},
-                          {2, 2, 2, 0, 1, 1}, {0, 0, 1, 4, 3, 0}};
-  const double e[5][2] = {{1, .5}, {1, 1.7}, {2, .2}, {2, 1.1}, {3, .9}};
-  const double a[6] = {0, .1, .3, .6, .7, 1};
-  const int type[6] = {7, 7, 3, 3, 9, 9}, taxon[6] = {1, 1, 1, 2, 2, 2};
-  const int weight[6] = {1, 1, 1, 0, 1, 1};
-  Case c(5, 6, 3, 2);
-  c.types = {3, 1, 2};
-  c.phyl = phyl;
-  for (int i = 0; i < 6; i++) {
-    const int o = order[i];
-    for (int k = 0; k < 3; k++) c.B[i][k] = b[o][k];
-    for (int s = 0; s < 5; s++) c.W[s][i] = w[s][o];
-    for (int j = 0; j < 6; j++) c.F[i][j] = std::fabs(a[o] - a[order[j]]);
-    c.scores[i][0] = a[o], c.scores[i][1] = a[o] * a[o] - .3;
-    c.partition[i] = type[o], c.taxon[i] = taxon[o], c.wOTU[i] = weight[o];
-  }
-  for (int s = 0; s < 5; s++) c.E[s][0] = e[s][0], c.E[s][1] = e[s][1];
-  return c;
-}
-
 static void RunTest(Case& c, int optRo, int niter, int shuffle, unsigned long seed) {
   c.Prepare(optRo, niter, shuffle);
   c.rec.scaleAdjust = true;

@@ -97,11 +97,14 @@ TEST(HandWorked, AnovaRegressionAndTwoCommunities) {
   countDoubleAbsence = 1;
   Case c = HandCase();
   // Factor groups {c1, c3}, {c2}.  Qt = (20/21 + 22/105 + 2/7)/3 = 152/315;
-  // within {c1, c3}: (22/105)/2 = 33/315; Qb = 119/315; F = 119/33.
+  // within {c1, c3}: (22/105)/2 = 33/315; Qb = 119/315; F = 119/33.  Trait 1
+  // alone (squared distances 4, .25, 2.25 over 26.25): Qt = 13/6, Qw = 1/8,
+  // F = (13/6 - 1/8) / (1/8) = 49/3.
   c.E[0][0] = 1, c.E[1][0] = 2, c.E[2][0] = 1;
   c.Prepare(5, 1);
   PermTest_FunctionalPhyl_Correl(&c.rec);
   EXPECT_NEAR(c.anova[0][0], 119.0 / 33.0, 1e-12);
+  EXPECT_NEAR(c.anovaTrait[0][0], 49.0 / 3.0, 1e-12);
   // Every community its own group: no within-group variation, F infinite,
   // and every permutation reaches it.
   c.E[0][0] = 1, c.E[1][0] = 2, c.E[2][0] = 3;
@@ -113,12 +116,14 @@ TEST(HandWorked, AnovaRegressionAndTwoCommunities) {
 
   // Regression of trait 1 (2, 4, 2.5, scaled) on E = (0, 3, 1): Sxy = 19/6,
   // Sxx(E) = 14/3, Syy = 13/6; r2 = (19/6)^2 / (14/3 * 13/6) = 361/364;
-  // coefficient (19/6)/(14/3) = 19/28 on the unscaled trait.
+  // coefficient (19/6)/(14/3) = 19/28 and intercept 17/6 - 19/28 * 4/3 =
+  // 27/14 on the unscaled trait.
   c.E[0][0] = 0, c.E[1][0] = 3, c.E[2][0] = 1;
   c.Prepare(4, 1);
   PermTest_FunctionalPhyl_Correl(&c.rec);
   EXPECT_NEAR(c.reg[0][0], 361.0 / 364.0, 1e-12);
   EXPECT_NEAR(c.coef[0][0], 19.0 / 28.0 / std::sqrt(26.25), 1e-12);
+  EXPECT_NEAR(c.reg[2][0], 27.0 / 14.0 / std::sqrt(26.25), 1e-12);
 
   // Two communities: T columns (2, 4)/sqrt(20) and (1, 0), DT = sqrt(1.2),
   // DE = 3; r(TE) = 1 - |sqrt(1.2) - 3| / 3.

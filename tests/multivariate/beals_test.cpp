@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "multivariate/beals.h"
-#include "mv_util.h"
+#include "../numeric/matrix_fixture.h"
 
 namespace {
 

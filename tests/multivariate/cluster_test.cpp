@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "multivariate/cluster.h"
-#include "mv_util.h"
+#include "../numeric/matrix_fixture.h"
 
 namespace {
 
@@ -13,8 +13,7 @@ namespace {
 //                 d34 4   d35 5
 //                         d45 3
 Mat Five() {
-  Mat d = {{0, 2, 6, 10, 9}, {0, 0, 5, 9, 8}, {0, 0, 0, 4, 5}, {0, 0, 0, 0, 3}, {0, 0, 0, 0, 0}};
-  return d;
+  return Mat{{0, 2, 6, 10, 9}, {0, 0, 5, 9, 8}, {0, 0, 0, 4, 5}, {0, 0, 0, 0, 3}, {0, 0, 0, 0, 0}};
 }
 
 struct Hierarchy {

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "multivariate/congruence.h"
-#include "mv_util.h"
+#include "../numeric/matrix_fixture.h"
 
 // Upper halves A: 1 2 3 and B: 2 1 6.  Means 2 and 3; deviations (-1,0,1) and
 // (-1,-2,3): r = 4 / sqrt(2 * 14) = 0.7559289460.  The lower halves and
@@ -82,12 +82,12 @@ TEST(PartialMatrixCorrelation, ResidualsOnCovariates) {
     Y2[i][0] = 2 * Z[i][0] + e[i];
   }
   EXPECT_NEAR(RVcoeff(4, 1, 1, X, Y), 1.0 / 9, 1e-12);
-  EXPECT_NEAR(PartialMatrixCorrelation(4, 1, 1, X, Y, 3, 1.0, 1, 1, nullptr, Z.m), 0, 1e-9);
-  EXPECT_NEAR(PartialMatrixCorrelation(4, 1, 1, X, Y, 2, 1.0, 1, 1, nullptr, Z.m), 0, 1e-9);
-  EXPECT_NEAR(PartialMatrixCorrelation(4, 1, 1, X, Y2, 3, 1.0, 1, 1, nullptr, Z.m), 1, 1e-9);
+  EXPECT_NEAR(PartialMatrixCorrelation(4, 1, 1, X, Y, 3, 1.0, 1, 1, nullptr, Z.p), 0, 1e-9);
+  EXPECT_NEAR(PartialMatrixCorrelation(4, 1, 1, X, Y, 2, 1.0, 1, 1, nullptr, Z.p), 0, 1e-9);
+  EXPECT_NEAR(PartialMatrixCorrelation(4, 1, 1, X, Y2, 3, 1.0, 1, 1, nullptr, Z.p), 1, 1e-9);
   // A selection that leaves out the second covariate's only column.
   const int none[] = {0};
-  EXPECT_NEAR(PartialMatrixCorrelation(4, 1, 1, X, Y2, 2, 1.0, 2, 1, nullptr, Z.m, 1, none, X.m),
+  EXPECT_NEAR(PartialMatrixCorrelation(4, 1, 1, X, Y2, 2, 1.0, 2, 1, nullptr, Z.p, 1, none, X.p),
               1, 1e-9);
-  EXPECT_EQ(PartialMatrixCorrelation(4, 1, 1, X, Y, 1, 1.0, 1, 1, nullptr, Z.m), 0);
+  EXPECT_EQ(PartialMatrixCorrelation(4, 1, 1, X, Y, 1, 1.0, 1, 1, nullptr, Z.p), 0);
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "multivariate/random.h"
-#include "mv_util.h"
+#include "../numeric/matrix_fixture.h"
 
 namespace {
 
@@ -115,15 +115,14 @@ TEST(PermuteArray, EnumeratesSubsetsInOrder) {
 
   EXPECT_EQ(PermuteArray(3, 3, out.data(), true), 1);
   EXPECT_EQ(PermuteArray(3, 5, out.data(), true), 0);
-
-  // C(25, 2) = 300 exactly, all distinct.
+  // C(25, 2) = 300 exactly (a quotient of factorials can fall short of it),
+  // all distinct and in order.
   std::vector<int> sub(25);
   std::vector<std::pair<int, int>> seen;
-  int count = 0;
-  do {
+  for (int count = 0; count < 300 && seen.size() < 400;) {
     count = PermuteArray(25, 2, sub.data(), seen.empty());
     seen.emplace_back(sub[0], sub[1]);
-  } while (count < 300 && seen.size() < 400);
+  }
   EXPECT_EQ(seen.size(), 300u);
   EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
   EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end());

@@ -1,4 +1,5 @@
-// A row-pointer matrix from the allocation family, released on scope exit.
+// A row-pointer matrix from the allocation family, released on scope exit
+// (shared by the numeric and multivariate tests).
 #pragma once
 
 #include <initializer_list>
@@ -19,6 +20,7 @@ struct Mat {
     }
   }
   ~Mat() { free2D(p, rows); }
+  Mat(Mat&& o) noexcept : rows(o.rows), cols(o.cols), p(o.p) { o.p = nullptr, o.rows = 0; }
   Mat(const Mat&) = delete;
   Mat& operator=(const Mat&) = delete;
   operator double**() const { return p; }

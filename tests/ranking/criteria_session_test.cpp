@@ -1,5 +1,6 @@
-// End-to-end runs of the phylogenetic, divergence, Beals-based and
-// dark-diversity criteria (11 to 24).
+// End-to-end runs of the ranking criteria: agreement with the functional
+// analysis, the Beals-based and dark-diversity criteria from their
+// definitions, the absolute mode, and every criterion on the example data.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +9,6 @@
 #include <vector>
 
 #include "ranking_session.h"
-#include "test_support.h"
 
 using namespace rank_test;
 
@@ -24,10 +24,11 @@ Data PhyloData() {
   return d;
 }
 
-// Ranking answers: criterion, types 1 1 2 2 3 3, fuzzy, Mantel (with the
-// Euclidean distance unless the criterion forces it), all variables and
-// traits, W to unit totals, sizes 1 to 3, intermediate results.
+// Ranking answers: criterion, types 1 1 2 2 3 3 (none for 10), fuzzy,
+// Mantel (with the Euclidean distance unless the criterion forces it), all
+// variables and traits, W to unit totals, sizes 1 to 3, intermediate results.
 std::string Answers(int criterion) {
+  if (criterion == 10) return "10\n1\n1\n1\n1\n3\ny\n";
   return std::to_string(criterion) + "\nk\n1 1 2 2 3 3\n1\n1\n" + (criterion == 16 ? "" : "6\n") +
          "1\n1\ny\n1\n3\ny\n";
 }
@@ -69,52 +70,76 @@ double Partial(double xy, double xz, double yz) {
 
 }  // namespace
 
-// The criteria that the functional analysis also computes give, for every
-// subset of the three traits, the values it prints when run with only that
-// subset's traits: r(PT), r(PX), r(PX.T), r(RE), r(XE.TR), r(XY), r(TY),
-// r(XY.T), and the niche-conservation products r(PT) r(TE), r(PX) r(XE).
+// Every criterion that the functional analysis also computes gives, for
+// every subset of the three traits, the value it prints when run with only
+// that subset's traits: r(TE), r(XE), r(XE.T) (criteria 1, 9, 10), r(PT),
+// r(PX), r(PX.T), r(RE), r(XE.TR), r(XY), r(TY), r(XY.T), and the
+// niche-conservation products r(PT) r(TE), r(PX) r(XE).
 TEST(RankingCriteria, AgreeWithTheFunctionalAnalysisForEverySubset) {
   TempDir dir;
   MakeSession(dir, PhyloData());
-  const std::map<int, std::string> files = {
-      {11, "sChRank_PSAP_X.txt"},           {14, "sChRank_BetaNicheConserv.txt"},
-      {15, "sChRank_AlphaBetaNicheConserv.txt"}, {16, "sChRank_AlphaDivergence.txt"},
-      {17, "sChRank_BetaDivergence.txt"},   {21, "sChRank_roXY.txt"},
-      {22, "sChRank_roTY.txt"},             {23, "sChRank_roXY_T.txt"}};
-  std::map<int, std::string> printouts;
-  for (const auto& f : files) {
-    RunResult run = RunQuilta(dir.path, RunK(Answers(f.first)));
-    ASSERT_EQ(run.status, 0) << f.first << run.err;
-    printouts[f.first] = ReadFile(dir.file(f.second));
+  // Criterion, printout, line prefix ("" for the lines that start with the
+  // value), and the field of each functional value (or product) on it.
+  struct Check {
+    int criterion;
+    std::string file, prefix;
+    std::vector<std::pair<int, std::vector<std::string>>> fields;
+  };
+  const std::vector<Check> checks = {
+      {1, "TDAP_TCAP", "", {{0, {"r(XE)="}}}},
+      {9, "TDAP", "ro(TE)=", {{1, {"r(TE)="}}, {3, {"r(XE)="}}, {7, {"r(XE.T)="}}}},
+      {10, "TCAP", "", {{0, {"r(TE)="}}}},
+      {11, "PSAP_X", "ro(PT)=", {{1, {"ro(PT)="}}, {3, {"ro(PX)="}}, {7, {"ro(PX.T)="}}}},
+      {14, "BetaNicheConserv", "ro(PT)=", {{25, {"ro(PT)=", "r(TE)="}}}},
+      {15, "AlphaBetaNicheConserv", "ro(PT)=", {{25, {"ro(PT)=", "r(TE)="}},
+                                               {27, {"ro(PX)=", "r(XE)="}}}},
+      {16, "AlphaDivergence", "r(RE)=", {{1, {"r(RE)="}}}},
+      {17, "BetaDivergence", "r(XE.TR)=", {{1, {"r(XE.TR)="}}}},
+      {21, "roXY", "r(XY)=", {{1, {"r(XY)="}}}},
+      {22, "roTY", "r(TY)=", {{1, {"r(TY)="}}}},
+      {23, "roXY_T", "r(XY.T)=", {{1, {"r(XY_T)="}}}}};
+  std::vector<std::string> printouts;
+  for (const Check& c : checks) {
+    RunResult run = RunQuilta(dir.path, RunK(Answers(c.criterion)));
+    ASSERT_EQ(run.status, 0) << c.criterion << run.err;
+    printouts.push_back(ReadFile(dir.file("sChRank_" + c.file + ".txt")));
   }
   for (const auto& subset : SubsetsOfThree()) {
     SCOPED_TRACE(Selection(subset));
     const std::string prinda = FunctionalPrinda(dir, subset);
-    const double pt = ValueAfter(prinda, "ro(PT)=\t"), px = ValueAfter(prinda, "ro(PX)=\t");
-    const double pxt = ValueAfter(prinda, "ro(PX.T)=\t");
-    const double te = ValueAfter(prinda, "r(TE)=\t"), xe = ValueAfter(prinda, "r(XE)=\t");
-
-    std::vector<std::string> l11 = SubsetLine(printouts[11], "ro(PT)=", subset);
-    ASSERT_GE(l11.size(), 8u);
-    EXPECT_NEAR(std::stod(l11[1]), pt, Near(pt));
-    EXPECT_NEAR(std::stod(l11[3]), px, Near(px));
-    EXPECT_NEAR(std::stod(l11[7]), pxt, Near(pxt));
-    for (int c : {14, 15}) {
-      std::vector<std::string> l = SubsetLine(printouts[c], "ro(PT)=", subset);
-      ASSERT_GE(l.size(), 30u);
-      EXPECT_NEAR(std::stod(l[25]), pt * te, Near(pt * te));  // roBetaNiche
-      EXPECT_NEAR(std::stod(l[27]), px * xe, Near(px * xe));  // roAlphaBetaNiche
-    }
-    const std::vector<std::pair<int, std::string>> single = {
-        {16, "r(RE)="}, {17, "r(XE.TR)="}, {21, "r(XY)="}, {22, "r(TY)="}, {23, "r(XY.T)="}};
-    for (const auto& c : single) {
-      const std::string functional = c.first == 23 ? "r(XY_T)=\t" : c.second + "\t";
-      const double expected = ValueAfter(prinda, functional);
-      std::vector<std::string> l = SubsetLine(printouts[c.first], c.second, subset);
-      ASSERT_GE(l.size(), 2u) << c.first;
-      EXPECT_NEAR(std::stod(l[1]), expected, Near(expected)) << c.first;
+    for (size_t i = 0; i < checks.size(); i++) {
+      const Check& c = checks[i];
+      std::vector<std::string> line = c.prefix.empty() ? ValueFirstLine(printouts[i], subset)
+                                                       : SubsetLine(printouts[i], c.prefix, subset);
+      for (const auto& [field, labels] : c.fields) {
+        double expected = 1.0;
+        for (const std::string& label : labels) expected *= ValueAfter(prinda, label + "\t");
+        ASSERT_GT(line.size(), static_cast<size_t>(field)) << c.criterion;
+        EXPECT_NEAR(std::stod(line[field]), expected, Near(expected)) << c.criterion;
+      }
     }
   }
+
+  // Criterion 17 ranks by absolute value and keeps the sign: the best of
+  // some size is negative, and each is the value of largest absolute value
+  // among the size's subsets.
+  const std::string& beta = printouts[7];
+  std::vector<double> best(4, 0.0);
+  for (const std::string& line : Lines(beta)) {
+    if (line.rfind("r(XE.TR)=", 0) != 0) continue;
+    std::vector<std::string> f = Fields(line);
+    const double v = std::stod(f[1]);
+    if (std::fabs(v) > std::fabs(best[f.size() - 3])) best[f.size() - 3] = v;
+  }
+  bool negative = false;
+  for (int k = 1; k <= 3; k++) {
+    const double printed = ValueAfter(
+        beta, "Ranking criterion value, groups and optimal subset with " + std::to_string(k) +
+                  " traits: \t");
+    EXPECT_NEAR(printed, best[k], 1e-6) << k;
+    negative |= printed < 0;
+  }
+  EXPECT_TRUE(negative);
 }
 
 // Criteria 18 to 20 and 24 for the single trait ta, from the definitions.
@@ -133,8 +158,6 @@ TEST(RankingCriteria, BealsAndDarkDiversityFromTheDefinitions) {
   d.traitTypes = {3, 3};
   d.B = {{1, 5}, {2, 3}, {4, 4}, {7, 1}};
   d.W = {{2, 0, 0}, {2, 1, 0}, {0, 3, 1}, {0, 0, 1}};
-  d.envTypes = {3};
-  d.E = {{0, 1, 3}};
   const std::vector<std::vector<double>> Wr = {{.5, .5, 0, 0}, {0, .25, .75, 0}, {0, 0, .5, .5}};
   const int m = 3, n = 4;
   std::vector<std::vector<double>> M(n, std::vector<double>(n, 0.0)), Z(m, std::vector<double>(n));
@@ -201,33 +224,6 @@ TEST(RankingCriteria, BealsAndDarkDiversityFromTheDefinitions) {
       rSE, Near(rSE));
 }
 
-// Absolute modes keep the sign: the best of some size is negative and it is
-// the value of largest absolute value among the size's subsets.
-TEST(RankingCriteria, AbsoluteModeKeepsNegativeBests) {
-  TempDir dir;
-  MakeSession(dir, PhyloData());
-  RunResult run = RunQuilta(dir.path, RunK(Answers(17)));
-  ASSERT_EQ(run.status, 0) << run.err;
-  const std::string res = ReadFile(dir.file("sChRank_BetaDivergence.txt"));
-  std::vector<double> best(4, 0.0);
-  for (const std::string& line : Lines(res)) {
-    if (line.rfind("r(XE.TR)=", 0) != 0) continue;
-    std::vector<std::string> f = Fields(line);
-    const int k = static_cast<int>(f.size()) - 3;
-    const double v = std::stod(f[1]);
-    if (std::fabs(v) > std::fabs(best[k])) best[k] = v;
-  }
-  bool negative = false;
-  for (int k = 1; k <= 3; k++) {
-    const double printed = ValueAfter(
-        res, "Ranking criterion value, groups and optimal subset with " + std::to_string(k) +
-                 " traits: \t");
-    EXPECT_NEAR(printed, best[k], 1e-6) << k;
-    negative |= printed < 0;
-  }
-  EXPECT_TRUE(negative);
-}
-
 // Data the criteria need: without F the phylogenetic criteria, without E
 // the environmental ones bring the criteria menu back; criteria 18 to 23 run
 // without E.  With F, criteria 11 to 13 write the intermediate matrices to
@@ -258,13 +254,10 @@ TEST(RankingCriteria, MissingDataBringTheMenuBack) {
 
 // Every criterion number on the example data: a printout, or the menu
 // again where the data do not allow the criterion (9 and 10: a nominal
-// trait).
+// trait), without a printout.
 TEST(RankingCriteria, EveryCriterionOnTheExampleData) {
   TempDir dir;
-  for (const char* f : {"traits.txt", "phylo.txt", "perf.txt", "species.txt", "env.txt",
-                        "import.answers"})
-    WriteFile(dir.file(f), ReadFile(std::string(QUILTA_EXAMPLES) + "/" + f));
-  ASSERT_EQ(RunQuilta(dir.path, ReadFile(dir.file("import.answers"))).status, 0);
+  ImportExample(dir);
   const std::map<int, std::string> suffix = {
       {1, "TDAP_TCAP"}, {11, "PSAP_X"},  {12, "PSAP_X_T"}, {13, "PSAP_T"},
       {14, "BetaNicheConserv"}, {15, "AlphaBetaNicheConserv"}, {16, "AlphaDivergence"},
@@ -273,6 +266,8 @@ TEST(RankingCriteria, EveryCriterionOnTheExampleData) {
   for (int c : {1, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}) {
     SCOPED_TRACE(c);
     // 9 and 10 come back to the menu; the ranking then runs criterion 16.
+    // Species as types, fuzzy, Mantel, Euclidean, all variables and traits,
+    // no trait-group weights, W to unit totals, sizes 1 to 2.
     const bool refused = c == 9 || c == 10;
     const int runs = refused ? 16 : c;
     const std::string settings = "y\n1\n1\n" + std::string(runs == 16 ? "" : "6\n") +
@@ -287,4 +282,6 @@ TEST(RankingCriteria, EveryCriterionOnTheExampleData) {
     EXPECT_NE(res.find("optimal subset with 2 traits: \t"), std::string::npos);
     EXPECT_NE(res.find("Elapsed time: "), std::string::npos);
   }
+  EXPECT_FALSE(FileExists(dir.file("demoChRank_TDAP.txt")));
+  EXPECT_FALSE(FileExists(dir.file("demoChRank_TCAP.txt")));
 }

@@ -19,7 +19,10 @@
 #include "ranking/ranking.h"
 #include "ranking/search.h"
 #include "shell/console.h"
-#include "test_support.h"
+#include "ranking_session.h"
+
+using rank_test::Fields;
+using rank_test::Lines;
 
 namespace {
 
@@ -105,13 +108,6 @@ std::string Search(CompareMode mode, bool listAbsolute, int threads,
   return text + "\nCONSOLE\n" + console;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 // The lines between a line starting with `from` and the next empty line.
 std::vector<std::string> Block(const std::string& text, const std::string& from) {
   std::vector<std::string> all = Lines(text), block;
@@ -124,14 +120,6 @@ std::vector<std::string> Block(const std::string& text, const std::string& from)
   return block;
 }
 
-// Tab-separated fields of a line.
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> f;
-  std::istringstream in(line);
-  for (std::string x; std::getline(in, x, '\t');) f.push_back(x);
-  return f;
-}
-
 // The start of the per-size line for k traits and the value (17 digits).
 std::string SizeLine(int k, double value) {
   char line[160];
@@ -141,51 +129,43 @@ std::string SizeLine(int k, double value) {
 
 }  // namespace
 
-// Four traits, sizes 2 to 3: the ten subsets in lexicographic order, the
-// progress counter from 1 to 10 (size 2 for the first six), one per-size
-// line per size after its subsets.
+// Five traits, the third of weight 0, sizes 2 to 3: the ten subsets of the
+// other four in lexicographic order, each size's line after its subsets; the
+// progress counts the subsets holding the third trait as well (1 to 20, size
+// 2 for the first ten).
 TEST(RankingSearch, EnumeratesCombinationsInOrderWithProgress) {
-  Traits traits({1, 1, 1, 1}, 2, 3);
-  std::vector<std::string> progress;
+  Traits traits({1, 1, 0, 1, 1}, 2, 3);
+  std::vector<std::string> progress, expectedProgress;
   std::string text = Search(
       kSignedMode, false, 2, [](const std::string& s) { return static_cast<double>(s.size()); },
       &progress);
-  EXPECT_EQ(progress, (std::vector<std::string>{"1/10:2", "2/10:2", "3/10:2", "4/10:2", "5/10:2",
-                                                "6/10:2", "7/10:3", "8/10:3", "9/10:3",
-                                                "10/10:3"}));
-  std::vector<std::string> expected = {"a\tb", "a\tc", "a\td", "b\tc", "b\td", "c\td",
-                                       "a\tb\tc", "a\tb\td", "a\tc\td", "b\tc\td"};
-  std::vector<std::string> lines = Lines(text);
+  for (int i = 1; i <= 20; i++)
+    expectedProgress.push_back(std::to_string(i) + "/20:" + (i <= 10 ? "2" : "3"));
+  EXPECT_EQ(progress, expectedProgress);
+  const std::vector<std::string> expected = {"ab", "ad", "ae", "bd", "be", "de", "SIZE",
+                                             "abd", "abe", "ade", "bde", "SIZE"};
   std::vector<std::string> subsets;
-  for (const std::string& line : lines) {
-    if (line.rfind("Ranking criterion value", 0) == 0) {
-      subsets.push_back("SIZE");
-      continue;
-    }
+  for (const std::string& line : Lines(text)) {
+    if (line.rfind("Ranking criterion value", 0) == 0) subsets.push_back("SIZE");
     if (line.empty() || (line[0] != '2' && line[0] != '3')) continue;
-    std::string s = line.substr(line.find('\t') + 1);
-    while (!s.empty() && (s.back() == '\t' || s.back() == ' ')) s.pop_back();
-    // The labels were written "%-2s": drop the padding.
-    std::string packed;
-    for (char c : s)
-      if (c != ' ') packed += c;
+    std::string packed;  // the labels without their padding and tabs
+    for (char c : line.substr(line.find('\t') + 1))
+      if (c != ' ' && c != '\t') packed += c;
     subsets.push_back(packed);
   }
-  expected.insert(expected.begin() + 6, "SIZE");
-  expected.push_back("SIZE");
   // The list and per-size blocks come after; keep the search part only.
   subsets.resize(std::min(subsets.size(), expected.size()));
   EXPECT_EQ(subsets, expected);
 
-  // Every progress text shown (the line is throttled) names a count of 10
+  // Every progress text shown (the line is throttled) names a count of 20
   // and the size the iteration belongs to.
   const std::string console = text.substr(text.find("\nCONSOLE\n"));
   for (size_t at = console.find("Iteration: "); at != std::string::npos;
        at = console.find("Iteration: ", at + 1)) {
     int i = 0, total = 0, k = 0;
     ASSERT_EQ(sscanf(console.c_str() + at, "Iteration: %d of %d, Traits: %d", &i, &total, &k), 3);
-    EXPECT_EQ(total, 10);
-    EXPECT_EQ(k, i <= 6 ? 2 : 3);
+    EXPECT_EQ(total, 20);
+    EXPECT_EQ(k, i <= 10 ? 2 : 3);
   }
 }
 
@@ -207,27 +187,10 @@ TEST(RankingSearch, TiesKeepTheFirstSubsetMetAtAnyThreadCount) {
   EXPECT_EQ(one.substr(0, one.find("\nCONSOLE\n")), two.substr(0, two.find("\nCONSOLE\n")));
   std::vector<std::string> perSize = Block(two, "Trait subsets with maximum rank for each");
   ASSERT_EQ(perSize.size(), 5u);  // heading of the columns, then sizes 1 to 4
-  EXPECT_EQ(Fields(perSize[1])[1], "a ");
-  EXPECT_EQ(Fields(perSize[2])[1] + Fields(perSize[2])[2], "a b ");
+  EXPECT_EQ(Fields(perSize[1])[1], "a");
+  EXPECT_EQ(Fields(perSize[2])[1] + Fields(perSize[2])[2], "ab");
   EXPECT_EQ(Fields(perSize[4]).size(), 5u);
-  EXPECT_EQ(Fields(perSize[4])[4], "d ");
-}
-
-// A trait of weight 0 takes part in no evaluated subset but its subsets are
-// counted by the progress text.
-TEST(RankingSearch, WeightZeroTraitsAreSkippedButCounted) {
-  Traits traits({1, 1, 0, 1, 1}, 2, 2);
-  std::vector<std::string> seen, progress;
-  Search(
-      kSignedMode, false, 1,
-      [&seen](const std::string& s) {
-        seen.push_back(s);
-        return 1.0;
-      },
-      &progress);
-  EXPECT_EQ(seen, (std::vector<std::string>{"ab", "ad", "ae", "bd", "be", "de"}));
-  ASSERT_EQ(progress.size(), 10u);
-  EXPECT_EQ(progress.back(), "10/10:2");
+  EXPECT_EQ(Fields(perSize[4])[4], "d");
 }
 
 // Absolute mode: -0.8 ranks above 0.5, 0 never enters; a size whose values
