@@ -37,16 +37,12 @@ std::string Text(char* s, int n) { return std::string(s, static_cast<size_t>(n))
 TEST(MergeDialog, TwoHalvesGiveTheWholeBack) {
   TempDir dir;
   Whole().MakeSession(dir, "d");
-  const std::vector<std::string> half1 = {
-      "N", "h1", "2", "d", "2", "1", "2", "3", "k", "4 1 2", "y", "2", "2", "k", "c1 c2", "y",
-      "1", "y", "C"};
-  const std::vector<std::string> half2 = {"N", "h2", "2", "d", "2", "1", "1", "2", "2",
-                                          "k", "c3 c4", "y", "1", "y", "C"};
   const std::string whole = ReadFile(dir.file("dFormda.txt"));
-  std::vector<std::string> halves = half1;
-  halves.insert(halves.end(), half2.begin(), half2.end());
-  halves.push_back("X");
-  ASSERT_EQ(RunQuilta(dir.path, Lines(halves)).status, 0);
+  ASSERT_EQ(Derive(dir, "h1", "d",
+                   {"1", "2", "3", "k", "4 1 2", "y", "2", "2", "k", "c1 c2", "y", "1", "y"})
+                .status,
+            0);
+  ASSERT_EQ(Derive(dir, "h2", "d", {"1", "1", "2", "2", "k", "c3 c4", "y", "1", "y"}).status, 0);
   const std::vector<std::string> sources = {"dFormda.txt", "h1Formda.txt", "h1Trk.txt",
                                             "h2Formda.txt", "h2Trk.txt"};
   std::vector<std::string> before;
