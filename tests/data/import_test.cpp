@@ -27,7 +27,7 @@ void WriteRawFiles(const TempDir& dir) {
 struct Import {
   std::string traits = "traits.txt", orient = "2", perf = "byCols.txt", wFormat = "2",
               wLabels = "2";
-  std::vector<std::string> phylogeny, afterTraits, afterW, species, environment, afterEnv;
+  std::vector<std::string> phylogeny, afterW, species, environment, afterEnv;
 
   std::string Answers() const {
     // An optional file is answered 1 and its name, or 0.
@@ -95,48 +95,26 @@ TEST(ImportDialog, TraitOrientationsAndPerformanceFormats) {
   FreeGlobals2();
 }
 
-TEST(ImportDialog, PhylogenyFormats) {
+// The optional files: phylogenies as lower-half similarities and as
+// distances (normalized or not), species names, one or two variables.
+TEST(ImportDialog, PhylogenySpeciesAndEnvironment) {
   TempDir dir;
   WriteRawFiles(dir);
   WriteFile(dir.file("half.txt"), "1\n0.5 1\n0.25 0.75 1\n");
   WriteFile(dir.file("dist4.txt"), "0 2 4\n2 0 1\n4 1 0\n");
   WriteFile(dir.file("dist1.txt"), "0 0.2 0.4\n0.2 0 1\n0.4 1 0\n");
-  Import imp;
-  imp.phylogeny = {"half.txt", "3"};
-  RunImport(dir, imp);
-  EXPECT_EQ(phylogenyMatrixType, 1);
-  EXPECT_EQ(Row(phylogenyRese, 0, 3), (V{1, 0.5, 0.25}));
-  EXPECT_EQ(Row(phylogenyRese, 2, 3), (V{0.25, 0.75, 1}));
-  FreeGlobals2();
-  // Distances up to 4 are divided by 4.
-  imp.phylogeny = {"dist4.txt", "1"};
-  RunResult r = RunImport(dir, imp);
-  EXPECT_EQ(CountOf(r.out,
-                    "Phylogenetic distances were normalized to values in the range [0,1] "
-                    "by Dnorm = D/Dmax"),
-            1);
-  EXPECT_EQ(phylogenyMatrixType, 3);
-  EXPECT_EQ(Row(phylogenyRese, 0, 3), (V{0, 0.5, 1}));
-  EXPECT_EQ(Row(phylogenyRese, 2, 3), (V{1, 0.25, 0}));
-  FreeGlobals2();
-  imp.phylogeny = {"dist1.txt", "1"};
-  r = RunImport(dir, imp);
-  EXPECT_EQ(CountOf(r.out, "normalized"), 0);
-  EXPECT_EQ(Row(phylogenyRese, 1, 3), (V{0.2, 0, 1}));
-  FreeGlobals2();
-}
-
-TEST(ImportDialog, SpeciesNamesAndEnvironment) {
-  TempDir dir;
-  WriteRawFiles(dir);
   WriteFile(dir.file("spp.txt"), "Abies alba\nAbies alpina\nAbies alba  \n");
   WriteFile(dir.file("env1.txt"), "7\n-999\n");
   WriteFile(dir.file("env2.txt"), "1 10\n2 20\nUse Moist\n");
   Import imp;
+  imp.phylogeny = {"half.txt", "3"};
   imp.species = {"spp.txt", "2"};
   imp.environment = {"env1.txt"};
   imp.afterEnv = {"1", "1", "1"};  // one variable, default labels, quantitative
   RunResult r = RunImport(dir, imp);
+  EXPECT_EQ(phylogenyMatrixType, 1);
+  EXPECT_EQ(Row(phylogenyRese, 0, 3), (V{1, 0.5, 0.25}));
+  EXPECT_EQ(Row(phylogenyRese, 2, 3), (V{0.25, 0.75, 1}));
   ASSERT_EQ(nSpp, 2);  // the third name is the first one again
   EXPECT_STREQ(spp[0], "Abal Abies alba");
   EXPECT_STREQ(spp[1], "ABal Abies alpina");
@@ -149,17 +127,33 @@ TEST(ImportDialog, SpeciesNamesAndEnvironment) {
   EXPECT_TRUE(Holds(r.out, "Please check matrix E. Sampling unit P2 has all values missing"));
   FreeGlobals2();
 
-  // Two variables of several types, by communities, labels from the file.
-  imp.species.clear();
+  // Distances up to 4 are divided by 4; two variables of several types, by
+  // communities, labels from the file.
+  imp = Import();
+  imp.phylogeny = {"dist4.txt", "1"};
   imp.environment = {"env2.txt"};
   imp.afterEnv = {"2", "2", "5", "k", "2 3", "y", "n"};
   r = RunImport(dir, imp);
+  EXPECT_EQ(CountOf(r.out,
+                    "Phylogenetic distances were normalized to values in the range [0,1] "
+                    "by Dnorm = D/Dmax"),
+            1);
+  EXPECT_EQ(phylogenyMatrixType, 3);
+  EXPECT_EQ(Row(phylogenyRese, 0, 3), (V{0, 0.5, 1}));
+  EXPECT_EQ(Row(phylogenyRese, 2, 3), (V{1, 0.25, 0}));
   EXPECT_EQ(CountOf(r.out, "Data entered by communities(N) or by variables(T)?: "), 1);
   ASSERT_EQ(nenv, 2);
   EXPECT_STREQ(envLabel[1], "Moist");
   EXPECT_EQ(Row(env, 1, 2), (V{2, 20}));
   EXPECT_EQ(envVarType[0], 2);
   EXPECT_EQ(optEnvVarType, 5);
+  FreeGlobals2();
+  // Distances up to 1 are kept.
+  imp = Import();
+  imp.phylogeny = {"dist1.txt", "1"};
+  r = RunImport(dir, imp);
+  EXPECT_EQ(CountOf(r.out, "normalized"), 0);
+  EXPECT_EQ(Row(phylogenyRese, 1, 3), (V{0.2, 0, 1}));
   FreeGlobals2();
 }
 
@@ -221,12 +215,6 @@ TEST(Sessions, DataKeptReusedRestartedOrBroken) {
   r = RunQuilta(dir.path, "O\ns\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(Holds(r.err, "file sTrk.txt \nEND OF FILE !!!"));
-
-  // N on an existing session asks for its data again; 4 returns to the menu.
-  r = RunQuilta(dir.path, "N\ns\n4\nX\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(Holds(r.out, "DATA FOR SESSION"));
-  EXPECT_EQ(ReadFile(dir.file("sTrk.txt")), "");
 }
 
 // The example data set imports with its counts right; a session keeping
