@@ -134,7 +134,7 @@ TEST(FormattedDataFile, CladeMatrixAndNoOptionalBlocks) {
   TempDir dir;
   BuildDataSet(false);
   const std::string text = WriteAndReload(dir);
-  EXPECT_TRUE(Holds(text, "\n\n0 \n0 \nSMW 2\n1\n2\n2\n1\t3\t\n")) << text;
+  EXPECT_TRUE(Holds(text, "\n\n0 \n0 \nSMW 2\n1\n2\n2\n1\t3\t\n"));
   EXPECT_TRUE(nenv == 0 && env == nullptr && nSpp == 0 && spp == nullptr);
   EXPECT_EQ(hasTraitGroups, 0);
   ASSERT_EQ(phylogenyMatrixType, 2);

@@ -261,8 +261,7 @@ TEST(Examples, MiscountedImportWarnsAndReadsAsBefore) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(Holds(r.err,
                     "Warning: file traits.txt holds 240 numbers, not the 234 of the 39 OTUs x 6 "
-                    "traits entered: it seems to hold 40 OTUs."))
-      << r.err;
+                    "traits entered: it seems to hold 40 OTUs."));
   EXPECT_TRUE(Holds(r.err, "Warning: file phylo.txt"));
   EXPECT_TRUE(Holds(r.err,
                     "Warning: file perf.txt holds 1200 numbers, not the 1131 of the 29 "

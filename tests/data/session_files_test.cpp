@@ -99,8 +99,8 @@ void NoCompanionFiles(const SmallDisk& disk) {
 
 void ExpectFailedWrite(const RunResult& r, const std::string& file) {
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Holds(r.err, "\nfile " + file + " ")) << r.err;
-  EXPECT_TRUE(Holds(r.err, "FAIL TO PRINT ON FILE !!!")) << r.err;
+  EXPECT_TRUE(Holds(r.err, "\nfile " + file + " "));
+  EXPECT_TRUE(Holds(r.err, "FAIL TO PRINT ON FILE !!!"));
 }
 
 }  // namespace

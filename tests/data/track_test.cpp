@@ -52,7 +52,7 @@ TEST(TrackFile, FullTrackFileRestoresSettingsAndPartitionsInUse) {
   WriteTrack(1);
   const std::string text = ReadFile(whichTrack);
   // Group labels are words separated by blanks.
-  EXPECT_TRUE(Holds(text, "\nGram Forb \n")) << text;
+  EXPECT_TRUE(Holds(text, "\nGram Forb \n"));
   FreeGlobals2();
   ClearSettings();
 
