@@ -1,13 +1,14 @@
 // Helpers shared by the data tests.
 #pragma once
 
+#include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <type_traits>
 #include <vector>
 
 #include "data/dataset.h"
 #include "data/formda.h"
-#include "shell/failure.h"
 #include "test_support.h"
 
 // Writes text as a formatted data file in dir and loads it.
@@ -18,15 +19,10 @@ inline void LoadFormdaText(const TempDir& dir, const std::string& text,
   OpenFormda(1);
 }
 
-// The failure code a piece of work ends with (0 when it ends normally).
-template <class F>
-int FailureOf(F work) {
-  try {
-    work();
-  } catch (const QuiltaFailure& f) {
-    return f.code;
-  }
-  return 0;
+// Copies the named files of the example data set into dir.
+inline void CopyExamples(const TempDir& dir, std::initializer_list<const char*> files) {
+  for (const char* f : files)
+    std::filesystem::copy_file(std::string(QUILTA_EXAMPLES) + "/" + f, dir.file(f));
 }
 
 // Row r of a matrix as a vector of its n values.
@@ -38,6 +34,16 @@ inline std::string Lines(const std::vector<std::string>& answers) {
   std::string s;
   for (const std::string& a : answers) s += a + "\n";
   return s;
+}
+
+// New session `name` from session `source` modified with the answers, then
+// back to the main menu and out.
+inline RunResult Derive(const TempDir& dir, const std::string& name, const std::string& source,
+                        const std::vector<std::string>& answers) {
+  std::vector<std::string> all = {"N", name, "2", source, "2"};
+  all.insert(all.end(), answers.begin(), answers.end());
+  all.insert(all.end(), {"C", "X"});
+  return RunQuilta(dir.path, Lines(all));
 }
 
 // A formatted data file written from its parts (current layout).  Matrices

@@ -99,8 +99,8 @@ void NoCompanionFiles(const SmallDisk& disk) {
 
 void ExpectFailedWrite(const RunResult& r, const std::string& file) {
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("\nfile " + file + " "), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("FAIL TO PRINT ON FILE !!!"), std::string::npos) << r.err;
+  EXPECT_TRUE(Holds(r.err, "\nfile " + file + " "));
+  EXPECT_TRUE(Holds(r.err, "FAIL TO PRINT ON FILE !!!"));
 }
 
 }  // namespace
@@ -167,7 +167,7 @@ TEST(FullDisk, PreferencesAreKeptOrNotCreated) {
   ASSERT_TRUE(disk2.mounted);
   ASSERT_EQ(RunQuilta(disk2.path, "S\nE\nn\nC\nX\n").status, 0);
   const std::string prefs = ReadFile(disk2.file("QUILTA.prf"));
-  ASSERT_NE(prefs.find("\nTSV n\n"), std::string::npos);
+  ASSERT_TRUE(Holds(prefs, "\nTSV n\n"));
   disk2.Fill();
   const auto before2 = Listing(disk2.path);
   r = RunQuilta(disk2.path, "S\nF\n9\nn\nC\nX\n");
@@ -210,8 +210,7 @@ TEST(FullDisk, FormattedDataAndTrackAreKept) {
   before = Listing(disk2.path);
   r = RunQuilta(disk2.path, AnalysisAnswers("w\n"));
   ExpectFailedWrite(r, "sTrk.txt");
-  EXPECT_NE(ReadFile(dir2.file("results.txt")).find("Matrix T with trait averages"),
-            std::string::npos);
+  EXPECT_TRUE(Holds(ReadFile(dir2.file("results.txt")), "Matrix T with trait averages"));
   EXPECT_EQ(ReadFile(disk2.file("sTrk.txt")), kFullTrack);
   EXPECT_EQ(ReadFile(disk2.file("sFormda.txt")), formda);
   EXPECT_EQ(Listing(disk2.path), before);

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -120,16 +119,6 @@ V Column(double** m, int rows, int c) {
   return v;
 }
 
-// New session `name` from session `source` modified with the answers, then
-// back to the main menu and out.
-RunResult Derive(const TempDir& dir, const std::string& name, const std::string& source,
-                 const std::vector<std::string>& answers) {
-  std::vector<std::string> all = {"N", name, "2", source, "2"};
-  all.insert(all.end(), answers.begin(), answers.end());
-  all.insert(all.end(), {"C", "X"});
-  return RunQuilta(dir.path, Lines(all));
-}
-
 }  // namespace
 
 // Group labels typed gB gA, memberships gA gB gA gB: the new communities
@@ -218,9 +207,9 @@ TEST(SubsetDialog, SplitMovingWindow) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(CountOf(r.out, "Enter again. Must be even."), 1);
   EXPECT_EQ(CountOf(r.out, "Warning! Binary environmental variables will be averaged"), 1);
-  EXPECT_NE(r.out.find("A formda file for this session, with 9 communities, has been created."),
-            std::string::npos);
-  EXPECT_NE(r.out.find("is the average of the first 2 communities"), std::string::npos);
+  EXPECT_TRUE(
+      Holds(r.out, "A formda file for this session, with 9 communities, has been created."));
+  EXPECT_TRUE(Holds(r.out, "is the average of the first 2 communities"));
   LoadSession(dir, "v");
   EXPECT_EQ(SMWSize, 2);
   ASSERT_EQ(ncsm, 9);
@@ -310,8 +299,8 @@ TEST(SubsetDialog, SubsetSessionAnalysesLikeItsRawFiles) {
   EXPECT_EQ(CountOf(r.out, "\nError!! Enter again. \n"), 1);
   EXPECT_EQ(CountOf(r.out, "Error!! Enter again. \n"), 2);
   const std::string t = Results(dir, "t"), u = Results(dir, "u");
-  EXPECT_NE(t.find("Trait set:        T3 T1"), std::string::npos);
-  EXPECT_NE(t.find("Convergence (TCAP): r(TE)="), std::string::npos);
+  EXPECT_TRUE(Holds(t, "Trait set:        T3 T1"));
+  EXPECT_TRUE(Holds(t, "Convergence (TCAP): r(TE)="));
   EXPECT_EQ(t, u);
 
   const std::string s = Results(dir, "s"), a = Results(dir, "a");
@@ -328,34 +317,14 @@ TEST(SubsetDialog, SubsetSessionAnalysesLikeItsRawFiles) {
     EXPECT_EQ(ReadFile(dir.file(sourceFiles[k])), before[k]) << sourceFiles[k];
 }
 
-// Keeping everything of the example data set (phylogeny, species, trait
-// groups, several variable types) rewrites its file apart from the title.
-TEST(SubsetDialog, KeepingEverythingRewritesTheSource) {
-  TempDir dir;
-  for (const char* f :
-       {"traits.txt", "phylo.txt", "perf.txt", "species.txt", "env.txt", "import.answers"})
-    std::filesystem::copy_file(std::string(QUILTA_EXAMPLES) + "/" + f, dir.file(f));
-  ASSERT_EQ(RunQuilta(dir.path, ReadFile(dir.file("import.answers"))).status, 0);
-  const std::string source = ReadFile(dir.file("demoFormda.txt"));
-  RunResult r = Derive(dir, "t", "demo", {"1", "1", "1", "1", "n"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(ReadFile(dir.file("demoFormda.txt")), source);
-  std::string copy = WithoutTimeStamps(ReadFile(dir.file("tFormda.txt")));
-  std::string original = WithoutTimeStamps(source);
-  ASSERT_EQ(copy.substr(0, copy.find('\n')), "demoFormda.txt ");
-  EXPECT_EQ(copy.substr(copy.find('\n')), original.substr(original.find('\n')));
-}
-
 // The repeated-survey example: the change session holds, for each plot, the
 // second survey minus the first, and its analysis runs.
 TEST(Examples, ChangeSessionFromTheRepeatedSurvey) {
   TempDir dir;
-  for (const char* f :
-       {"survey_traits.txt", "survey_perf.txt", "survey_env.txt", "change.answers"})
-    std::filesystem::copy_file(std::string(QUILTA_EXAMPLES) + "/" + f, dir.file(f));
+  CopyExamples(dir, {"survey_traits.txt", "survey_perf.txt", "survey_env.txt", "change.answers"});
   RunResult r = RunQuilta(dir.path, ReadFile(dir.file("change.answers")));
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(ReadFile(dir.file("changePrinda.txt")).find("r(TE)="), std::string::npos);
+  EXPECT_TRUE(Holds(ReadFile(dir.file("changePrinda.txt")), "r(TE)="));
   // Plots 1..12 of the first survey, then the same plots again.
   std::istringstream perf(ReadFile(dir.file("survey_perf.txt"))),
       envFile(ReadFile(dir.file("survey_env.txt")));

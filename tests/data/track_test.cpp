@@ -52,7 +52,7 @@ TEST(TrackFile, FullTrackFileRestoresSettingsAndPartitionsInUse) {
   WriteTrack(1);
   const std::string text = ReadFile(whichTrack);
   // Group labels are words separated by blanks.
-  EXPECT_NE(text.find("\nGram Forb \n"), std::string::npos) << text;
+  EXPECT_TRUE(Holds(text, "\nGram Forb \n"));
   FreeGlobals2();
   ClearSettings();
 
@@ -122,16 +122,9 @@ TEST(TrackFile, ShortAndForeignTrackFilesKeepTheDefaults) {
 
   // Another version: the message, and the settings that follow are ignored.
   WriteFile(whichTrack, "f.txt\n18Nov2016\nHier.txt\n1\n");
-  FILE* console = tmpfile();
-  FILE* saved = out;
-  out = console;
+  ConsoleScript console("");
   EXPECT_EQ(ReadTrack(), 1);
-  out = saved;
-  rewind(console);
-  std::string shown;
-  for (int c; (c = fgetc(console)) != EOF;) shown += static_cast<char>(c);
-  fclose(console);
-  EXPECT_EQ(shown,
+  EXPECT_EQ(console.Dialogue(),
             "\nFormda file is compatible, but other files of the session are not compatible with "
             "this program version." +
                 std::string(53, ' ') + "\n");

@@ -1,24 +1,13 @@
 // Checked readers: accepted lists and ranges, refusals, field and line
 // reading, and what each reader does at the end of its stream.
+#include "shell/readers.h"
+
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "shell/console.h"
-#include "shell/failure.h"
-#include "shell/readers.h"
 #include "test_support.h"
-
-// The failure code raised by work, 0 when it finishes normally.
-static int FailureOf(const std::function<void()>& work) {
-  try {
-    work();
-  } catch (const QuiltaFailure& f) {
-    return f.code;
-  }
-  return 0;
-}
 
 TEST(ScanChar, AcceptsListedCharactersAndRefusesOthers) {
   FILE* fp = TextStream(" \n\tY");
@@ -69,13 +58,13 @@ TEST(ScanNumber, EndOfStream) {
   fp = TextStream("5");
   CapturedStream err2(stderr);
   EXPECT_EQ(FailureOf([&] { ScanNumber(fp, "vals.txt", "1 2"); }), kFailEndOfFile);
-  EXPECT_NE(err2.Text().find("\nfile vals.txt "), std::string::npos);
+  EXPECT_TRUE(Holds(err2.Text(), "\nfile vals.txt "));
 
   // The keyboard never returns -1: a dialog must not loop on an ended input.
   ConsoleScript console("");
   CapturedStream err3(stderr);
   EXPECT_EQ(FailureOf([] { ScanNumber(in_, "keyboard", nullptr); }), kFailEndOfFile);
-  EXPECT_NE(err3.Text().find("\nfile keyboard "), std::string::npos);
+  EXPECT_TRUE(Holds(err3.Text(), "\nfile keyboard "));
 }
 
 TEST(ScanString, WidthAndAlternatives) {

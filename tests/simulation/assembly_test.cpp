@@ -99,7 +99,7 @@ TEST(Logistic, RandomCurvesKeepWithinTheirRangesAndBounds) {
   DrawCurves(n, curve, curves);
   for (int i = 0; i < n; i++) {
     const double c = curves[i][0], slope = curves[i][1];
-    const double b = std::fmin(-kLn999 / (4 * c), kLn999 / (4 * (c - 1)));
+    const double b = LogisticSlopeBound(c);
     EXPECT_GE(c, 0.2);
     EXPECT_LE(c, 0.6);
     EXPECT_GE(slope, std::fmin(-5.0, b) - 1e-12);

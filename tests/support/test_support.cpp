@@ -77,6 +77,12 @@ int CountOf(const std::string& text, const std::string& needle) {
   return n;
 }
 
+testing::AssertionResult Holds(const std::string& text, const std::string& needle) {
+  if (text.find(needle) == std::string::npos)
+    return testing::AssertionFailure() << "no \"" << needle << "\" in:\n" << text;
+  return testing::AssertionSuccess() << "\"" << needle << "\" found in:\n" << text;
+}
+
 int WalkEndOfInput(const std::function<void(const TempDir&)>& setup,
                    const std::vector<std::string>& answers, const std::string& reached,
                    size_t firstCut) {

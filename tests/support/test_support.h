@@ -1,9 +1,13 @@
 // Helpers shared by the test runners.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "shell/failure.h"
 
 // A finished run of the quilta binary.
 struct RunResult {
@@ -32,6 +36,19 @@ bool FileExists(const std::string& path);
 std::string WithoutTimeStamps(const std::string& text);
 // Number of non-overlapping occurrences of needle in text.
 int CountOf(const std::string& text, const std::string& needle);
+// Whether text holds needle; the text is shown when the expectation fails.
+testing::AssertionResult Holds(const std::string& text, const std::string& needle);
+
+// The failure code a piece of work ends with (0 when it ends normally).
+template <class F>
+int FailureOf(F work) {
+  try {
+    work();
+  } catch (const QuiltaFailure& f) {
+    return f.code;
+  }
+  return 0;
+}
 
 // End of input at every prompt of a scripted dialog.  The answers (one per
 // line) take the program from its start through the dialog and out again.
