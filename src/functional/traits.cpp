@@ -118,11 +118,8 @@ bool FuzzyBelonging(int n, int g, double** S, const int* partition, double** U,
     }
   }
 
-  // Each thread writes only its own rows of U; the per-row sums run in the
-  // same order whatever the team size.  Below a few million operations the
-  // calling thread does it alone.
-  const bool large = static_cast<double>(n) * n > 4e6;
-#pragma omp parallel for schedule(static) if (large)
+  // On the calling thread: U is formed once per analysis, never per
+  // permutation.
   for (int i = 0; i < n; i++) {
     for (int t = 0; t < g; t++) U[i][t] = 0.0;
     for (int j = 0; j < n; j++) {

@@ -186,19 +186,14 @@ int ResemblanceLib(int n, int p, double** data, double** rese, int direction, in
 }
 
 // ---- Euclidean family ---------------------------------------------------------
-// Rows are shared among the threads with static scheduling; each thread
-// writes only its own row i, every element is summed in the same order as on
-// one thread, so the result does not depend on the number of threads.  Small
-// matrices (a few million operations) are computed on the calling thread:
-// starting the team costs more than it saves, and a busy machine more.
+// Computed on the calling thread: these matrices are formed once per
+// analysis, never per permutation.
 
 // The shared loop: variable k enters the sum for rows i and j when
 // use(k, x, y) holds for their values x and y.
 template <class Use>
 static void EuclideanRows(int n, int p, double** X, double** D, Use use) {
   for (int i = 0; i < n; i++) D[i][i] = 0.0;
-  const bool large = 0.5 * n * n * (p > 0 ? p : 1) > 4e6;
-#pragma omp parallel for schedule(static) if (large)
   for (int i = 0; i < n; i++)
     for (int j = i + 1; j < n; j++) {
       double sum = 0.0;

@@ -220,9 +220,9 @@ void SubsetDarkDiversity(const RankData& d, RankWork& w);
 double** SubsetXMatrix(const RankData& d, const RankWork& w);
 const double* SubsetDXPairs(const RankData& d, const RankWork& w);
 
-// Fuzzy belonging of n OTUs to g types from the symmetric similarity S, on
-// the calling thread, with the arithmetic of FuzzyBelonging (which runs its
-// rows on a team of threads).
+// Fuzzy belonging of n OTUs to g types from the symmetric similarity S, with
+// the arithmetic of FuzzyBelonging, in buffers each thread of the search
+// prepares once (FuzzyBelonging allocates its own at every call).
 void FuzzyBelongingSerial(int n, int g, double** S, const int* typeOf,
                           const std::vector<std::vector<int>>& members, double** U,
                           bool isDissimilarity, int* duplicateOf, int* size);
