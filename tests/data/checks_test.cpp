@@ -78,14 +78,4 @@ TEST(DataChecks, SpeciesWithoutSupportAreTrimmed) {
   FreeGlobals2();
 }
 
-TEST(DataChecks, TraitStatesCountDistinctValues) {
-  // States: distinct values per column, -999 ignored; 2.5 and 2 differ.
-  double rows[4][2] = {{0, 1}, {2, 2.5}, {2, -999}, {5, 2}};
-  double* B[4] = {rows[0], rows[1], rows[2], rows[3]};
-  int states[2] = {-1, -1};
-  CountStates(2, 4, states, B);
-  EXPECT_EQ(states[0], 3);
-  EXPECT_EQ(states[1], 3);
-}
-
 }  // namespace

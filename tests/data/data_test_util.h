@@ -1,8 +1,6 @@
 // Helpers shared by the data tests.
 #pragma once
 
-#include <filesystem>
-#include <initializer_list>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -17,12 +15,6 @@ inline void LoadFormdaText(const TempDir& dir, const std::string& text,
   WriteFile(dir.file(name), text);
   snprintf(whichFormda, sizeof whichFormda, "%s", dir.file(name).c_str());
   OpenFormda(1);
-}
-
-// Copies the named files of the example data set into dir.
-inline void CopyExamples(const TempDir& dir, std::initializer_list<const char*> files) {
-  for (const char* f : files)
-    std::filesystem::copy_file(std::string(QUILTA_EXAMPLES) + "/" + f, dir.file(f));
 }
 
 // Row r of a matrix as a vector of its n values.

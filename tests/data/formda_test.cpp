@@ -22,10 +22,9 @@ void Fill(char** m, std::initializer_list<const char*> texts) {
   for (const char* t : texts) strcpy(m[i++], t);
 }
 
-// 3 OTUs, 4 traits of every type, 2 communities, set in the globals.  With
-// `full`: 2 variables, 2 species, trait groups and a similarity phylogeny;
-// otherwise no optional block but a clade matrix.
-void BuildDataSet(bool full) {
+// 3 OTUs, 4 traits of every type, 2 communities, 2 variables, 2 species,
+// trait groups and a similarity phylogeny, set in the globals.
+void BuildDataSet() {
   tcst = 3, nch = 4, ncsm = 2, nenv = nSpp = hasTraitGroups = 0;
   chLabel = dim2Dchar(nch, kLabelSize);
   Fill(chLabel, {"Height", "Form", "Legume", "Clonality"});
@@ -40,14 +39,6 @@ void BuildDataSet(bool full) {
   Fill(cadat, ncsm, {12.3456789, 0, 0, -999, 1e-7, 98765.4321});
   SMWSize = 2;
   hasPhylogeny = 1;
-  if (!full) {
-    phylogenyMatrixType = 2, nClados = 2;
-    phylogenyVarType = dim1Dint(2);
-    phylogenyVarType[0] = 1, phylogenyVarType[1] = 3;
-    phylogenyData = dim2Double(tcst, 2);
-    Fill(phylogenyData, 2, {0, 0, 1, 0, 0, 0.75});
-    return;
-  }
   for (int j = 0; j < nch; j++) traitGroups[j] = j < 2 ? 1 : 2;
   hasTraitGroups = 1;
   nenv = 2, optEnvVarType = 5;
@@ -88,7 +79,7 @@ std::string WriteAndReload(const TempDir& dir) {
 
 TEST(FormattedDataFile, WritingThenReadingRestoresTheDataSet) {
   TempDir dir;
-  BuildDataSet(true);
+  BuildDataSet();
   WriteAndReload(dir);
   EXPECT_STREQ(dataName, "Round trip data");  // the writer's trailing blank is not kept
   ASSERT_TRUE(nch == 4 && tcst == 3 && ncsm == 2);
@@ -127,21 +118,6 @@ TEST(FormattedDataFile, WritingThenReadingRestoresTheDataSet) {
   ASSERT_EQ(hasPhylogeny, 1);
   EXPECT_EQ(phylogenyMatrixType, 1);
   EXPECT_EQ(Row(phylogenyRese, 2, 3), (V{0.5, 0.125, 1}));
-  FreeGlobals2();
-}
-
-TEST(FormattedDataFile, CladeMatrixAndNoOptionalBlocks) {
-  TempDir dir;
-  BuildDataSet(false);
-  const std::string text = WriteAndReload(dir);
-  EXPECT_TRUE(Holds(text, "\n\n0 \n0 \nSMW 2\n1\n2\n2\n1\t3\t\n"));
-  EXPECT_TRUE(nenv == 0 && env == nullptr && nSpp == 0 && spp == nullptr);
-  EXPECT_EQ(hasTraitGroups, 0);
-  ASSERT_EQ(phylogenyMatrixType, 2);
-  ASSERT_EQ(nClados, 2);
-  EXPECT_EQ(phylogenyVarType[1], 3);
-  EXPECT_EQ(Row(phylogenyData, 1, 2), (V{1, 0}));
-  EXPECT_EQ(Row(phylogenyData, 2, 2), (V{0, 0.75}));
   FreeGlobals2();
 }
 
@@ -196,14 +172,10 @@ TEST(FormattedDataFile, DamagedFilesEndInFailureCodeTwo) {
   const std::string tail = "25Jun2016\n1 2\n3 4\n1 0\n0 1\n";
   const std::string bad[] = {
       "t\n-3\n",
-      "t\nabc\n",
       "t\n2\nT1 T2\n3 9\n0 0\n2 2\n",  // trait type 9
       "t\n2\nT1 T2\n3 2\n0 0\n2 2\n2000000000\n",
-      "t\n2\nT1 T2\n3 2\n0 0\n2 2\n2\nR1 R2\n1000000\n",
       kHead + "1202 5 0\n07 -1 0 9\n0\n0\nSMW 1\n",  // old codes split in two words
       kHead + "25Jun2016\n1 nan\n3 4\n1 0\n0 1\n0\n0\nSMW 1\n0\n0\n",
-      kHead + tail + "2147483647\n",
-      kHead + tail + "0\n99999999\n",
       kHead + tail + "0\n0\nSMW 1\n1\n2\n1000000\n",
       kHead + tail + "0\n0\nSMW 1\n7\n0\n",  // phylogeny flag 7
   };
@@ -211,13 +183,6 @@ TEST(FormattedDataFile, DamagedFilesEndInFailureCodeTwo) {
     EXPECT_EQ(FailureOf([&] { LoadFormdaText(dir, text); }), kFailEndOfFile) << text;
     EXPECT_TRUE(chLabel == nullptr && csm_Float == nullptr);
   }
-}
-
-TEST(FormattedDataFile, FileThatCannotBeWritten) {
-  BuildDataSet(false);
-  EXPECT_EQ(FailureOf([] { WriteFormda(tcst, "/dev/full", "t", csm_Float, cadat); }), kFailPrint);
-  FreeGlobals2();
-  hasPhylogeny = 0;
 }
 
 }  // namespace

@@ -93,20 +93,6 @@ FormdaText Source(bool nominal) {
   return d;
 }
 
-// A moving-window source: 2 OTUs in 10 communities r1..r10, one binary
-// variable.
-FormdaText Series() {
-  FormdaText d;
-  for (int c = 1; c <= 10; c++) d.communities.push_back("r" + std::to_string(c));
-  d.B = {{10, 1}, {20, 2}};
-  d.W = {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, {0, 0, M, 4, M, M, 0, 0, 0, 6}};
-  d.envKind = 4;
-  d.envTypes = {1};
-  d.envLabels = {"Bin"};
-  d.E = {{1, 0, 1, 1, 0, 0, 1, M, 0, 1}};
-  return d;
-}
-
 std::string Labels(char** labels, int n) {
   std::string s;
   for (int i = 0; i < n; i++) s += std::string(labels[i]) + " ";
@@ -152,12 +138,11 @@ TEST(SubsetDialog, PoolingByGroups) {
   FreeGlobals2();
 }
 
-// Change under both orders; a nominal variable first refuses pooling and
-// then turns binary.  Negative changes are kept.
-TEST(SubsetDialog, ChangeUnderBothOrders) {
+// Change of units (c1, c3) and (c2, c4); a nominal variable first refuses
+// pooling and then turns binary.  Negative changes are kept.
+TEST(SubsetDialog, ChangeOfPairedCommunities) {
   TempDir dir;
   Source(true).MakeSession(dir, "n");
-  // Order 1: units (c1, c3) and (c2, c4), default labels.
   RunResult r = Derive(dir, "h", "n", {"1", "1", "3", "4", "1", "1", "1", "n"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(CountOf(r.out, "pooling environmental variables that are qualitative is not"), 1);
@@ -175,56 +160,12 @@ TEST(SubsetDialog, ChangeUnderBothOrders) {
   EXPECT_EQ(temEnvQual, 0);
   EXPECT_EQ(std::string(sppRelMap[1], 2), "10");
   FreeGlobals2();
-  // Order 2: units (c1, c2) and (c3, c4), labels typed.
-  r = Derive(dir, "k", "n", {"1", "1", "4", "2", "P1 P2", "y", "2", "1", "n"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  LoadSession(dir, "k");
-  EXPECT_EQ(Labels(reLabel, 2), "P1 P2 ");
-  EXPECT_EQ(Column(cadat, 3, 0), (V{1, 5, M}));
-  EXPECT_EQ(Column(cadat, 3, 1), (V{1, M, M}));
-  EXPECT_EQ(Column(env, 2, 1), (V{M, 15}));
-  FreeGlobals2();
-  // An odd number of communities refuses the change and asks again.
-  FormdaText odd;
-  odd.communities = {"a", "b", "c"};
-  odd.B = {{1, 1}};
-  odd.W = {{1, 2, 3}};
-  odd.MakeSession(dir, "o");
-  r = Derive(dir, "q", "o", {"1", "1", "4", "1", "n"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(CountOf(r.out, "This option is not possible, for the number of communities must be "
-                           "even."),
-            1);
-  EXPECT_EQ(CountOf(r.out, "\nCommunities:\n"), 2);
-}
-
-// Window of 4 on 10 communities: SMWSize 2, 9 communities, each the average
-// of two neighbours.
-TEST(SubsetDialog, SplitMovingWindow) {
-  TempDir dir;
-  Series().MakeSession(dir, "w");
-  RunResult r = Derive(dir, "v", "w", {"1", "1", "5", "3", "4", "1", "n"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(CountOf(r.out, "Enter again. Must be even."), 1);
-  EXPECT_EQ(CountOf(r.out, "Warning! Binary environmental variables will be averaged"), 1);
-  EXPECT_TRUE(
-      Holds(r.out, "A formda file for this session, with 9 communities, has been created."));
-  EXPECT_TRUE(Holds(r.out, "is the average of the first 2 communities"));
-  LoadSession(dir, "v");
-  EXPECT_EQ(SMWSize, 2);
-  ASSERT_EQ(ncsm, 9);
-  EXPECT_EQ(Labels(reLabel, 9), "r1 r2 r3 r4 r5 r6 r7 r8 r9 ");
-  EXPECT_EQ(Row(cadat, 0, 9), (V{1.5, 2.5, 3.5, 4.5, 5.5, 6.5, 7.5, 8.5, 9.5}));
-  EXPECT_EQ(Row(cadat, 1, 9), (V{0, 0, 4, 4, M, 0, 0, 0, 3}));
-  EXPECT_EQ(Column(env, 9, 0), (V{.5, .5, 1, .5, 0, .5, 1, 0, .5}));
-  EXPECT_EQ(envVarType[0], 3);
-  FreeGlobals2();
 }
 
 namespace {
 
 // Raw files: 5 OTUs by 3 traits (T2 nominal), 4 communities (OTU 3 occurs
-// in none, and holds the largest T3), 2 variables.
+// in none), 2 variables.
 void WriteRaw(const TempDir& dir) {
   WriteFile(dir.file("b.txt"), "1.5 1 10\n3 2 12\n4.5 1 30\n2 3 16\n6 2 11\nT1 T2 T3\n");
   WriteFile(dir.file("w.txt"), "3 0 1 2\n1 2 0 4\n0 0 0 0\n2 5 1 0\n0 1 3 1\nC1 C2 C3 C4\n");
@@ -258,20 +199,12 @@ std::string Results(const TempDir& dir, const std::string& session) {
   return kept;
 }
 
-std::string Between(const std::string& text, const std::string& from, const std::string& to) {
-  size_t a = text.find(from);
-  if (a == std::string::npos) return "missing " + from;
-  return text.substr(a, text.find(to, a) - a);
-}
-
 }  // namespace
 
 // Traits by label in a new order, OTUs by position in a new order,
 // communities by label, one variable: the analysis of the subset session
-// equals that of the subset's raw files imported directly.  Trimming the
-// absent OTU 3 leaves the trait averages alone and changes what depends on
-// the traits of all OTUs (the fuzzy composition: OTU 3 holds the largest T3).
-// The source session's files stay as they were.
+// equals that of the subset's raw files imported directly.  The source
+// session's files stay as they were.
 TEST(SubsetDialog, SubsetSessionAnalysesLikeItsRawFiles) {
   TempDir dir;
   WriteRaw(dir);
@@ -292,9 +225,8 @@ TEST(SubsetDialog, SubsetSessionAnalysesLikeItsRawFiles) {
   const std::vector<std::string> importU = {"N", "u", "1", "b2.txt", "0", "w2.txt", "0", "1",
                                             "e2.txt", "4", "2", "2", "2", "k", "3 3", "y", "0",
                                             "3", "2", "2", "1", "2", "1"};
-  const std::vector<std::string> trimmed = {"N", "a", "2", "s", "2", "1", "1", "1", "1", "y"};
-  r = RunQuilta(dir.path, Lines(Join({subset, Analysis("1 2 3 4"), importU, Analysis("1 2 3 4"),
-                                      trimmed, Analysis("1 2 3 4"), {"X"}})));
+  r = RunQuilta(dir.path,
+                Lines(Join({subset, Analysis("1 2 3 4"), importU, Analysis("1 2 3 4"), {"X"}})));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(CountOf(r.out, "\nError!! Enter again. \n"), 1);
   EXPECT_EQ(CountOf(r.out, "Error!! Enter again. \n"), 2);
@@ -303,45 +235,6 @@ TEST(SubsetDialog, SubsetSessionAnalysesLikeItsRawFiles) {
   EXPECT_TRUE(Holds(t, "Convergence (TCAP): r(TE)="));
   EXPECT_EQ(t, u);
 
-  const std::string s = Results(dir, "s"), a = Results(dir, "a");
-  LoadSession(dir, "a");
-  EXPECT_EQ(tcst, 4);
-  EXPECT_EQ(Row(csm_Float, 2, 3), (V{2, 3, 16}));  // OTU 4 moved up
-  FreeGlobals2();
-  const std::string tMatrix = "Matrix T with trait averages";
-  EXPECT_EQ(Between(s, tMatrix, "\n\n"), Between(a, tMatrix, "\n\n"));
-  EXPECT_EQ(Between(s, "r(TE)=", "\n"), Between(a, "r(TE)=", "\n"));
-  EXPECT_NE(Between(s, "r(XE)=", "\n"), Between(a, "r(XE)=", "\n"));
-
   for (size_t k = 0; k < sourceFiles.size(); k++)
     EXPECT_EQ(ReadFile(dir.file(sourceFiles[k])), before[k]) << sourceFiles[k];
-}
-
-// The repeated-survey example: the change session holds, for each plot, the
-// second survey minus the first, and its analysis runs.
-TEST(Examples, ChangeSessionFromTheRepeatedSurvey) {
-  TempDir dir;
-  CopyExamples(dir, {"survey_traits.txt", "survey_perf.txt", "survey_env.txt", "change.answers"});
-  RunResult r = RunQuilta(dir.path, ReadFile(dir.file("change.answers")));
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(Holds(ReadFile(dir.file("changePrinda.txt")), "r(TE)="));
-  // Plots 1..12 of the first survey, then the same plots again.
-  std::istringstream perf(ReadFile(dir.file("survey_perf.txt"))),
-      envFile(ReadFile(dir.file("survey_env.txt")));
-  std::vector<V> W(16, V(24)), E(24, V(3));
-  for (V& row : W)
-    for (double& x : row) perf >> x;
-  for (V& row : E)
-    for (double& x : row) envFile >> x;
-  LoadSession(dir, "change");
-  ASSERT_TRUE(tcst == 16 && ncsm == 12 && nenv == 3);
-  EXPECT_STREQ(reLabel[11], "P12");
-  for (int o = 0; o < 16; o++)
-    for (int p = 0; p < 12; p++) ASSERT_EQ(cadat[o][p], W[o][p + 12] - W[o][p]) << o << " " << p;
-  for (int p = 0; p < 12; p++) {
-    EXPECT_NEAR(env[p][0], E[p + 12][0] - E[p][0], 1e-9);
-    EXPECT_EQ(env[p][2], E[p + 12][2] != E[p][2] ? 1 : 0);  // grazing changed
-  }
-  EXPECT_EQ(envVarType[2], 1);
-  FreeGlobals2();
 }

@@ -110,17 +110,12 @@ TEST(TrackFile, FullTrackFileRestoresSettingsAndPartitionsInUse) {
   ClearSettings();
 }
 
-TEST(TrackFile, ShortAndForeignTrackFilesKeepTheDefaults) {
+// A track file of another version: the message, and the settings that
+// follow are ignored.
+TEST(TrackFile, ForeignTrackFileKeepsTheDefaults) {
   TempDir dir;
   LoadFormdaText(dir, kData);
   SetTrackFile(dir);
-  WriteTrack(0);
-  EXPECT_EQ(ReadFile(whichTrack), std::string(whichFormda) + "\n07Jul17\n");
-  EXPECT_EQ(ReadTrack(), 1);
-  EXPECT_EQ(nPart, 0);
-  EXPECT_STREQ(whichHier, "NULL");
-
-  // Another version: the message, and the settings that follow are ignored.
   WriteFile(whichTrack, "f.txt\n18Nov2016\nHier.txt\n1\n");
   ConsoleScript console("");
   EXPECT_EQ(ReadTrack(), 1);

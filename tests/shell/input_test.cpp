@@ -14,25 +14,6 @@
 #include "shell/console.h"
 #include "test_support.h"
 
-// ReadCharIn and ReadNumberIn hand over to the checked readers (readers_test);
-// ReadStringIn cuts the word itself.
-TEST(ReadIn, WordsCutToWidthAndBuffer) {
-  ConsoleScript console("abcdefghijkl next ABCDEFG X");
-  char word[8];
-  ReadStringIn("%s\n", word, sizeof word);  // cut to the buffer, rest passed over
-  EXPECT_STREQ(word, "abcdefg");
-  ReadStringIn("%s\n", word, sizeof word);
-  EXPECT_STREQ(word, "next");
-  ReadStringIn("%4s ", word, sizeof word);
-  EXPECT_STREQ(word, "ABCD");
-  EXPECT_EQ(ReadCharIn("x y"), 'x');
-  EXPECT_EQ(console.Dialogue(), "");  // the routines print no prompt of their own
-
-  CapturedStream err(stderr);
-  EXPECT_EQ(FailureOf([&] { ReadStringIn("%s\n", word, sizeof word); }), kFailEndOfFile);
-  EXPECT_EQ(err.Text(), "\nfile input ");
-}
-
 TEST(ReadLongInput, KeyboardOrFileUntilConfirmed) {
   TempDir dir;
   WriteFile(dir.file("short.txt"), "4 5");
@@ -61,25 +42,6 @@ TEST(ReadLongInput, KeyboardOrFileUntilConfirmed) {
   EXPECT_TRUE(Holds(errors, "End of file " + dir.file("short.txt")));
 }
 
-TEST(SettingWhichLevel, AskedOnlyForHierarchicalMonotheticPooling) {
-  ConsoleScript console("5 2");
-  nch = 3;
-  poolCSTopt = 1;
-  isHierarchical = 0;
-  int level = 0;
-  SettingWhichLevel(&level);
-  EXPECT_EQ(level, 1);
-  EXPECT_EQ(console.Dialogue(), "");
-  isHierarchical = 1;
-  CapturedStream err(stderr);
-  SettingWhichLevel(&level);
-  EXPECT_EQ(level, 2);  // 5 is beyond nch
-  EXPECT_EQ(err.Text(), "\nIncorrect input = 5. Reenter.\nAccepted input: 1 to 3\n");
-  EXPECT_EQ(console.Dialogue(), "Specify hierarchical level: ");
-  nch = 0;
-  isHierarchical = poolCSTopt = 0;
-}
-
 TEST(SettingAnyGroups, CountsPerGroupInObjectOrder) {
   // 2 groups, default labels, ordered; 3 + 3 is refused, then 3 + 2.
   ConsoleScript console("2\n1\ny\n3 3\n3 2\n");
@@ -92,19 +54,6 @@ TEST(SettingAnyGroups, CountsPerGroupInObjectOrder) {
   const std::string dialogue = console.Dialogue();
   EXPECT_EQ(CountOf(dialogue, "\nError!! Reenter!!\n"), 1);
   EXPECT_TRUE(Holds(dialogue, "\nGroups:            1   2   \nNumber of communities: "));
-  free2D(labels, 5);
-}
-
-TEST(SettingAnyGroups, MembershipByLabel) {
-  ConsoleScript console("2\n2\ndry wet\nn\nwet dry dry xx wet\nwet dry dry wet wet\n");
-  SetStandardInput("k\ny\nk\ny\nk\ny\n");
-  int nGroups = 0, partition[5] = {0};
-  char** labels = dim2Dchar(5, 5);
-  CapturedStream err(stderr);
-  SettingAnyGroups(5, &nGroups, partition, labels, "OTUs");
-  EXPECT_EQ(err.Text(), "\nError!! Enter again. \n");  // "xx" names no group
-  EXPECT_EQ(std::vector<int>(partition, partition + 5), (std::vector<int>{2, 1, 1, 2, 2}));
-  EXPECT_TRUE(Holds(console.Dialogue(), "OTUs:\t1\t2\t3\t4\t5\t\n"));
   free2D(labels, 5);
 }
 
@@ -148,8 +97,6 @@ TEST_F(ClusterRecord, FusionsUntilKGroups) {
 TEST_F(ClusterRecord, MalformedRecordsFail) {
   CapturedStream err(stderr);
   EXPECT_EQ(FailureWith("0.1 2 1 7\n"), kFailEndOfFile);  // object 7 of 5
-  EXPECT_EQ(FailureWith("0.1 9 1 2\n"), kFailEndOfFile);  // more members than objects
-  EXPECT_EQ(FailureWith("0.1 2 1.5 2\n"), kFailEndOfFile);
   EXPECT_EQ(FailureWith("0.1 2 1 2\n0.2 2 3"), kFailEndOfFile);  // cut short
   EXPECT_EQ(FailureWith(""), kFailEndOfFile);
   EXPECT_TRUE(Holds(err.Text(), "\nfile clus.txt "));

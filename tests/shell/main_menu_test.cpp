@@ -1,12 +1,9 @@
 // The real binary at its main menu: banner, refusals, session names, the
-// failure exit when the input ends early, and the thread count.
+// failure exit when the input ends early.
 #include <gtest/gtest.h>
-#include <omp.h>
 
 #include <string>
 
-#include "shell/preferences.h"
-#include "shell/shell.h"
 #include "test_support.h"
 
 static const std::string kLine(70, '-');
@@ -61,27 +58,10 @@ TEST(MainMenu, RefusedLettersThenAcceptedAndNoInputAtAll) {
 
 TEST(MainMenu, NewSessionNamesAreCutTo51Characters) {
   TempDir dir;
-  const std::string name60 = std::string(50, 'a') + "bcdefghijk";
-  const std::string track = dir.file(name60.substr(0, 51) + "Trk.txt");
-  WriteFile(track, "oldFormda.txt\n");  // N empties an existing track file
-  // 4 leaves the data dialog for the main menu.
-  RunResult r = RunQuilta(dir.path, "N\n" + name60 + "\n4\nX\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(ReadFile(track), "");
-  EXPECT_FALSE(FileExists(dir.file(name60 + "Trk.txt")));
-
-  // A name longer than any buffer: the rest is not taken as menu answers.
-  r = RunQuilta(dir.path, "N\n" + std::string(300, 'N') + "\n4\nX\n");
+  // A name longer than any buffer: cut, and the rest is not taken as menu
+  // answers (4 leaves the data dialog for the main menu).
+  RunResult r = RunQuilta(dir.path, "N\n" + std::string(300, 'N') + "\n4\nX\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(CountOf(r.out, "Enter session name: "), 1);
   EXPECT_TRUE(FileExists(dir.file(std::string(51, 'N') + "Trk.txt")));
-}
-
-TEST(MainMenu, ThreadCountFollowsPreference) {
-  nProcessors = 3;
-  SetThreadCount();
-  EXPECT_EQ(omp_get_max_threads(), 3);
-  nProcessors = 0;  // all processors
-  SetThreadCount();
-  EXPECT_EQ(omp_get_max_threads(), omp_get_num_procs());
 }

@@ -56,35 +56,10 @@ TEST(Preferences, DialogWritesAndRestartReadsBack) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(Preferences(dir), expected);
 
-  // Zero significant digits means the default, 6.
-  r = RunQuilta(dir.path, "S\nF\n0\nn\nC\nX\n");
-  EXPECT_EQ(Preferences(dir), WithLine(WithLine(expected, 13, "6"), 17, "n"));
-
   // Refused answers are asked again.
   r = RunQuilta(dir.path, "S\nZ\nO\n0.5\n7\nM\n-1\n2\nC\nX\n");
   EXPECT_EQ(CountOf(r.err, "Incorrect input"), 3);
-  EXPECT_EQ(Preferences(dir),
-            WithLine(WithLine(WithLine(WithLine(expected, 13, "6"), 17, "n"), 23, "7"), 25, "2"));
-}
-
-// Every item of a file of this version is read; a file of another version
-// is ignored.
-TEST(Preferences, EveryItemOfTheFileIsRead) {
-  TempDir dir;
-  WriteFile(dir.file("QUILTA.prf"),
-            "18Nov2016\n1\n1.5\n2.25\n3\n4.5\n5.75\n2\ny\n7\n8.5\n9.5\n5\n120\n4\ny\ny\ny\n"
-            "0\n0\n1\n0\n3.5\n0\n2\nMon Jan  1 00:00:00 2024\n");
-  RunResult r = RunQuilta(dir.path, "S\nC\nX\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(Preferences(dir),
-            "18Nov2016\n1\n1.500000\n2.250000\n3\n4.500000\n5.750000\n2\ny\n7\n8.500000\n"
-            "9.500000\n5\n120\n4\ny\ny\ny\n0\n0\n1\n0\n3.5\n0\n2\n");
-
-  WriteFile(dir.file("QUILTA.prf"), "07Jul17\n1\n1.5\nbad\n");
-  r = RunQuilta(dir.path, "S\nC\nX\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(Preferences(dir), kDefaults);
+  EXPECT_EQ(Preferences(dir), WithLine(WithLine(expected, 23, "7"), 25, "2"));
 }
 
 TEST(Preferences, MalformedValueEndsWithCodeTwo) {
@@ -103,21 +78,4 @@ TEST(Preferences, MalformedValueEndsWithCodeTwo) {
     EXPECT_EQ(r.status, 1) << factor;
     EXPECT_EQ(r.err, "\nfile QUILTA.prf " + kEndOfFile) << factor;
   }
-}
-
-TEST(Preferences, FileThatCannotBeWritten) {
-  TempDir dir;
-  std::filesystem::create_directory(dir.file("QUILTA.prf"));
-  RunResult r = RunQuilta(dir.path, "S\nC\nX\n");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err,
-            "\ncan't open QUILTA.prf \n\nFAIL TO OPEN FILE !!!\n\nQuit and restart QUILTA.\n\a");
-
-  if (!FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  TempDir full;
-  ASSERT_EQ(symlink("/dev/full", full.file("QUILTA.prf").c_str()), 0);
-  r = RunQuilta(full.path, "S\nC\nX\n");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err,
-            "\nfile QUILTA.prf \nFAIL TO PRINT ON FILE !!!\n\nQuit and restart QUILTA.\n\a");
 }

@@ -67,27 +67,6 @@ TEST(ScanNumber, EndOfStream) {
   EXPECT_TRUE(Holds(err3.Text(), "\nfile keyboard "));
 }
 
-TEST(ScanString, WidthAndAlternatives) {
-  FILE* fp = TextStream("abcdefg Y Y maybe");
-  char word[8];
-  EXPECT_STREQ(ScanString(fp, 4, word, nullptr, 0, "f"), "abcd");
-  EXPECT_STREQ(ScanString(fp, 7, word, "y/n", 0, "f"), "Y");
-  CapturedStream err(stderr);
-  EXPECT_EQ(ScanString(fp, 7, word, "y/n", 1, "f"), nullptr);  // case-sensitive
-  EXPECT_STREQ(word, "");
-  EXPECT_EQ(ScanString(fp, 7, word, "yes/no", 0, "f"), nullptr);
-  EXPECT_EQ(err.Text(),
-            "\nIncorrect input = Y. Reenter.\nAccepted input: y/n\n"
-            "\nIncorrect input = maybe. Reenter.\nAccepted input: yes/no\n");
-  CapturedStream err2(stderr);
-  EXPECT_EQ(ScanString(fp, 7, word, nullptr, 0, "f"), nullptr);  // end of a file
-  EXPECT_EQ(err2.Text(), "\nEnd of file f\n");
-
-  ConsoleScript console("");
-  CapturedStream err3(stderr);
-  EXPECT_EQ(FailureOf([&] { ScanString(in_, 7, word, nullptr, 0, "input"); }), kFailEndOfFile);
-}
-
 TEST(LineReaders, TabEndsAFieldButNotALine) {
   const std::string text = "\n  two words\tthird\r\nlast";
   char s[81];
@@ -112,26 +91,4 @@ TEST(LineReaders, TabEndsAFieldButNotALine) {
   EXPECT_EQ(FailureOf([&] { freadlineckTEMP(fp, 80, s, "title"); }), kFailEndOfFile);
   EXPECT_EQ(err.Text(), "\nfile title ");
   EXPECT_EQ(bell.Text(), "\a");
-}
-
-TEST(CheckedOpenAndRead, Failures) {
-  CapturedStream err(stderr), bell(stdout);
-  EXPECT_EQ(fopenck("no_such_file.txt", "", "r"), nullptr);
-  EXPECT_EQ(fopenck("x.txt", "/no/such/dir/", "r"), nullptr);
-  FILE* fp = TextStream("abc");
-  int value = 0;
-  EXPECT_EQ(FailureOf([&] { freadck(fp, "%d", &value, "traits.txt"); }), kFailEndOfFile);
-  EXPECT_EQ(err.Text(),
-            "\ncan't open no_such_file.txt \n\ncan't open /no/such/dir/x.txt \n"
-            "\nfile traits.txt ");
-  EXPECT_EQ(bell.Text(), "\a\a\a");
-
-  fp = TextStream("12 junk 3");
-  CapturedStream err2(stderr);
-  EXPECT_EQ(freadck1(fp, "%d", &value, "f"), 1);
-  EXPECT_EQ(value, 12);
-  EXPECT_EQ(freadck1(fp, "%d", &value, "f"), 1);  // "junk" passed over
-  EXPECT_EQ(value, 3);
-  EXPECT_EQ(freadck1(fp, "%d", &value, "f"), 0);  // closes the file
-  EXPECT_EQ(err2.Text(), "\nEnd of file f\n");
 }

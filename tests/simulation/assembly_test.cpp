@@ -1,8 +1,7 @@
 // The assembly model in-process: the logistic curve and its slope bound,
-// standardisation, the expected trait means and trait distances, the
-// colonization and mortality rules on tiny metacommunities whose
-// probabilities are exactly 0 or 1, the environmental feedback, and the
-// rejection rule of the error-rate counts.
+// the expected trait means and trait distances, arrival and dispersal on
+// tiny metacommunities whose probabilities are exactly 0 or 1, the
+// environmental feedback, and the rejection rule of the error-rate counts.
 #include "simulation/assembly.h"
 
 #include <gtest/gtest.h>
@@ -86,57 +85,6 @@ TEST(Logistic, CurveAndSlopeBound) {
   }
 }
 
-TEST(Logistic, RandomCurvesKeepWithinTheirRangesAndBounds) {
-  InitRndNumberGenerator(11);
-  CurveSpec curve;
-  curve.random = true;
-  curve.centerMin = 0.2;
-  curve.centerMax = 0.6;
-  curve.slopeMin = -5.0;
-  curve.slopeMax = -1.0;
-  const int n = 200;
-  double** curves = dim2Double(n, 2);
-  DrawCurves(n, curve, curves);
-  for (int i = 0; i < n; i++) {
-    const double c = curves[i][0], slope = curves[i][1];
-    const double b = LogisticSlopeBound(c);
-    EXPECT_GE(c, 0.2);
-    EXPECT_LE(c, 0.6);
-    EXPECT_GE(slope, std::fmin(-5.0, b) - 1e-12);
-    EXPECT_LE(slope, std::fmin(-1.0, b) + 1e-12);
-    EXPECT_GE(Logistic(0.0, 0, 1, 0, 1, slope, c), 0.999 - 1e-12);
-  }
-  free2D(curves, n);
-}
-
-TEST(AssemblyModel, StandardisationOfTraitsAndEnvironment) {
-  Tiny t(2, 4, 1, 2, true);
-  AssemblyModel& m = t.m;
-  double** raw = dim2Double(4, 1);
-  for (int i = 0; i < 4; i++) raw[i][0] = i + 1;  // 1 2 3 4
-  StandardiseTraits(m, raw);
-  EXPECT_DOUBLE_EQ(m.traitMean[0], 2.5);
-  EXPECT_NEAR(m.traitSd[0], std::sqrt(5.0 / 3.0), 1e-12);  // n - 1
-  EXPECT_NEAR(m.B[0][0], -1.5 / std::sqrt(1.25), 1e-12);   // Z with n
-  EXPECT_NEAR(m.traitMin[0], -1.5 / std::sqrt(1.25), 1e-12);
-  EXPECT_NEAR(m.traitMax[0], 1.5 / std::sqrt(1.25), 1e-12);
-  free2D(raw, 4);
-
-  // Factors (0, 4) and (1, 5) across two sites, and their product row.
-  double** E = dim2Double(3, 2);
-  E[0][0] = 0;
-  E[0][1] = 4;
-  E[1][0] = 1;
-  E[1][1] = 5;
-  StandardiseEnvironment(m, E);
-  EXPECT_DOUBLE_EQ(E[0][0], -1.0);
-  EXPECT_DOUBLE_EQ(E[0][1], 1.0);
-  EXPECT_DOUBLE_EQ(E[1][0], -1.0);
-  EXPECT_DOUBLE_EQ(E[2][0], 1.0);
-  EXPECT_DOUBLE_EQ(E[2][1], 1.0);
-  free2D(E, 3);
-}
-
 TEST(AssemblyModel, ExpectedMeansDistancesAndExtrapolation) {
   // Two sites, two OTUs at -1 and 1; raw trait mean 0.5 and deviation 2;
   // the trait follows the factor with parameter 2.
@@ -217,29 +165,6 @@ TEST(AssemblyModel, ArrivalFromOutsideAndDispersalBetweenSites) {
   EXPECT_DOUBLE_EQ(MeanBirthStep(m, 0, 1), 1.5);  // whole site
   EXPECT_DOUBLE_EQ(AverageAge(m, 0, 0, 4), 2.5);
   EXPECT_DOUBLE_EQ(AverageAge(m, 1, 0, 4), 2.0);
-}
-
-TEST(AssemblyModel, SiteLosingItsOnlyOTUCountsOneExtinction) {
-  for (double threshold : {0.0, 1.0}) {
-    Tiny t(1, 1);
-    AssemblyModel& m = t.m;
-    m.steps = 1;
-    m.threshold = threshold;
-    SetCurves(m.density, 1, kNeverCenter);  // every mortality trial kills
-    AssemblyStep(m, 1);
-    EXPECT_EQ(m.abund[0][0], 0);
-    EXPECT_EQ(m.abund[1][0], 0);
-    EXPECT_EQ(m.individuals[0], 0);
-    EXPECT_EQ(m.total, 0);
-    EXPECT_TRUE(m.births[0].empty());
-    EXPECT_DOUBLE_EQ(MeanBirthStep(m, 0, 0), 0.0);
-    // Recorded only while recording: with threshold 1 it never starts
-    // (step 1 does not exceed 1 step, nobody exceeds 10 individuals).
-    const int expected = threshold == 0.0 ? 1 : 0;
-    EXPECT_EQ(m.recording, threshold == 0.0);
-    EXPECT_EQ(m.colonizations[0], expected);
-    EXPECT_EQ(m.extinctions[0], expected);
-  }
 }
 
 TEST(AssemblyModel, EnvironmentalFeedbackFollowsTheChangeOfTraitMeans) {
