@@ -113,7 +113,6 @@ struct Case {
     return v;
   }
   std::vector<double> Values() const { return Collect(false); }
-  std::vector<double> Probabilities() const { return Collect(true); }
 };
 
 // Six OTUs, five communities, three traits (quantitative, binary, nominal),

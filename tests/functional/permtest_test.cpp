@@ -34,55 +34,6 @@ TEST(PermTest, ReorderingOTUsLeavesObservedStatistics) {
   }
 }
 
-TEST(PermTest, ProbabilitiesAreReproducibleCountsOverIterations) {
-  countDoubleAbsence = 1;
-  struct Config {
-    int opt, shuffle, restrict;
-  };
-  const int n = 40;
-  for (Config cf : {Config{1, 't', 0}, Config{3, 's', 0}, Config{4, 't', 0}, Config{5, 't', 1},
-                    Config{2, 't', 0}}) {
-    Case a = Generic(kIdentity), b = Generic(kIdentity);
-    a.nest = b.nest = {1, 1, 2, 2, 3, 3};
-    for (Case* c : {&a, &b}) {
-      c->Prepare(cf.opt, n, cf.shuffle);
-      c->rec.optRestrictPermutNullModel = cf.restrict;
-      InitRndNumberGenerator(99);
-      PermTest_FunctionalPhyl_Correl(&c->rec);
-    }
-    const std::vector<double> pa = a.Probabilities(), pb = b.Probabilities();
-    EXPECT_EQ(pa, pb) << "measure " << cf.opt;
-    bool someBelowOne = false;
-    for (double p : pa) {
-      const double k = p * n;
-      EXPECT_NEAR(k, std::round(k), 1e-9);
-      EXPECT_GE(std::round(k), 1);
-      EXPECT_LE(std::round(k), n);
-      someBelowOne |= p < 1.0;
-    }
-    EXPECT_TRUE(someBelowOne) << "measure " << cf.opt;
-  }
-}
-
-TEST(PermTest, SingletonNestingGroupsAndNoIterationsGiveProbabilityOne) {
-  countDoubleAbsence = 1;
-  for (int opt = 1; opt <= 5; opt++) {
-    Case c = Generic(kIdentity);
-    c.nest = {4, 2, 6, 1, 3, 5};
-    c.Prepare(opt, 25, 't');
-    c.rec.optRestrictPermutNullModel = 1;
-    InitRndNumberGenerator(5);
-    PermTest_FunctionalPhyl_Correl(&c.rec);
-    const std::vector<double> observed = c.Values();
-    for (double p : c.Probabilities()) EXPECT_EQ(p, 1.0) << "measure " << opt;
-    // niter 0 is the observed data alone, as niter 1.
-    c.Prepare(opt, 0, 't');
-    PermTest_FunctionalPhyl_Correl(&c.rec);
-    EXPECT_EQ(c.Values(), observed);
-    for (double p : c.Probabilities()) EXPECT_EQ(p, 1.0);
-  }
-}
-
 TEST(PermTest, WithoutPhylogenyNothingPhylogeneticIsFormed) {
   Case c = Generic(kIdentity, false);
   c.Prepare(1, 10, 't');

@@ -134,26 +134,6 @@ TEST(HandWorked, AnovaRegressionAndTwoCommunities) {
   EXPECT_NEAR(c.rec.statistics[kStatTE], 1 - (3 - std::sqrt(1.2)) / 3, 1e-12);
 }
 
-TEST(Similarity, IdenticalAbsentAndNonComparablePairs) {
-  // OTUs 1 and 2 identical; OTUs 3 and 4 share only a double absence on the
-  // binary trait, their quantitative values missing in OTU 4.
-  Case c(1, 4, 2, 0);
-  const double b[4][2] = {{2, 1}, {2, 1}, {4, 0}, {-999, 0}};
-  for (int i = 0; i < 4; i++) c.B[i][0] = b[i][0], c.B[i][1] = b[i][1];
-  c.types = {3, 1};
-  for (int opt : {0, 1}) {
-    countDoubleAbsence = opt;
-    c.Prepare(1, 1);
-    EXPECT_EQ(c.S[0][1], 1.0);
-    for (int i = 0; i < 4; i++) EXPECT_EQ(c.S[i][i], 1.0);
-    // Double absence: with option 1 a match on the one comparable trait.
-    EXPECT_EQ(c.S[2][3], opt == 1 ? 1.0 : -999.0);
-    // OTU 1 vs 4: only the binary trait, values differ.
-    EXPECT_EQ(c.S[0][3], 0.0);
-  }
-  countDoubleAbsence = 1;
-}
-
 TEST(Belonging, DuplicatesCountOnceAndRowsSumToOne) {
   // Type {1, 2, 3} with OTUs 1 and 2 identical (S12 = 1), type {4}.
   // S13 = S23 = .2, S14 = S24 = .6, S34 = .4.  OTU 2 is a duplicate of 1, so
@@ -169,11 +149,6 @@ TEST(Belonging, DuplicatesCountOnceAndRowsSumToOne) {
   EXPECT_DOUBLE_EQ(U[0][0], .5);
   EXPECT_DOUBLE_EQ(U[1][0], .5);
   EXPECT_DOUBLE_EQ(U[2][0], .6);
-  // One type: every element 1.
-  const int one[4] = {4, 4, 4, 4};
-  Mat U1(4, 1);
-  FuzzyBelonging(4, 1, S.p(), one, U1.p(), false);
-  for (int i = 0; i < 4; i++) EXPECT_DOUBLE_EQ(U1[i][0], 1.0);
   // No partition, dissimilarities (lower triangle ignored): U[i][j] is
   // proportional to 1 - D[i][j].
   Mat D(3, 3), Ud(3, 3);

@@ -19,16 +19,13 @@ TEST(MatrixCorr, ThreeByThreeMantel) {
   EXPECT_NEAR(MatrixCorr(3, B, neg), -1, 1e-12);
   Mat flat = {{0, 4, 4}, {0, 0, 4}, {0, 0, 0}};
   EXPECT_EQ(MatrixCorr(3, B, flat), 0);
-  EXPECT_EQ(MatrixCorr(1, B, B), 0);
 }
 
 // (0.5 - 0.4*0.3) / (sqrt(1 - 0.09) sqrt(1 - 0.16)) = 0.38 / 0.8743 = 0.434634.
 TEST(PartialCorrelation, FormulaAndDegenerateControl) {
   EXPECT_NEAR(PartialCorrelation(0.5, 0.4, 0.3), 0.38 / (std::sqrt(0.91) * std::sqrt(0.84)),
               1e-12);
-  EXPECT_EQ(PartialCorrelation(0.5, 1, 0.3), 0);
   EXPECT_EQ(PartialCorrelation(0.5, 0.3, 1 - 1e-10), 0);
-  EXPECT_EQ(PartialCorrelation(0.5, -1, 0.3), 0);
   EXPECT_NEAR(TwoCommunityCorr(2, 3), 1 - 1.0 / 3, 1e-15);
   EXPECT_EQ(TwoCommunityCorr(0, 0), 0);
 }
@@ -61,10 +58,6 @@ TEST(Congruence, ProcrustesAndRVOfTinyConfigurations) {
   EXPECT_NEAR(RVcoeff(4, 2, 2, p, q), 1, 1e-12);
   Mat flat = {{2, 2}, {2, 2}, {2, 2}, {2, 2}};
   EXPECT_EQ(RVcoeff(4, 2, 2, p, flat), 0);
-
-  Mat A = {{1, 2}, {3, 4}};
-  EXPECT_EQ(vecProd(2, A, A), 30);
-  EXPECT_EQ(vecProd(0, A, A), 0);
 }
 
 // Z = (1,2,3,4); e = (1,-1,-1,1) and f = (1,-3,3,-1) are orthogonal to the

@@ -3,8 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
-#include <numeric>
 #include <vector>
 
 #include "multivariate/random.h"
@@ -48,23 +46,6 @@ TEST(RndList, SeedReproducesPermutations) {
   EXPECT_EQ(gsl_rng_get(r), next);
 }
 
-// 6000 shuffles of 3 items: each of the 6 orderings expected 1000 times.
-// Chi-square with 5 degrees of freedom; 25 is exceeded with probability
-// about 1e-4 under uniformity, and the fixed seed makes the outcome fixed.
-TEST(RndList, UniformOverOrderings) {
-  InitRndNumberGenerator(2024);
-  std::map<std::vector<int>, int> counts;
-  for (int t = 0; t < 6000; t++) {
-    std::vector<int> v(3);
-    RndList(3, v.data());
-    counts[v]++;
-  }
-  ASSERT_EQ(counts.size(), 6u);
-  double chi = 0;
-  for (const auto& kv : counts) chi += (kv.second - 1000.0) * (kv.second - 1000.0) / 1000.0;
-  EXPECT_LT(chi, 25.0);
-}
-
 TEST(RndListNestedNew, RestrictedPermutations) {
   InitRndNumberGenerator(11);
   const int groups[] = {2, 1, 2, 1, 3, 3, 2, 1, 3};  // three groups of three
@@ -93,39 +74,6 @@ TEST(RndListNestedNew, RestrictedPermutations) {
   }
   EXPECT_TRUE(withinMoved);
   EXPECT_TRUE(groupsMoved);
-
-  // Unequal group sizes: whole groups are not exchanged.
-  const int uneven[] = {1, 1, 2, 2, 2};
-  std::vector<int> v(5);
-  RndListNestedNew(5, uneven, 2, v.data());
-  EXPECT_EQ(v, (std::vector<int>{1, 2, 3, 4, 5}));
-}
-
-TEST(PermuteArray, EnumeratesSubsetsInOrder) {
-  const std::vector<std::vector<int>> expected = {{1, 2, 3, 4}, {1, 3, 2, 4}, {1, 4, 2, 3},
-                                                  {2, 3, 1, 4}, {2, 4, 1, 3}, {3, 4, 1, 2}};
-  std::vector<int> out(4);
-  for (int t = 0; t < 6; t++) {
-    EXPECT_EQ(PermuteArray(4, 2, out.data(), t == 0), t + 1);
-    EXPECT_EQ(out, expected[t]);
-  }
-  // Finished: a further call without init starts over.
-  EXPECT_EQ(PermuteArray(4, 2, out.data(), false), 1);
-  EXPECT_EQ(out, expected[0]);
-
-  EXPECT_EQ(PermuteArray(3, 3, out.data(), true), 1);
-  EXPECT_EQ(PermuteArray(3, 5, out.data(), true), 0);
-  // C(25, 2) = 300 exactly (a quotient of factorials can fall short of it),
-  // all distinct and in order.
-  std::vector<int> sub(25);
-  std::vector<std::pair<int, int>> seen;
-  for (int count = 0; count < 300 && seen.size() < 400;) {
-    count = PermuteArray(25, 2, sub.data(), seen.empty());
-    seen.emplace_back(sub[0], sub[1]);
-  }
-  EXPECT_EQ(seen.size(), 300u);
-  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-  EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end());
 }
 
 TEST(CorrToData, IdentityGivesTheDrawsAndCorrelationIsImposed) {
@@ -149,18 +97,4 @@ TEST(CorrToData, IdentityGivesTheDrawsAndCorrelationIsImposed) {
   const double cxy = s[4] - s[0] * s[1] / n, cxx = s[2] - s[0] * s[0] / n,
                cyy = s[3] - s[1] * s[1] / n;
   EXPECT_NEAR(cxy / std::sqrt(cxx * cyy), 0.8, 0.02);
-}
-
-TEST(CorrToData, NotPositiveDefiniteGeneratesNothing) {
-  Mat bad = {{1, 2}, {2, 1}};
-  Mat I = {{1, 0}, {0, 1}};
-  Mat out(2, 2);
-  out[0][0] = 7;
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(CorrToData_New(2, 2, bad, out, 2), 0);
-  EXPECT_EQ(CorrToData_BothRowsColumns(2, 2, bad, I, out, 2), 0);
-  EXPECT_EQ(CorrToData_BothRowsColumns(2, 2, I, bad, out, 2), 0);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("choldc failed"), std::string::npos);
-  EXPECT_EQ(out[0][0], 7);
-  EXPECT_EQ(out[1][1], 0);
 }

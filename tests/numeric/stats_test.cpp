@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
 
 #include "matrix_fixture.h"
 #include "numeric/stats.h"
@@ -116,33 +115,4 @@ TEST(Transformations, DeviationsFromExpectationAndScalings) {
   EXPECT_EQ(Y[2][0], static_cast<double>(static_cast<float>(1 / std::sqrt(2.0))));
   EXPECT_EQ(Y[0][1], 7);  // missing position untouched
   EXPECT_EQ(Y[1][1], 0);  // constant column
-}
-
-TEST(Ranks, TiesMissingValuesAndOrders) {
-  double a[] = {3, 1, 3, 2}, r[4];
-  RankVectorAdjMV(4, a, r);
-  EXPECT_EQ(std::vector<double>(r, r + 4), (std::vector<double>{3.5, 1, 3.5, 2}));
-  double b[] = {3, -999, 3, 1};
-  RankVectorAdjMV(4, b, r);
-  EXPECT_EQ(std::vector<double>(r, r + 4), (std::vector<double>{2.5, -999, 2.5, 1}));
-  double c[] = {-2000, -999, 5};  // a real value below the missing code
-  RankVectorAdjMV(3, c, r);
-  EXPECT_EQ(std::vector<double>(r, r + 3), (std::vector<double>{1, -999, 2}));
-
-  double x[] = {30, 10, 20};
-  int order[3];
-  RankVector(3, x, order);
-  EXPECT_EQ(std::vector<int>(order, order + 3), (std::vector<int>{2, 3, 1}));
-
-  // Ranks 1..4 over 4 elements: 3 is the smallest with rank / 4 above 0.5.
-  Mat P{{4, 1}, {3, 2}};
-  EXPECT_EQ(MatrixPercentile(0.5, 2, 2, P), 3);
-  EXPECT_EQ(MatrixPercentile(1.0, 2, 2, P), 3.4028234663852886e+38);
-
-  int g[] = {3, 1, 3, 2}, sel[] = {1, 0, 1, 0}, count = 0, distinct[4];
-  CountGroups(4, g, &count, distinct);
-  EXPECT_EQ(count, 3);
-  EXPECT_EQ(std::vector<int>(distinct, distinct + 3), (std::vector<int>{1, 2, 3}));
-  CountGroupsSelect(4, g, sel, &count, nullptr);
-  EXPECT_EQ(count, 1);
 }

@@ -84,7 +84,6 @@ TEST(RankingSession, SameDigitsAtOneAndTwoProcessorsWithTies) {
   }
   EXPECT_EQ(printouts[0], printouts[1]);
 
-
   TempDir dir;
   MakeSession(dir, d);
   WritePreferences(dir, 6, 'y', 2);
@@ -94,24 +93,4 @@ TEST(RankingSession, SameDigitsAtOneAndTwoProcessorsWithTies) {
   EXPECT_EQ(CountOf(str, "\nTrait ranking criterion:\tro(TE)=\t"), 15);
   EXPECT_EQ(CountOf(str, "\nSimilarity matrix between 6 populations, based on 2 traits:\n"), 15);
   EXPECT_EQ(CountOf(str, "Resemblance matrix between 5 communities based on 2 environmental"), 1);
-}
-
-// A trait left out of the selection (weight 0): the largest size offered is
-// the number of traits kept, the header names the traits considered, no
-// evaluated subset holds the trait left out.
-TEST(RankingSession, TraitLeftOutTakesPartInNoSubset) {
-  TempDir dir;
-  MakeSession(dir, SmallData());
-  RunResult run = RunQuilta(dir.path, RunK("10\n1\n1\n2\n1 0 1\n1\n2\ny\n"));
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("(minimum: 1, maximum: 2): "), std::string::npos);
-  const std::string res = ReadFile(dir.file("sChRank_TCAP.txt"));
-  EXPECT_NE(res.find("Traits that were considered:\nta tc \n"), std::string::npos);
-  EXPECT_EQ(CountOf(res, "tb"), 0);
-  EXPECT_FALSE(ValueFirstLine(res, {"ta", "tc"}).empty());
-  // The progress text (when shown: it is throttled) counts the subsets
-  // holding tb as well: C(3,1) + C(3,2).
-  for (size_t at = run.out.find("Iteration: "); at != std::string::npos;
-       at = run.out.find("Iteration: ", at + 1))
-    EXPECT_EQ(run.out.compare(run.out.find(" of ", at), 6, " of 6,"), 0);
 }

@@ -240,19 +240,3 @@ TEST(RankingSearch, ListKeepsTheHundredBest) {
   ASSERT_EQ(list.size(), 100u);
   for (int j = 0; j < 100; j++) EXPECT_EQ(std::stod(Fields(list[j])[0]), 255 - j);
 }
-
-TEST(RankingSearch, ReorderVectorsAndNominalTraits) {
-  int order[4] = {3, 1, 4, 2};
-  int a[4] = {10, 20, 30, 40}, b[4] = {1, 2, 3, 4};
-  double c[4] = {0.1, 0.2, 0.3, 0.4}, d[4] = {5, 6, 7, 8};
-  ReorderVectors(4, order, a, b, c, d);
-  EXPECT_EQ(std::vector<int>(a, a + 4), (std::vector<int>{30, 10, 40, 20}));
-  EXPECT_EQ(std::vector<int>(b, b + 4), (std::vector<int>{3, 1, 4, 2}));
-  EXPECT_EQ(std::vector<double>(d, d + 4), (std::vector<double>{7, 5, 8, 6}));
-  int types[3] = {3, 1, 2};
-  EXPECT_TRUE(HasQualitTrait(3, types));
-  EXPECT_FALSE(HasQualitTrait(2, types));
-  EXPECT_FALSE(HasQualitTrait(0, types));
-  EXPECT_EQ(Combinations(15, 7), 6435);
-  EXPECT_EQ(Combinations(4, 5), 0);
-}
