@@ -150,21 +150,30 @@ TEST(SafeWriter, ReplacesWholeOrNotAtAll) {
   EXPECT_EQ(FailureOf([&] { SafeWriter w(dir.file("none/c.txt").c_str()); }), kFailOpen);
 }
 
-// An existing preferences file (with its companion-file line) stays byte
-// for byte when the new one cannot be written on a full disk.
-TEST(FullDisk, PreferencesAreKept) {
+// Starting without a preferences file on a full disk leaves none behind;
+// an existing one (with its companion-file line) stays byte for byte.
+TEST(FullDisk, PreferencesAreKeptOrNotCreated) {
   TempDir dir;
   SmallDisk disk(dir);
   SKIP_WITHOUT_DISK(disk);
-  ASSERT_EQ(RunQuilta(disk.path, "S\nE\nn\nC\nX\n").status, 0);
-  const std::string prefs = ReadFile(disk.file("QUILTA.prf"));
-  ASSERT_TRUE(Holds(prefs, "\nTSV n\n"));
   disk.Fill();
   const auto before = Listing(disk.path);
-  RunResult r = RunQuilta(disk.path, "S\nF\n9\nn\nC\nX\n");
+  RunResult r = RunQuilta(disk.path, "S\nC\nX\n");
   ExpectFailedWrite(r, "QUILTA.prf");
-  EXPECT_EQ(ReadFile(disk.file("QUILTA.prf")), prefs);
   EXPECT_EQ(Listing(disk.path), before);
+
+  TempDir dir2;
+  SmallDisk disk2(dir2);
+  ASSERT_TRUE(disk2.mounted);
+  ASSERT_EQ(RunQuilta(disk2.path, "S\nE\nn\nC\nX\n").status, 0);
+  const std::string prefs = ReadFile(disk2.file("QUILTA.prf"));
+  ASSERT_TRUE(Holds(prefs, "\nTSV n\n"));
+  disk2.Fill();
+  const auto before2 = Listing(disk2.path);
+  r = RunQuilta(disk2.path, "S\nF\n9\nn\nC\nX\n");
+  ExpectFailedWrite(r, "QUILTA.prf");
+  EXPECT_EQ(ReadFile(disk2.file("QUILTA.prf")), prefs);
+  EXPECT_EQ(Listing(disk2.path), before2);
 }
 
 // A session given new data on a full disk keeps its old formatted data
