@@ -6,7 +6,9 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,11 +18,13 @@
 #include "data/dataset.h"
 #include "data/formda.h"
 #include "data/subset.h"
+#include "data/table.h"
 #include "data/track.h"
 #include "shell/console.h"
 #include "shell/failure.h"
 #include "shell/input.h"
 #include "shell/readers.h"
+#include "shell/safefile.h"
 #include "shell/shell.h"
 
 char tempSession[62] = "";
@@ -258,24 +262,266 @@ static void ReleaseImport() {
   tcst = nch = ncsm = nenv = nSpp = 0;
 }
 
-// The end of a raw matrix file before the matrix is complete ends the import
-// with failure code 2 (the values still missing cannot be read).
-[[noreturn]] static void EndOfRawFile(DataReader& f) {
-  f.Close();
-  fprintf(stderr, "\nEnd of file %s\n", f.name.c_str());
-  Bell();
-  RaiseFailure(kFailEndOfFile);
+// ---- raw files ---------------------------------------------------------------
+// Every raw file is recognised when its name is entered (data/table.h): a
+// plain matrix is read in the layout the user gives, a table tells its own
+// counts, labels and layout.  A file that cannot be read as the layout chosen
+// is refused with the reason, and the dialog goes back to that file's name.
+
+namespace {
+
+// Thrown by the readers below; caught by the import, which asks the file's
+// name again.
+struct RawFileRefused {
+  std::string reason;
+};
+
+struct RawInput {
+  std::unique_ptr<DataReader> reader;
+  RawFile info;
+  int64_t line = 1;      // line of the next character of a plain file
+  int64_t read = 0;      // numbers read so far from a plain file
+  int64_t expected = 0;  // numbers the layout chosen takes from it
+  bool strict = false;   // every word inside the matrix refuses the file
+
+  const std::string& name() const { return reader->name; }
+  bool IsTable() const { return info.kind == RawKind::Table; }
+  const RawTable& table() const { return info.table; }
+};
+
+[[noreturn]] void Refuse(const std::string& reason) { throw RawFileRefused{reason}; }
+
+std::string Plural(int64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// The next number of a raw matrix file; text that does not read as a number
-// is passed over.
-static double RawNumber(DataReader& f) {
+// Names shown in a message: the first ten and how many there are.
+std::string FirstTen(const std::vector<std::string>& names) {
+  std::string s;
+  for (size_t i = 0; i < names.size() && i < 10; i++) s += (i ? " " : "") + names[i];
+  if (names.size() > 10) s += " \u2026";
+  return s + " (" + std::to_string(names.size()) + ")";
+}
+
+}  // namespace
+
+// Trait and variable columns of tables that held text states, with their
+// states in code order; written to the session's TraitCodes.tsv file.
+struct StateCoding {
+  std::string matrix, column;
+  std::vector<std::string> states;
+};
+static std::vector<StateCoding> stateCodings;
+// Full names of the OTUs (row names of the trait table) and of the
+// communities (names of W's table), used to match the other tables; empty
+// when the file gave none.
+static std::vector<std::string> otuNames, communityNames;
+// Columns of B and E holding text states (these may not be quantitative).
+static std::vector<char> traitIsText, envIsText;
+static std::string traitFileName;
+
+// The next word of a plain file, counting lines; false at its end.
+static bool PlainToken(RawInput& in, std::string& token) {
+  FILE* fp = in.reader->fp;
+  token.clear();
+  int c;
+  while ((c = getc(fp)) != EOF && isspace(c))
+    if (c == '\n') in.line++;
+  if (c == EOF) return false;
+  do token += static_cast<char>(c);
+  while ((c = getc(fp)) != EOF && !isspace(c));
+  if (c != EOF) ungetc(c, fp);
+  return true;
+}
+
+// The next number of a plain matrix file.  A word inside the matrix is named
+// on the error stream and passed over; a word holding digits ("Sp1", "2a")
+// refuses the file, since a number would be pulled out of it.  So does any
+// word in a file read strictly, and the end of the file before the matrix is
+// complete.
+static double RawNumber(RawInput& in) {
+  std::string token;
   double x = 0.0;
-  if (freadck1(f.fp, "%lf", &x, f.name.c_str()) != 1) {
-    f.fp = nullptr;  // closed by the reader, which reported the end of the file
-    RaiseFailure(kFailEndOfFile);
+  for (;;) {
+    if (!PlainToken(in, token))
+      Refuse("it ends after " + Plural(in.read, "number", "numbers") + "; the layout chosen takes " +
+             std::to_string(in.expected));
+    if (ParseDouble(token, x)) break;
+    ClearLine();
+    fflush(stdout);
+    fprintf(stderr, "\nfile %s, line %lld: \"%s\" is not a number\n", in.name().c_str(),
+            static_cast<long long>(in.line), token.c_str());
+    if (in.strict || HoldsDigitInWord(token))
+      Refuse("line " + std::to_string(in.line) + " holds \"" + token +
+             "\" inside the matrix, which is not a number");
   }
+  in.read++;
   return x;
+}
+
+static void StartMatrix(RawInput& in, int64_t expected) {
+  in.read = 0;
+  in.expected = expected;
+}
+
+// A label word after the matrix of a plain file.
+static void RawLabel(RawInput& in, char* dest, int n, const char* what) {
+  std::string token;
+  if (!PlainToken(in, token))
+    Refuse(std::string("it ends before all ") + std::to_string(n) + " " + what + " labels");
+  snprintf(dest, kLabelSize, "%s", token.c_str());
+}
+
+// The lines of a plain matrix read as `rows` lines of `perLine(i)` numbers
+// each: a file whose lines say otherwise was laid out in another orientation
+// or with other counts.  A vector (one row or one column) may be written
+// either way.
+template <class PerLine>
+static void CheckPlainRows(const RawInput& in, int64_t rows, PerLine perLine,
+                           const char* layout) {
+  const RawPlain& p = in.info.plain;
+  bool vector = true;
+  for (int64_t i = 0; i < rows && vector; i++) vector = perLine(i) == 1;
+  if (rows <= 1 || vector) return;
+  for (int64_t i = 0; i < rows; i++) {
+    if (i >= static_cast<int64_t>(p.numberLines.size()))
+      Refuse(std::string("with ") + layout + " it should hold " + std::to_string(rows) +
+             " lines of values; it holds " + std::to_string(p.numberLines.size()));
+    if (p.numbersPerLine[i] != perLine(i))
+      Refuse("line " + std::to_string(p.numberLines[i]) + " holds " +
+             Plural(p.numbersPerLine[i], "value", "values") + "; with " + layout +
+             " each line of the matrix holds " + std::to_string(perLine(i)));
+  }
+}
+
+// Asks the name of a raw file until one opens and can be read, and says what
+// it is.  blankTables: see RecogniseRawFile.
+static void AskRawFile(RawInput& in, bool blankTables) {
+  char name[52];
+  for (;;) {
+    FILE* fp = ReadDataFileName(name);
+    std::string reason;
+    if (RecogniseRawFile(name, blankTables, in.info, reason)) {
+      fprintf(out, "%s\n", RawFileSummary(name, in.info).c_str());
+      in.reader = std::make_unique<DataReader>(fp, name);
+      in.line = 1;
+      return;
+    }
+    fclose(fp);
+    ClearLine();
+    fflush(stdout);
+    fprintf(stderr, "\nFile %s cannot be read: %s.\n", name, reason.c_str());
+    Bell();
+  }
+}
+
+static void RefuseAndAskAgain(RawInput& in, const RawFileRefused& e, bool blankTables) {
+  ClearLine();
+  fflush(stdout);
+  fprintf(stderr, "\nFile %s refused: %s.\n", in.name().c_str(), e.reason.c_str());
+  Bell();
+  in.reader.reset();
+  in.info = RawFile();
+  AskRawFile(in, blankTables);
+}
+
+// Labels from the names of a table: blanks become underscores (labels are
+// words in the formatted data file), an empty name gets the column's number,
+// and names are cut to the label width.  Two names cut to the same label
+// refuse the file.
+static void TableLabels(const std::vector<std::string>& names, char** labels, const char* what) {
+  std::map<std::string, size_t> seen;
+  for (size_t i = 0; i < names.size(); i++) {
+    std::string label = names[i].empty() ? std::to_string(i + 1) : names[i];
+    for (char& c : label)
+      if (isspace(static_cast<unsigned char>(c))) c = '_';
+    label = label.substr(0, kLabelSize - 1);
+    auto [at, fresh] = seen.emplace(label, i);
+    if (!fresh)
+      Refuse(std::string("the ") + what + " names \"" + names[at->second] + "\" and \"" +
+             names[i] + "\" are both cut to the label \"" + label + "\"");
+    snprintf(labels[i], kLabelSize, "%s", label.c_str());
+  }
+}
+
+// Positions of `wanted` (names of the data set, in its order) among `names`
+// (names of a table).  Refuses the file listing the names found on one side
+// only.
+static std::vector<int> MatchNames(const std::vector<std::string>& wanted,
+                                   const std::vector<std::string>& names, const char* here,
+                                   const char* there) {
+  std::map<std::string, int> at;
+  for (size_t i = 0; i < names.size(); i++)
+    if (!at.emplace(names[i], static_cast<int>(i)).second)
+      Refuse(std::string("the name \"") + names[i] + "\" occurs twice in " + here);
+  std::vector<int> position;
+  std::vector<std::string> onlyThere, onlyHere;
+  std::map<std::string, bool> known;
+  for (const std::string& w : wanted) {
+    known[w] = true;
+    auto it = at.find(w);
+    if (it == at.end())
+      onlyThere.push_back(w);
+    else
+      position.push_back(it->second);
+  }
+  for (const std::string& n : names)
+    if (!known.count(n)) onlyHere.push_back(n);
+  if (onlyThere.empty() && onlyHere.empty()) return position;
+  std::string reason;
+  if (!onlyHere.empty())
+    reason += std::string("names in ") + here + " and not in " + there + ": " + FirstTen(onlyHere);
+  if (!onlyThere.empty())
+    reason += std::string(reason.empty() ? "" : "; ") + "names in " + there + " and not in " +
+              here + ": " + FirstTen(onlyThere);
+  Refuse(reason);
+}
+
+static bool InOrder(const std::vector<int>& position) {
+  for (size_t i = 0; i < position.size(); i++)
+    if (position[i] != static_cast<int>(i)) return false;
+  return true;
+}
+
+// A cell of a table that must hold a number.
+static double NumberCell(const RawTable& t, int r, int c, bool missingAllowed,
+                         const std::string& colName, const char* file) {
+  auto where = [&] {
+    std::string s = "line " + std::to_string(t.lines[r]);
+    if (!colName.empty()) s += ", column " + colName;
+    return s + " of " + file;
+  };
+  if (t.IsText(c)) Refuse(where() + " holds text where numbers are expected");
+  const double x = t.At(r, c);
+  if (!missingAllowed && IsMissing(x)) Refuse(where() + " is missing (NA, NaN or empty)");
+  return x;
+}
+
+static std::string ColumnName(const RawTable& t, int c) {
+  return t.header ? t.colNames[c] : std::to_string(c + 1);
+}
+
+static void PrintStates(const char* matrix, const char* kind, const std::string& column,
+                        const std::vector<std::string>& states) {
+  fprintf(out, "%s %s %s holds text states, coded", matrix, kind, column.c_str());
+  for (size_t k = 0; k < states.size(); k++)
+    fprintf(out, "%s %zu = %s", k ? "," : "", k + 1, states[k].c_str());
+  fprintf(out, "\n");
+  stateCodings.push_back({matrix, column, states});
+}
+
+// The codes given to text states, one line per state.
+static void WriteStateCodes() {
+  if (stateCodings.empty()) return;
+  char name[128];
+  CatName(name, sizeof name, sessionName, "TraitCodes.tsv");
+  SafeWriter w(name);
+  w.Put("matrix\tcolumn\tcode\tstate\n");
+  for (const StateCoding& s : stateCodings)
+    for (size_t k = 0; k < s.states.size(); k++)
+      w.Put("%s\t%s\t%zu\t%s\n", s.matrix.c_str(), s.column.c_str(), k + 1, s.states[k].c_str());
+  w.Close();
+  fprintf(out, "Codes of the text states on file %s\n", name);
 }
 
 // ---- checks of the counts entered --------------------------------------------
@@ -343,65 +589,111 @@ static void PrintTraitHeader() {
   fprintf(out, "\n");
 }
 
-static void ReadTraits(DataReader& traits) {
-  char text[256];
-  fprintf(out, "%s\n", lineL);
-  // Every value of B takes a character and a separator in the trait file.
-  // A file without room for a single value ends the import at once (no
-  // count could be accepted).
-  if (traits.MaxValues() < 1) EndOfRawFile(traits);
-  for (;;) {
-    fprintf(out, "Number of OTUs: ");
-    int n = ReadCount();
-    fprintf(out, "Enter number of traits (characters): ");
-    int m = ReadCount();
-    if (static_cast<int64_t>(n) * m <= traits.MaxValues()) {
-      tcst = n;
-      nch = m;
-      break;
+// Text states have an order only by their codes: a trait or variable
+// holding them cannot be quantitative (type 3).
+static bool TextNotQuantitative(int n, const int* types, const std::vector<char>& isText,
+                                char** labels, const char* what) {
+  for (int j = 0; j < n; j++)
+    if (j < static_cast<int>(isText.size()) && isText[j] && types[j] == 3) {
+      Bell();
+      fprintf(stderr, "\n%s %s holds text states and cannot be of type 3. Enter again.\n", what,
+              labels[j]);
+      return false;
     }
-    snprintf(text, sizeof text, "\nFile %.51s cannot hold %d OTUs by %d traits. Enter again.\n",
-             traits.name.c_str(), n, m);
-    RefuseCount(text);
-  }
+  return true;
+}
+
+static void AllocateTraits() {
   onsta = dim1Dint(nch);
   chtype = dim1Dint(nch);
   chrange = dim1Double(nch);
   chLabel = dim2Dchar(nch + 1, kLabelSize);
   csm_Float = dim2Double(tcst, nch);
   traitGroups = dim1Dint(nch);
+}
 
-  fprintf(out, "Labels for traits: \n   1  given by default \n");
-  fprintf(out, "   2  read labels at the end of file %s\n", traits.name.c_str());
-  fprintf(out, "Type option no.: ");
-  int labels = ReadOption("1 2");
-  fprintf(out,
-          "Trait matrix (B) format (OTUs = Operational Taxonomic Units): \n"
-          "   1  OTUs as columns / traits as rows \n   2  OTUs as rows / traits as columns \n"
-          "Type option no.: ");
-  int format = ReadOption("1 2");
-  if (format == 1) {
-    for (int j = 0; j < nch; j++)
-      for (int i = 0; i < tcst; i++) csm_Float[i][j] = RawNumber(traits);
-  } else {
-    for (int i = 0; i < tcst; i++)
-      for (int j = 0; j < nch; j++) csm_Float[i][j] = RawNumber(traits);
-  }
-  if (labels == 1)
-    DefaultLabels(nch, chLabel);
+// B from a table: OTUs as rows, traits as columns.  A missing cell is kept
+// as -999: the trait similarities and the weighted products skip it.
+static void ReadTraitTable(RawInput& in) {
+  const RawTable& t = in.table();
+  tcst = t.rows;
+  nch = t.cols;
+  AllocateTraits();
+  if (t.header)
+    TableLabels(t.colNames, chLabel, "trait");
   else
-    for (int j = 0; j < nch; j++) traits.Label(chLabel[j], kLabelSize - 1);
-  CheckCounts(traits, std::to_string(tcst) + " OTUs x " + std::to_string(nch) + " traits",
-              static_cast<int64_t>(tcst) * nch, labels == 2 ? NumericLabels(nch, chLabel) : 0,
-              nch, "OTUs");
-  traits.Close();
+    DefaultLabels(nch, chLabel);
+  traitIsText.assign(nch, 0);
+  for (int j = 0; j < nch; j++) {
+    traitIsText[j] = t.IsText(j) ? 1 : 0;
+    if (t.IsText(j)) PrintStates("B", "trait", ColumnName(t, j), t.states[j]);
+  }
+  for (int i = 0; i < tcst; i++)
+    for (int j = 0; j < nch; j++) csm_Float[i][j] = t.At(i, j);
+  if (t.hasRowNames) otuNames = t.rowNames;
+}
+
+static void ReadTraits(RawInput& traits) {
+  char text[256];
+  fprintf(out, "%s\n", lineL);
+  if (traits.IsTable()) {
+    ReadTraitTable(traits);
+  } else {
+    // Every value of B takes a character and a separator in the trait file.
+    if (traits.reader->MaxValues() < 1) Refuse("it holds no values");
+    for (;;) {
+      fprintf(out, "Number of OTUs: ");
+      int n = ReadCount();
+      fprintf(out, "Enter number of traits (characters): ");
+      int m = ReadCount();
+      if (static_cast<int64_t>(n) * m <= traits.reader->MaxValues()) {
+        tcst = n;
+        nch = m;
+        break;
+      }
+      snprintf(text, sizeof text, "\nFile %.51s cannot hold %d OTUs by %d traits. Enter again.\n",
+               traits.name().c_str(), n, m);
+      RefuseCount(text);
+    }
+    AllocateTraits();
+
+    fprintf(out, "Labels for traits: \n   1  given by default \n");
+    fprintf(out, "   2  read labels at the end of file %s\n", traits.name().c_str());
+    fprintf(out, "Type option no.: ");
+    int labels = ReadOption("1 2");
+    fprintf(out,
+            "Trait matrix (B) format (OTUs = Operational Taxonomic Units): \n"
+            "   1  OTUs as columns / traits as rows \n   2  OTUs as rows / traits as columns \n"
+            "Type option no.: ");
+    int format = ReadOption("1 2");
+    StartMatrix(traits, static_cast<int64_t>(tcst) * nch);
+    if (format == 1) {
+      for (int j = 0; j < nch; j++)
+        for (int i = 0; i < tcst; i++) csm_Float[i][j] = RawNumber(traits);
+      CheckPlainRows(traits, nch, [](int64_t) { return tcst; }, "traits as rows");
+    } else {
+      for (int i = 0; i < tcst; i++)
+        for (int j = 0; j < nch; j++) csm_Float[i][j] = RawNumber(traits);
+      CheckPlainRows(traits, tcst, [](int64_t) { return nch; }, "OTUs as rows");
+    }
+    if (labels == 1)
+      DefaultLabels(nch, chLabel);
+    else
+      for (int j = 0; j < nch; j++) RawLabel(traits, chLabel[j], nch, "trait");
+    CheckCounts(*traits.reader,
+                std::to_string(tcst) + " OTUs x " + std::to_string(nch) + " traits",
+                static_cast<int64_t>(tcst) * nch, labels == 2 ? NumericLabels(nch, chLabel) : 0,
+                nch, "OTUs");
+  }
+  traits.reader->Close();
 
   do {
     fprintf(out,
             "Trait type (1 for dichotomous, 2 for nominal, 3 for interval or ratio scale, 4 for "
             "ordinal): \n");
     PrintTraitHeader();
-  } while (ReadLongInput(nch, chtype, "trait types", "1 2 3 4") != 1);
+  } while (ReadLongInput(nch, chtype, "trait types", "1 2 3 4") != 1 ||
+           !TextNotQuantitative(nch, chtype, traitIsText, chLabel, "Trait"));
 
   fprintf(out, "Wish to specify groups of traits? 0/1 ");
   hasTraitGroups = ReadOption("0 1");
@@ -412,40 +704,84 @@ static void ReadTraits(DataReader& traits) {
   }
 }
 
-static void ReadPhylogeny(DataReader& phyl) {
+// F from a square table whose header and row names name the OTUs (in any
+// order when the trait table named them too).
+static void ReadPhylogenyTable(const RawInput& in) {
+  const RawTable& t = in.table();
+  const char* file = in.name().c_str();
+  if (t.rows != t.cols)
+    Refuse("a phylogeny table is square; it holds " + std::to_string(t.rows) + " rows x " +
+           std::to_string(t.cols) + " columns");
+  std::vector<int> rowAt(tcst), colAt(tcst);
+  if (!otuNames.empty() && t.header && t.hasRowNames) {
+    rowAt = MatchNames(otuNames, t.rowNames, "the row names of F", "the trait table");
+    colAt = MatchNames(otuNames, t.colNames, "the header of F", "the trait table");
+    if (!InOrder(rowAt) || !InOrder(colAt))
+      fprintf(out, "F: the OTUs are taken in the order of the trait table\n");
+  } else {
+    if (t.rows != tcst)
+      Refuse("it holds " + std::to_string(t.rows) + " OTUs; B holds " + std::to_string(tcst));
+    for (int i = 0; i < tcst; i++) rowAt[i] = colAt[i] = i;
+    // Its columns follow its rows when both are named.
+    if (t.header && t.hasRowNames)
+      colAt = MatchNames(t.rowNames, t.colNames, "the header of F", "the row names of F");
+  }
+  for (int i = 0; i < tcst; i++)
+    for (int j = 0; j < tcst; j++)
+      phylogenyRese[i][j] =
+          NumberCell(t, rowAt[i], colAt[j], false, ColumnName(t, colAt[j]), file);
+}
+
+static void ReadPhylogeny(RawInput& phyl) {
   hasPhylogeny = 1;
   fprintf(out, "%s\n", lineL);
-  fprintf(out, "Format of phylogenetic resemblance matrix:\n");
-  fprintf(out,
-          "   1  a full matrix of phylogenetic distances of %d OTUs by %d OTUs (e.g. as given by "
-          "PHYLOCOM)\n",
-          tcst, tcst);
-  fprintf(out,
-          "   2  a full matrix of phylogenetic similarities of %d OTUs by %d OTUs in the 0-1 "
-          "range\n",
-          tcst, tcst);
-  fprintf(out,
-          "   3  a half, lower-diagonal matrix of phylogenetic similarities of %d OTUs by %d OTUs "
-          "in the 0-1 range\n",
-          tcst, tcst);
-  fprintf(out, "Type option no.: ");
-  int format = ReadOption("1 2 3");
-  const int64_t n = tcst;
-  if ((format == 3 ? n * (n + 1) / 2 : n * n) > phyl.MaxValues()) EndOfRawFile(phyl);
-  phylogenyRese = dim2Double(tcst, tcst);
-  if (format == 3) {
-    phylogenyMatrixType = 1;
-    for (int i = 0; i < tcst; i++)
-      for (int j = 0; j <= i; j++) phylogenyRese[i][j] = RawNumber(phyl);
-    for (int i = 0; i < tcst; i++)
-      for (int j = 0; j < i; j++) phylogenyRese[j][i] = phylogenyRese[i][j];
-  } else {
-    phylogenyMatrixType = format == 1 ? 3 : 1;
-    for (int i = 0; i < tcst; i++)
-      for (int j = 0; j < tcst; j++) phylogenyRese[i][j] = RawNumber(phyl);
+  int format = 0;
+  for (;;) {
+    fprintf(out, "Format of phylogenetic resemblance matrix:\n");
+    fprintf(out,
+            "   1  a full matrix of phylogenetic distances of %d OTUs by %d OTUs (e.g. as given "
+            "by PHYLOCOM)\n",
+            tcst, tcst);
+    fprintf(out,
+            "   2  a full matrix of phylogenetic similarities of %d OTUs by %d OTUs in the 0-1 "
+            "range\n",
+            tcst, tcst);
+    fprintf(out,
+            "   3  a half, lower-diagonal matrix of phylogenetic similarities of %d OTUs by %d "
+            "OTUs in the 0-1 range\n",
+            tcst, tcst);
+    fprintf(out, "Type option no.: ");
+    format = ReadOption("1 2 3");
+    if (format != 3 || !phyl.IsTable()) break;
+    Bell();
+    fprintf(stderr, "\nFile %s is a square table, a full matrix: option 3 is for a lower half.\n",
+            phyl.name().c_str());
   }
-  CheckCounts(phyl, std::to_string(tcst) + " OTUs",
-              format == 3 ? n * (n + 1) / 2 : n * n, 0, 0, "");
+  const int64_t n = tcst;
+  const int64_t values = format == 3 ? n * (n + 1) / 2 : n * n;
+  if (!phyl.IsTable() && values > phyl.reader->MaxValues())
+    Refuse("it cannot hold the " + std::to_string(values) + " values of " +
+           std::to_string(tcst) + " OTUs");
+  phylogenyRese = dim2Double(tcst, tcst);
+  phylogenyMatrixType = format == 1 ? 3 : 1;
+  if (phyl.IsTable()) {
+    ReadPhylogenyTable(phyl);
+  } else {
+    StartMatrix(phyl, values);
+    if (format == 3) {
+      for (int i = 0; i < tcst; i++)
+        for (int j = 0; j <= i; j++) phylogenyRese[i][j] = RawNumber(phyl);
+      for (int i = 0; i < tcst; i++)
+        for (int j = 0; j < i; j++) phylogenyRese[j][i] = phylogenyRese[i][j];
+      CheckPlainRows(phyl, tcst, [](int64_t i) { return static_cast<int>(i + 1); },
+                     "a lower half");
+    } else {
+      for (int i = 0; i < tcst; i++)
+        for (int j = 0; j < tcst; j++) phylogenyRese[i][j] = RawNumber(phyl);
+      CheckPlainRows(phyl, tcst, [](int64_t) { return tcst; }, "a full matrix");
+    }
+    CheckCounts(*phyl.reader, std::to_string(tcst) + " OTUs", values, 0, 0, "");
+  }
   if (format == 1) {
     double dmax = 0.0;
     bool above = false;
@@ -462,7 +798,7 @@ static void ReadPhylogeny(DataReader& phyl) {
               "D/Dmax\n");
     }
   }
-  phyl.Close();
+  phyl.reader->Close();
 }
 
 // One vector per community: the counts of OTUs of each community, which
@@ -489,69 +825,136 @@ static void ReadCommunityCounts() {
   }
 }
 
-static void ReadPerformances(DataReader& perf) {
-  char text[256];
-  fprintf(out, "%s\n", lineL);
-  // Every community holds at least one value of the performance file.
-  if (perf.MaxValues() < 1) EndOfRawFile(perf);
-  for (;;) {
-    fprintf(out, "Enter number of communities:    ");
-    int n = ReadCount();
-    if (n <= perf.MaxValues()) {
-      ncsm = n;
-      break;
-    }
-    snprintf(text, sizeof text, "\nFile %.51s cannot hold %d communities. Enter again.\n",
-             perf.name.c_str(), n);
-    RefuseCount(text);
-  }
-  ncst = dim1Dint(ncsm);
-  reLabel = dim2Dchar(ncsm, kLabelSize);
-  fprintf(out, "Labels for communities: \n   1  given by default \n");
-  fprintf(out, "   2  read labels at the end of file %s\n", perf.name.c_str());
-  fprintf(out, "Type option no.: ");
-  int labels = ReadOption("1 2");
-  int format = 0;
-  for (;;) {
+// W from a table.  With OTU names from the trait table the names decide the
+// orientation: OTUs in the header (communities as rows, the usual sites x
+// species table) or as row names.  Without them the orientation is asked.
+static void ReadPerformanceTable(const RawInput& in) {
+  const RawTable& t = in.table();
+  const char* file = in.name().c_str();
+  bool byRows = true;  // communities as rows
+  std::vector<int> otuAt(tcst);
+  if (!otuNames.empty() && (t.header || t.hasRowNames)) {
+    // The side that shares more names with the trait table holds the OTUs.
+    std::set<std::string> otus(otuNames.begin(), otuNames.end());
+    auto shared = [&](const std::vector<std::string>& v) {
+      int64_t k = 0;
+      for (const std::string& s : v) k += otus.count(s);
+      return k;
+    };
+    byRows = t.header && (!t.hasRowNames || shared(t.colNames) >= shared(t.rowNames));
+    otuAt = byRows ? MatchNames(otuNames, t.colNames, "W", "the trait table")
+                   : MatchNames(otuNames, t.rowNames, "W", "the trait table");
+    if (!InOrder(otuAt)) fprintf(out, "W: the OTUs are taken in the order of the trait table\n");
+  } else {
     fprintf(out,
             "Format of matrix (W) with OTUs performances: \n   1  Communities as rows \n"
-            "   2  Communities as columns\n"
-            "   3  Community data is a vector of OTUs performances in each community\n"
-            "Type option no.: ");
-    format = ReadOption("1 2 3");
-    // A full matrix the file cannot hold would end in the middle of it.
-    if (format != 3 && static_cast<int64_t>(tcst) * ncsm > perf.MaxValues()) EndOfRawFile(perf);
-    // Each OTU occurs in one community only: more communities than OTUs
-    // would be empty by construction.
-    if (format != 3 || ncsm <= tcst) break;
-    snprintf(text, sizeof text,
-             "\nWith one vector per community there can be at most %d communities for %d OTUs.\n",
-             tcst, tcst);
-    RefuseCount(text);
+            "   2  Communities as columns\nType option no.: ");
+    byRows = ReadOption("1 2") == 1;
+    const int found = byRows ? t.cols : t.rows;
+    if (found != tcst)
+      Refuse(std::string("with communities as ") + (byRows ? "rows" : "columns") +
+             " each community holds the values of the " + std::to_string(tcst) +
+             " OTUs of B; it holds " + std::to_string(found));
+    for (int o = 0; o < tcst; o++) otuAt[o] = o;
+  }
+  ncsm = byRows ? t.rows : t.cols;
+  ncst = dim1Dint(ncsm);
+  reLabel = dim2Dchar(ncsm, kLabelSize);
+  const bool named = byRows ? t.hasRowNames : t.header;
+  communityNames.clear();
+  if (named) {
+    communityNames = byRows ? t.rowNames : t.colNames;
+    TableLabels(communityNames, reLabel, "community");
+  } else {
+    DefaultLabels(ncsm, reLabel);
   }
   cadat = dim2Double(tcst, ncsm);
-  if (format == 1) {
-    for (int c = 0; c < ncsm; c++)
-      for (int o = 0; o < tcst; o++) cadat[o][c] = RawNumber(perf);
-  } else if (format == 2) {
-    for (int o = 0; o < tcst; o++)
-      for (int c = 0; c < ncsm; c++) cadat[o][c] = RawNumber(perf);
+  for (int o = 0; o < tcst; o++)
+    for (int c = 0; c < ncsm; c++) {
+      const int r = byRows ? c : otuAt[o], k = byRows ? otuAt[o] : c;
+      cadat[o][c] = NumberCell(t, r, k, true, ColumnName(t, k), file);
+    }
+}
+
+static void ReadPerformances(RawInput& perf) {
+  char text[256];
+  fprintf(out, "%s\n", lineL);
+  communityNames.clear();
+  if (perf.IsTable()) {
+    ReadPerformanceTable(perf);
   } else {
-    ReadCommunityCounts();
-    int o = 0;
-    for (int c = 0; c < ncsm; c++)
-      for (int k = 0; k < ncst[c]; k++) cadat[o++][c] = RawNumber(perf);
+    // Every community holds at least one value of the performance file.
+    if (perf.reader->MaxValues() < 1) Refuse("it holds no values");
+    for (;;) {
+      fprintf(out, "Enter number of communities:    ");
+      int n = ReadCount();
+      if (n <= perf.reader->MaxValues()) {
+        ncsm = n;
+        break;
+      }
+      snprintf(text, sizeof text, "\nFile %.51s cannot hold %d communities. Enter again.\n",
+               perf.name().c_str(), n);
+      RefuseCount(text);
+    }
+    ncst = dim1Dint(ncsm);
+    reLabel = dim2Dchar(ncsm, kLabelSize);
+    fprintf(out, "Labels for communities: \n   1  given by default \n");
+    fprintf(out, "   2  read labels at the end of file %s\n", perf.name().c_str());
+    fprintf(out, "Type option no.: ");
+    int labels = ReadOption("1 2");
+    int format = 0;
+    for (;;) {
+      fprintf(out,
+              "Format of matrix (W) with OTUs performances: \n   1  Communities as rows \n"
+              "   2  Communities as columns\n"
+              "   3  Community data is a vector of OTUs performances in each community\n"
+              "Type option no.: ");
+      format = ReadOption("1 2 3");
+      // A full matrix the file cannot hold would end in the middle of it.
+      if (format != 3 && static_cast<int64_t>(tcst) * ncsm > perf.reader->MaxValues())
+        Refuse("it cannot hold " + std::to_string(ncsm) + " communities of " +
+               std::to_string(tcst) + " OTUs");
+      // Each OTU occurs in one community only: more communities than OTUs
+      // would be empty by construction.
+      if (format != 3 || ncsm <= tcst) break;
+      snprintf(text, sizeof text,
+               "\nWith one vector per community there can be at most %d communities for %d "
+               "OTUs.\n",
+               tcst, tcst);
+      RefuseCount(text);
+    }
+    cadat = dim2Double(tcst, ncsm);
+    if (format == 1) {
+      StartMatrix(perf, static_cast<int64_t>(tcst) * ncsm);
+      for (int c = 0; c < ncsm; c++)
+        for (int o = 0; o < tcst; o++) cadat[o][c] = RawNumber(perf);
+      CheckPlainRows(perf, ncsm, [](int64_t) { return tcst; }, "communities as rows");
+    } else if (format == 2) {
+      StartMatrix(perf, static_cast<int64_t>(tcst) * ncsm);
+      for (int o = 0; o < tcst; o++)
+        for (int c = 0; c < ncsm; c++) cadat[o][c] = RawNumber(perf);
+      CheckPlainRows(perf, tcst, [](int64_t) { return ncsm; }, "communities as columns");
+    } else {
+      ReadCommunityCounts();
+      int64_t values = 0;
+      for (int c = 0; c < ncsm; c++) values += ncst[c];
+      StartMatrix(perf, values);
+      int o = 0;
+      for (int c = 0; c < ncsm; c++)
+        for (int k = 0; k < ncst[c]; k++) cadat[o++][c] = RawNumber(perf);
+    }
+    if (labels == 1)
+      DefaultLabels(ncsm, reLabel);
+    else
+      for (int c = 0; c < ncsm; c++) RawLabel(perf, reLabel[c], ncsm, "community");
+    int64_t values = 0;
+    for (int c = 0; c < ncsm; c++) values += format == 3 ? ncst[c] : tcst;
+    CheckCounts(*perf.reader,
+                std::to_string(ncsm) + " communities of " + std::to_string(tcst) + " OTUs",
+                values, labels == 2 ? NumericLabels(ncsm, reLabel) : 0, format == 3 ? 0 : tcst,
+                "communities");
   }
-  if (labels == 1)
-    DefaultLabels(ncsm, reLabel);
-  else
-    for (int c = 0; c < ncsm; c++) perf.Label(reLabel[c], kLabelSize - 1);
-  int64_t values = 0;
-  for (int c = 0; c < ncsm; c++) values += format == 3 ? ncst[c] : tcst;
-  CheckCounts(perf, std::to_string(ncsm) + " communities of " + std::to_string(tcst) + " OTUs",
-              values, labels == 2 ? NumericLabels(ncsm, reLabel) : 0, format == 3 ? 0 : tcst,
-              "communities");
-  perf.Close();
+  perf.reader->Close();
 
   for (int c = 0; c < ncsm; c++) {
     bool empty = true;
@@ -564,16 +967,27 @@ static void ReadPerformances(DataReader& perf) {
   }
 }
 
-static void ReadSpecies(DataReader& species) {
+static void ReadSpecies(RawInput& species) {
+  // The species file may be the trait table itself: its row names are then
+  // the species names.
+  const bool fromTable = species.IsTable() && species.table().hasRowNames;
+  const bool traitTable = species.name() == traitFileName && !otuNames.empty();
+  if (!fromTable && !traitTable) {
+    int64_t lines = species.info.plain.lines;
+    if (species.IsTable()) lines = species.table().rows + (species.table().header ? 1 : 0);
+    if (lines < tcst)
+      Refuse("it holds " + std::to_string(lines) + " names for " + std::to_string(tcst) + " OTUs");
+  }
+  const std::vector<std::string>& names = traitTable ? otuNames : species.table().rowNames;
+  if ((fromTable || traitTable) && static_cast<int>(names.size()) != tcst)
+    Refuse("it names " + std::to_string(names.size()) + " OTUs; B holds " + std::to_string(tcst));
   nSpp = tcst;
-  snprintf(whichSpp, sizeof whichSpp, "%s", species.name.c_str());
+  snprintf(whichSpp, sizeof whichSpp, "%s", species.name().c_str());
   fprintf(out, "%s\n", lineL);
   fprintf(out,
           "Species labels are: \n   1  the first 4 characters preceding each species name\n"
           "   2  to be created by the program\nType option no.: ");
   int option = ReadOption("1 2");
-  // One name per line: each takes a character and a line end at least.
-  if (tcst > species.MaxValues()) EndOfRawFile(species);
   if (static_cast<int64_t>(tcst) * tcst > kMaxSpeciesMapCells) {
     fprintf(stderr, "\nspecies maps for %d OTUs are too large\n", tcst);
     Bell();
@@ -582,97 +996,156 @@ static void ReadSpecies(DataReader& species) {
   spp = dim2Dchar(tcst, kSpeciesSize);
   // Trailing blanks are dropped, so that names differing only by them are
   // one species; the rest of a line longer than 70 characters is ignored.
-  for (int i = 0; i < tcst; i++) species.Line(spp[i], kSpeciesSize - 1, false);
-  species.Close();
+  if (fromTable || traitTable) {
+    for (int i = 0; i < tcst; i++) {
+      snprintf(spp[i], kSpeciesSize, "%.*s", kSpeciesSize - 1, names[i].c_str());
+      TrimRight(spp[i]);
+    }
+  } else {
+    for (int i = 0; i < tcst; i++) species.reader->Line(spp[i], kSpeciesSize - 1, false);
+  }
+  species.reader->Close();
   sppRelMap = dim2Dchar(tcst, ncsm + 1);
   cstSppMap = dim2Dchar(tcst, tcst + 1);
   CheckSpecies(option);
   SpeciesReleveMap();
 }
 
-static void ReadEnvironment(DataReader& envFile) {
+// E from a table: communities as rows (matched to W's communities by name
+// when both are named), variables as columns.
+static void ReadEnvironmentTable(const RawInput& in) {
+  const RawTable& t = in.table();
+  const char* file = in.name().c_str();
+  std::vector<int> rowAt(ncsm);
+  if (!communityNames.empty() && t.hasRowNames) {
+    rowAt = MatchNames(communityNames, t.rowNames, "E", "W");
+    if (!InOrder(rowAt)) fprintf(out, "E: the communities are taken in the order of W\n");
+  } else {
+    if (t.rows != ncsm)
+      Refuse("with communities as rows it should hold " + std::to_string(ncsm) +
+             " rows; it holds " + std::to_string(t.rows));
+    for (int c = 0; c < ncsm; c++) rowAt[c] = c;
+  }
+  envIsText.assign(nenv, 0);
+  for (int j = 0; j < nenv; j++) {
+    envIsText[j] = t.IsText(j) ? 1 : 0;
+    if (t.IsText(j)) PrintStates("E", "variable", ColumnName(t, j), t.states[j]);
+  }
+  for (int c = 0; c < ncsm; c++)
+    for (int j = 0; j < nenv; j++)
+      env[c][j] = t.IsText(j) ? t.At(rowAt[c], j)
+                              : NumberCell(t, rowAt[c], j, true, ColumnName(t, j), file);
+}
+
+static void ReadEnvironment(RawInput& envFile) {
   char text[256];
   fprintf(out, "%s\n", lineL);
-  // Every value of E takes a character and a separator in the file.
-  if (envFile.MaxValues() < ncsm) EndOfRawFile(envFile);
+  const bool table = envFile.IsTable();
   int n = 0;
-  for (;;) {
-    fprintf(out, "Number of environmental variables: ");
-    n = ReadCount();
-    if (static_cast<int64_t>(n) * ncsm <= envFile.MaxValues()) break;
-    snprintf(text, sizeof text,
-             "\nFile %.51s cannot hold %d variables in %d communities. Enter again.\n",
-             envFile.name.c_str(), n, ncsm);
-    RefuseCount(text);
+  if (table) {
+    n = envFile.table().cols;
+  } else {
+    // Every value of E takes a character and a separator in the file.
+    if (envFile.reader->MaxValues() < ncsm)
+      Refuse("it cannot hold the values of " + std::to_string(ncsm) + " communities");
+    for (;;) {
+      fprintf(out, "Number of environmental variables: ");
+      n = ReadCount();
+      if (static_cast<int64_t>(n) * ncsm <= envFile.reader->MaxValues()) break;
+      snprintf(text, sizeof text,
+               "\nFile %.51s cannot hold %d variables in %d communities. Enter again.\n",
+               envFile.name().c_str(), n, ncsm);
+      RefuseCount(text);
+    }
   }
   nenv = n;
-  snprintf(envName, sizeof envName, "%s", envFile.name.c_str());
+  snprintf(envName, sizeof envName, "%s", envFile.name().c_str());
   env = dim2Double(ncsm, nenv);
   envLabel = dim2Dchar(nenv, kLabelSize);
   envVarType = dim1Dint(nenv);
-  fprintf(out, "Labels for environmental variables: \n   1  given by default\n");
-  fprintf(out, "   2  read labels at the end of file %s\n", envFile.name.c_str());
-  fprintf(out, "Type option no.: ");
-  int labels = ReadOption("1 2");
-  fprintf(out,
-          "Types of variables: \n   1 only quantitative variables, same units \n"
-          "   2 only quantitative variables, different units \n"
-          "   3 only qualitative, non binary variables\n   4 only binary variables\n"
-          "   5 several types \n");
-  fprintf(out, "Type option no.: ");
-  optEnvVarType = ReadOption("1 2 3 4 5");
-  temEnvBin = temEnvQual = temEnvQuant = 0;
-  if (optEnvVarType <= 4) {
-    static const int kType[] = {0, 3, 3, 2, 1};
-    for (int j = 0; j < nenv; j++) envVarType[j] = kType[optEnvVarType];
-    if (optEnvVarType <= 2) temEnvQuant = 1;
-    if (optEnvVarType == 3) temEnvQual = 1;
-    if (optEnvVarType == 4) temEnvBin = 1;
+  int labels = 1;
+  envIsText.assign(nenv, 0);
+  if (table) {
+    ReadEnvironmentTable(envFile);
+    if (envFile.table().header) TableLabels(envFile.table().colNames, envLabel, "variable");
+    else DefaultLabels(nenv, envLabel);
   } else {
-    for (;;) {
-      do {
-        fprintf(out,
-                "Enter variable type (1:binary, 2:nominal, 3:quantitative interval or ratio "
-                "scale, 4:ordinal): \n");
-        fprintf(out, "Variable:    \t");
-        for (int j = 0; j < nenv; j++) fprintf(out, "%*.*s ", 10, 10, envLabel[j]);
-      } while (ReadLongInput(nenv, envVarType, "variable type", "1 2 3 4") != 1);
-      temEnvBin = temEnvQual = temEnvQuant = 0;
-      for (int j = 0; j < nenv; j++) {
-        if (envVarType[j] == 1) temEnvBin = 1;
-        if (envVarType[j] == 2) temEnvQual = 1;
-        if (envVarType[j] == 3 || envVarType[j] == 4) temEnvQuant = 1;
+    fprintf(out, "Labels for environmental variables: \n   1  given by default\n");
+    fprintf(out, "   2  read labels at the end of file %s\n", envFile.name().c_str());
+    fprintf(out, "Type option no.: ");
+    labels = ReadOption("1 2");
+  }
+  for (;;) {
+    fprintf(out,
+            "Types of variables: \n   1 only quantitative variables, same units \n"
+            "   2 only quantitative variables, different units \n"
+            "   3 only qualitative, non binary variables\n   4 only binary variables\n"
+            "   5 several types \n");
+    fprintf(out, "Type option no.: ");
+    optEnvVarType = ReadOption("1 2 3 4 5");
+    temEnvBin = temEnvQual = temEnvQuant = 0;
+    if (optEnvVarType <= 4) {
+      static const int kType[] = {0, 3, 3, 2, 1};
+      for (int j = 0; j < nenv; j++) envVarType[j] = kType[optEnvVarType];
+      if (optEnvVarType <= 2) temEnvQuant = 1;
+      if (optEnvVarType == 3) temEnvQual = 1;
+      if (optEnvVarType == 4) temEnvBin = 1;
+    } else {
+      for (;;) {
+        do {
+          fprintf(out,
+                  "Enter variable type (1:binary, 2:nominal, 3:quantitative interval or ratio "
+                  "scale, 4:ordinal): \n");
+          fprintf(out, "Variable:    \t");
+          for (int j = 0; j < nenv; j++) fprintf(out, "%*.*s ", 10, 10, table ? envLabel[j] : "");
+        } while (ReadLongInput(nenv, envVarType, "variable type", "1 2 3 4") != 1 ||
+                 !TextNotQuantitative(nenv, envVarType, envIsText, envLabel, "Variable"));
+        temEnvBin = temEnvQual = temEnvQuant = 0;
+        for (int j = 0; j < nenv; j++) {
+          if (envVarType[j] == 1) temEnvBin = 1;
+          if (envVarType[j] == 2) temEnvQual = 1;
+          if (envVarType[j] == 3 || envVarType[j] == 4) temEnvQuant = 1;
+        }
+        if (temEnvBin + temEnvQual + temEnvQuant >= 2) break;
+        fprintf(out, "Data not mixed as indicated!!!\n");
+        fprintf(out, "Wish to correct manually? y/n ");
+        if (ReadCharIn("y n") == 'y') continue;
+        optEnvVarType = temEnvQual ? 3 : (temEnvQuant ? 2 : 4);
+        break;
       }
-      if (temEnvBin + temEnvQual + temEnvQuant >= 2) break;
-      fprintf(out, "Data not mixed as indicated!!!\n");
-      fprintf(out, "Wish to correct manually? y/n ");
-      if (ReadCharIn("y n") == 'y') continue;
-      optEnvVarType = temEnvQual ? 3 : (temEnvQuant ? 2 : 4);
-      break;
     }
+    if (TextNotQuantitative(nenv, envVarType, envIsText, envLabel, "Variable")) break;
   }
 
-  bool byVariables = true;
-  if (nenv > 1) {
-    fprintf(out, "Data entered by communities(N) or by variables(T)?: ");
-    byVariables = ReadCharIn("n t") == 't';
+  if (!table) {
+    bool byVariables = true;
+    if (nenv > 1) {
+      fprintf(out, "Data entered by communities(N) or by variables(T)?: ");
+      byVariables = ReadCharIn("n t") == 't';
+    }
+    // Every value of E must be a number: a word refuses the file.
+    envFile.strict = true;
+    StartMatrix(envFile, static_cast<int64_t>(nenv) * ncsm);
+    if (byVariables) {
+      for (int j = 0; j < nenv; j++)
+        for (int c = 0; c < ncsm; c++) env[c][j] = RawNumber(envFile);
+      CheckPlainRows(envFile, nenv, [](int64_t) { return ncsm; }, "data by variables");
+    } else {
+      for (int c = 0; c < ncsm; c++)
+        for (int j = 0; j < nenv; j++) env[c][j] = RawNumber(envFile);
+      CheckPlainRows(envFile, ncsm, [](int64_t) { return nenv; }, "data by communities");
+    }
+    if (labels == 1)
+      DefaultLabels(nenv, envLabel);
+    else
+      for (int j = 0; j < nenv; j++) RawLabel(envFile, envLabel[j], nenv, "variable");
+    CheckCounts(*envFile.reader,
+                std::to_string(nenv) + " variables in " + std::to_string(ncsm) + " communities",
+                static_cast<int64_t>(nenv) * ncsm,
+                labels == 2 ? NumericLabels(nenv, envLabel) : 0, byVariables ? ncsm : nenv,
+                byVariables ? "variables" : "communities");
   }
-  if (byVariables) {
-    for (int j = 0; j < nenv; j++)
-      for (int c = 0; c < ncsm; c++) env[c][j] = envFile.Double();
-  } else {
-    for (int c = 0; c < ncsm; c++)
-      for (int j = 0; j < nenv; j++) env[c][j] = envFile.Double();
-  }
-  if (labels == 1)
-    DefaultLabels(nenv, envLabel);
-  else
-    for (int j = 0; j < nenv; j++) envFile.Label(envLabel[j], kLabelSize - 1);
-  CheckCounts(envFile,
-              std::to_string(nenv) + " variables in " + std::to_string(ncsm) + " communities",
-              static_cast<int64_t>(nenv) * ncsm, labels == 2 ? NumericLabels(nenv, envLabel) : 0,
-              byVariables ? ncsm : nenv, byVariables ? "variables" : "communities");
-  envFile.Close();
+  envFile.reader->Close();
 
   for (int c = 0; c < ncsm; c++) {
     bool missing = true;
@@ -705,12 +1178,53 @@ static void PrintImportSummary() {
 }
 
 // Asks whether an optional file exists and, if so, its name.
-static std::unique_ptr<DataReader> OptionalFile(const char* question) {
+static std::unique_ptr<RawInput> OptionalFile(const char* question, bool blankTables) {
   fprintf(out, "%s", question);
   if (ReadOption("0 1") != 1) return nullptr;
-  char name[52];
-  FILE* fp = ReadDataFileName(name);
-  return std::make_unique<DataReader>(fp, name);
+  auto in = std::make_unique<RawInput>();
+  AskRawFile(*in, blankTables);
+  return in;
+}
+
+// Runs one file's part of the dialog until its file is accepted; a refused
+// file releases what its part allocated (release) and its name is asked
+// again.
+template <class Read, class Release>
+static void ReadUntilAccepted(RawInput& in, bool blankTables, Read read, Release release) {
+  for (;;) {
+    try {
+      read(in);
+      return;
+    } catch (const RawFileRefused& e) {
+      release();
+      RefuseAndAskAgain(in, e, blankTables);
+    }
+  }
+}
+
+static void ReleasePhylogeny() {
+  free2D(phylogenyRese, tcst);
+  phylogenyRese = nullptr;
+}
+
+static void ReleasePerformances() {
+  free1D(ncst);
+  free2D(reLabel, ncsm);
+  free2D(cadat, tcst);
+  ncst = nullptr;
+  reLabel = nullptr;
+  cadat = nullptr;
+  ncsm = 0;
+}
+
+static void ReleaseEnvironment() {
+  free2D(env, ncsm);
+  free2D(envLabel, nenv);
+  free1D(envVarType);
+  env = nullptr;
+  envLabel = nullptr;
+  envVarType = nullptr;
+  nenv = 0;
 }
 
 static void Import() {
@@ -720,26 +1234,52 @@ static void Import() {
           "OTUs = Operational Taxonomic Units, refer to species, populations, individuals or "
           "other taxonomic rank\n");
   fprintf(out, "A matrix (B) with trait description of OTUs should be always specified.\n");
-  char name[52];
-  FILE* fp = ReadDataFileName(name);
-  DataReader traits(fp, name);
-  auto phyl = OptionalFile("A matrix (F) with phylogenetic resemblances of the OTUs 0/1\t");
+  RawInput traits;
+  AskRawFile(traits, true);
+  auto phyl = OptionalFile("A matrix (F) with phylogenetic resemblances of the OTUs 0/1\t", true);
   fprintf(out, "A matrix (W) with records of OTUS in commmunities should be always specified.\n");
-  fp = ReadDataFileName(name);
-  DataReader perf(fp, name);
-  auto species = OptionalFile("Species names of OTUs 0/1\t");
-  auto envFile = OptionalFile("A matrix (E) with ecosystem variables of the community sites 0/1\t");
+  RawInput perf;
+  AskRawFile(perf, true);
+  // Names one per line would look like row names: a species file is a table
+  // only when it is delimited (or is the trait table itself).
+  auto species = OptionalFile("Species names of OTUs 0/1\t", false);
+  auto envFile =
+      OptionalFile("A matrix (E) with ecosystem variables of the community sites 0/1\t", true);
 
-  ReadTraits(traits);
-  if (phyl) ReadPhylogeny(*phyl);
-  ReadPerformances(perf);
-  if (species) ReadSpecies(*species);
-  if (envFile) ReadEnvironment(*envFile);
+  ReadUntilAccepted(traits, true, ReadTraits, [] {
+    ReleaseImport();
+    otuNames.clear();
+    traitIsText.clear();
+    stateCodings.clear();
+  });
+  traitFileName = traits.name();
+  traits.info = RawFile();  // the values are in B now
+  if (phyl) ReadUntilAccepted(*phyl, true, ReadPhylogeny, ReleasePhylogeny);
+  ReadUntilAccepted(perf, true, ReadPerformances, ReleasePerformances);
+  perf.info = RawFile();
+  if (species) ReadUntilAccepted(*species, false, ReadSpecies, [] {});
+  if (envFile) {
+    const size_t codings = stateCodings.size();
+    ReadUntilAccepted(*envFile, true, ReadEnvironment, [codings] {
+      ReleaseEnvironment();
+      stateCodings.resize(codings);
+    });
+  }
 
   CountStates(nch, tcst, onsta, csm_Float);
-  snprintf(dataName, sizeof dataName, "%s", traits.name.c_str());
+  snprintf(dataName, sizeof dataName, "%s", traits.name().c_str());
   WriteFormda(tcst, whichFormda, dataName, csm_Float, cadat);
+  WriteStateCodes();
   PrintImportSummary();
+}
+
+static void ForgetNames() {
+  otuNames.clear();
+  communityNames.clear();
+  traitIsText.clear();
+  envIsText.clear();
+  stateCodings.clear();
+  traitFileName.clear();
 }
 
 void IFFormat() {
@@ -748,11 +1288,14 @@ void IFFormat() {
   optEnvVarType = temEnvBin = temEnvQual = temEnvQuant = 0;
   SMWSize = 1;
   for (double& code : ca_code) code = 0.0;
+  ForgetNames();
   try {
     Import();
   } catch (...) {
     ReleaseImport();
+    ForgetNames();
     throw;
   }
   ReleaseImport();
+  ForgetNames();
 }
