@@ -717,7 +717,7 @@ static void ReadPhylogenyTable(const RawInput& in) {
     rowAt = MatchNames(otuNames, t.rowNames, "the row names of F", "the trait table");
     colAt = MatchNames(otuNames, t.colNames, "the header of F", "the trait table");
     if (!InOrder(rowAt) || !InOrder(colAt))
-      fprintf(out, "F: the OTUs are taken in the order of the trait table\n");
+      fprintf(out, "\nF: the OTUs are taken in the order of the trait table\n");
   } else {
     if (t.rows != tcst)
       Refuse("it holds " + std::to_string(t.rows) + " OTUs; B holds " + std::to_string(tcst));
@@ -844,7 +844,7 @@ static void ReadPerformanceTable(const RawInput& in) {
     byRows = t.header && (!t.hasRowNames || shared(t.colNames) >= shared(t.rowNames));
     otuAt = byRows ? MatchNames(otuNames, t.colNames, "W", "the trait table")
                    : MatchNames(otuNames, t.rowNames, "W", "the trait table");
-    if (!InOrder(otuAt)) fprintf(out, "W: the OTUs are taken in the order of the trait table\n");
+    if (!InOrder(otuAt)) fprintf(out, "\nW: the OTUs are taken in the order of the trait table\n");
   } else {
     fprintf(out,
             "Format of matrix (W) with OTUs performances: \n   1  Communities as rows \n"
@@ -1019,7 +1019,7 @@ static void ReadEnvironmentTable(const RawInput& in) {
   std::vector<int> rowAt(ncsm);
   if (!communityNames.empty() && t.hasRowNames) {
     rowAt = MatchNames(communityNames, t.rowNames, "E", "W");
-    if (!InOrder(rowAt)) fprintf(out, "E: the communities are taken in the order of W\n");
+    if (!InOrder(rowAt)) fprintf(out, "\nE: the communities are taken in the order of W\n");
   } else {
     if (t.rows != ncsm)
       Refuse("with communities as rows it should hold " + std::to_string(ncsm) +
