@@ -26,6 +26,7 @@ int whichPartAOC = 0, whichPartCstAOC = 0;
 int doDistrib = 0, adjacentRelOpt = 0, whichLevelCst = 0, poolCSTopt = 0, clusMethPoolCSTs = 0;
 
 #include <cstring>
+#include <string>
 
 #include "data/datafile.h"
 #include "data/dataset.h"
@@ -185,4 +186,30 @@ int ReadTrack() {
   if (SMWSize < 1) r.Malformed();
   r.Close();
   return 1;
+}
+
+bool BackUpTrack(const char* track, const char* session) {
+  FILE* fp = fopen((std::string(volumeName) + track).c_str(), "rb");
+  if (fp == nullptr) return true;  // no session of that name yet
+  std::string text;
+  char buffer[8192];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, fp)) > 0) text.append(buffer, n);
+  fclose(fp);
+  if (text.empty()) return true;
+  char backup[80];
+  CatName(backup, sizeof backup, session, "Trk.bak");
+  SafeFile f;
+  FILE* bp = SafeOpen(f, backup, volumeName, "w");
+  if (bp == nullptr) return false;
+  const bool written = fwrite(text.data(), 1, text.size(), bp) == text.size();
+  if (!written) SafeDiscard(f);
+  if (!written || !SafeClose(f)) {
+    fprintf(stderr, "\nfile %s could not be written: the track file %s is left as it is\n",
+            backup, track);
+    return false;
+  }
+  fprintf(out, "The track file %s of an earlier session %s was copied to %s.\n", track, session,
+          backup);
+  return true;
 }

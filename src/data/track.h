@@ -33,3 +33,8 @@ extern int doDistrib, adjacentRelOpt, whichLevelCst, poolCSTopt, clusMethPoolCST
 void WriteTrack(int full);
 // Reads whichTrack back (after OpenFormda); returns 1.
 int ReadTrack();
+
+// Before a new session overwrites the track file of a session of the same
+// name: a track file that is not empty is copied to session + "Trk.bak" and
+// the console says so.  False when the copy could not be written.
+bool BackUpTrack(const char* track, const char* session);

@@ -98,7 +98,9 @@ void MainMenu() {
       volumeName[0] = '\0';
       snprintf(sessionName, sizeof sessionName, "%s", sessionShortName);
       CatName(whichTrack, sizeof whichTrack, sessionName, "Trk.txt");
-      FILE* fp = fopenck(whichTrack, volumeName, option == 'O' ? "r+" : "w");
+      // A new session of an existing name keeps the old track file aside.
+      const bool kept = option == 'O' || BackUpTrack(whichTrack, sessionName);
+      FILE* fp = kept ? fopenck(whichTrack, volumeName, option == 'O' ? "r+" : "w") : nullptr;
       if (fp == nullptr) {
         Wait();
       } else {

@@ -129,3 +129,20 @@ TEST(TrackFile, ForeignTrackFileKeepsTheDefaults) {
 }
 
 }  // namespace
+
+// A new session of an existing name first keeps the old track file aside.
+TEST(TrackFile, NewSessionOfAnExistingNameBacksUpTheTrackFile) {
+  TempDir dir;
+  const std::string old = "sFormda.txt\n07Jul17\nsettings\n";
+  WriteFile(dir.file("sTrk.txt"), old);
+  RunResult r = RunQuilta(dir.path, "N\ns\n4\nX\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Holds(r.out, "The track file sTrk.txt of an earlier session s was copied to "
+                           "sTrk.bak."));
+  EXPECT_EQ(ReadFile(dir.file("sTrk.bak")), old);
+  EXPECT_EQ(ReadFile(dir.file("sTrk.txt")), "");
+  // An empty track file has nothing to keep: the backup stays as it was.
+  r = RunQuilta(dir.path, "N\ns\n4\nX\n");
+  EXPECT_FALSE(Holds(r.out, "was copied"));
+  EXPECT_EQ(ReadFile(dir.file("sTrk.bak")), old);
+}
