@@ -396,12 +396,12 @@ static void CheckPlainRows(const RawInput& in, int64_t rows, PerLine perLine,
 
 // Asks the name of a raw file until one opens and can be read, and says what
 // it is.  blankTables: see RecogniseRawFile.
-static void AskRawFile(RawInput& in, bool blankTables) {
+static void AskRawFile(RawInput& in, bool blankTables, bool keepValues = true) {
   char name[52];
   for (;;) {
     FILE* fp = ReadDataFileName(name);
     std::string reason;
-    if (RecogniseRawFile(name, blankTables, in.info, reason)) {
+    if (RecogniseRawFile(name, blankTables, in.info, reason, keepValues)) {
       fprintf(out, "%s\n", RawFileSummary(name, in.info).c_str());
       in.reader = std::make_unique<DataReader>(fp, name);
       in.line = 1;
@@ -415,14 +415,15 @@ static void AskRawFile(RawInput& in, bool blankTables) {
   }
 }
 
-static void RefuseAndAskAgain(RawInput& in, const RawFileRefused& e, bool blankTables) {
+static void RefuseAndAskAgain(RawInput& in, const RawFileRefused& e, bool blankTables,
+                              bool keepValues) {
   ClearLine();
   fflush(stdout);
   fprintf(stderr, "\nFile %s refused: %s.\n", in.name().c_str(), e.reason.c_str());
   Bell();
   in.reader.reset();
   in.info = RawFile();
-  AskRawFile(in, blankTables);
+  AskRawFile(in, blankTables, keepValues);
 }
 
 // Labels from the names of a table: blanks become underscores (labels are
@@ -868,12 +869,23 @@ static void ReadPerformanceTable(const RawInput& in) {
   } else {
     DefaultLabels(ncsm, reLabel);
   }
+  for (int k = 0; k < t.cols; k++)
+    if (t.IsText(k))
+      Refuse("column " + ColumnName(t, k) + " of " + file + " holds text where numbers are "
+             "expected");
+  // The cells go straight from the file into W (a large table is not held
+  // twice): OTU position in the table -> OTU of B.
+  std::vector<int> otuOf(tcst);
+  for (int o = 0; o < tcst; o++) otuOf[otuAt[o]] = o;
   cadat = dim2Double(tcst, ncsm);
-  for (int o = 0; o < tcst; o++)
-    for (int c = 0; c < ncsm; c++) {
-      const int r = byRows ? c : otuAt[o], k = byRows ? otuAt[o] : c;
-      cadat[o][c] = NumberCell(t, r, k, true, ColumnName(t, k), file);
-    }
+  std::string reason;
+  auto cell = [&](int r, int k, double v) {
+    if (byRows)
+      cadat[otuOf[k]][r] = v;
+    else
+      cadat[otuOf[r]][k] = v;
+  };
+  if (!ReadTableValues(file, t, cell, reason)) Refuse(reason);
 }
 
 static void ReadPerformances(RawInput& perf) {
@@ -1190,14 +1202,15 @@ static std::unique_ptr<RawInput> OptionalFile(const char* question, bool blankTa
 // file releases what its part allocated (release) and its name is asked
 // again.
 template <class Read, class Release>
-static void ReadUntilAccepted(RawInput& in, bool blankTables, Read read, Release release) {
+static void ReadUntilAccepted(RawInput& in, bool blankTables, Read read, Release release,
+                              bool keepValues = true) {
   for (;;) {
     try {
       read(in);
       return;
     } catch (const RawFileRefused& e) {
       release();
-      RefuseAndAskAgain(in, e, blankTables);
+      RefuseAndAskAgain(in, e, blankTables, keepValues);
     }
   }
 }
@@ -1238,8 +1251,10 @@ static void Import() {
   AskRawFile(traits, true);
   auto phyl = OptionalFile("A matrix (F) with phylogenetic resemblances of the OTUs 0/1\t", true);
   fprintf(out, "A matrix (W) with records of OTUS in commmunities should be always specified.\n");
+  // W can be large: its cells are read into W directly, not kept with its
+  // table.
   RawInput perf;
-  AskRawFile(perf, true);
+  AskRawFile(perf, true, false);
   // Names one per line would look like row names: a species file is a table
   // only when it is delimited (or is the trait table itself).
   auto species = OptionalFile("Species names of OTUs 0/1\t", false);
@@ -1255,7 +1270,7 @@ static void Import() {
   traitFileName = traits.name();
   traits.info = RawFile();  // the values are in B now
   if (phyl) ReadUntilAccepted(*phyl, true, ReadPhylogeny, ReleasePhylogeny);
-  ReadUntilAccepted(perf, true, ReadPerformances, ReleasePerformances);
+  ReadUntilAccepted(perf, true, ReadPerformances, ReleasePerformances, false);
   perf.info = RawFile();
   if (species) ReadUntilAccepted(*species, false, ReadSpecies, [] {});
   if (envFile) {

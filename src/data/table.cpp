@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string_view>
 #include <unordered_set>
 
@@ -187,8 +188,33 @@ static void CountPlain(const std::vector<Line>& lines, RawPlain& p) {
   }
 }
 
+// The value of a cell of column j: -999 when missing, the code of its
+// state in a text column, else its number; NaN for text in a numeric column.
+static double CellValue(const RawTable& t, int j, const Field& f) {
+  double v = 0.0;
+  const Cell kind = KindOf(f, t.decimalComma, v);
+  if (kind == Cell::Missing) return kMissingCell;
+  if (t.IsText(j)) {
+    const auto& states = t.states[j];
+    auto at = std::lower_bound(states.begin(), states.end(), f.text);
+    if (at == states.end() || *at != f.text) return std::nan("");
+    return static_cast<double>(at - states.begin() + 1);
+  }
+  return kind == Cell::Number ? v : std::nan("");
+}
+
+static bool ReadWholeFile(const char* path, std::string& text) {
+  FILE* fp = fopen(path, "rb");
+  if (fp == nullptr) return false;
+  char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, fp)) > 0) text.append(buffer, n);
+  fclose(fp);
+  return true;
+}
+
 bool RecogniseRawText(const std::string& text, bool blankTables, RawFile& out,
-                      std::string& reason) {
+                      std::string& reason, bool keepValues) {
   out = RawFile();
   if (text.find('\0') != std::string::npos) {
     reason = "it holds a NUL byte: it is not a text file";
@@ -289,7 +315,7 @@ bool RecogniseRawText(const std::string& text, bool blankTables, RawFile& out,
     return false;
   }
   t.rows = static_cast<int>(nRows);
-  t.values.assign(nRows * static_cast<size_t>(t.cols), 0.0);
+  if (keepValues) t.values.assign(nRows * static_cast<size_t>(t.cols), 0.0);
   t.states.assign(static_cast<size_t>(t.cols), {});
   t.lines.reserve(nRows);
   if (t.hasRowNames) t.rowNames.reserve(nRows);
@@ -304,65 +330,89 @@ bool RecogniseRawText(const std::string& text, bool blankTables, RawFile& out,
     }
     t.lines.push_back(l.number);
     if (t.hasRowNames) t.rowNames.push_back(fields[0].text);
-    double* row = &t.values[i * static_cast<size_t>(t.cols)];
+    double* row = keepValues ? &t.values[i * static_cast<size_t>(t.cols)] : nullptr;
     for (int j = 0; j < t.cols; j++) {
       double v = 0.0;
       switch (KindOf(fields[skip + j], dc, v)) {
         case Cell::Missing:
-          row[j] = kMissingCell;
+          t.missing++;
+          v = kMissingCell;
           break;
         case Cell::Number:
-          row[j] = v;
           break;
         case Cell::Text:
           isText[j] = 1;
           break;
       }
+      if (row) row[j] = v;
     }
   }
   // Text columns: every cell that is not missing is a state, numbers
   // included; states are coded 1..k in sorted order.
-  if (std::find(isText.begin(), isText.end(), 1) != isText.end()) {
-    std::vector<std::map<std::string, int>> codes(static_cast<size_t>(t.cols));
-    std::vector<std::vector<std::string>> cells(static_cast<size_t>(t.cols));
-    for (size_t i = 0; i < nRows; i++) {
-      SplitFields(lines[firstRow + i].text, t.delimiter, fields);
-      for (int j = 0; j < t.cols; j++) {
-        if (!isText[j]) continue;
-        const std::string& s = fields[skip + j].text;
-        cells[j].push_back(s);
-        if (!IsMissingCell(s)) codes[j].emplace(s, 0);
-      }
-    }
+  if (std::find(isText.begin(), isText.end(), 1) == isText.end()) return true;
+  std::vector<std::set<std::string>> states(static_cast<size_t>(t.cols));
+  for (size_t i = 0; i < nRows; i++) {
+    SplitFields(lines[firstRow + i].text, t.delimiter, fields);
     for (int j = 0; j < t.cols; j++) {
-      if (!isText[j]) continue;
-      int k = 0;
-      for (auto& [state, code] : codes[j]) {
-        code = ++k;
-        t.states[j].push_back(state);
-      }
-      for (size_t i = 0; i < nRows; i++) {
-        const std::string& s = cells[j][i];
-        t.values[i * t.cols + j] = IsMissingCell(s) ? kMissingCell : codes[j][s];
-      }
+      double v;
+      if (isText[j] && KindOf(fields[skip + j], dc, v) != Cell::Missing)
+        states[j].insert(fields[skip + j].text);
     }
   }
-  for (double v : t.values) t.missing += v == kMissingCell ? 1 : 0;
+  for (int j = 0; j < t.cols; j++) t.states[j].assign(states[j].begin(), states[j].end());
+  if (keepValues) {
+    for (size_t i = 0; i < nRows; i++) {
+      SplitFields(lines[firstRow + i].text, t.delimiter, fields);
+      for (int j = 0; j < t.cols; j++)
+        if (isText[j]) t.values[i * t.cols + j] = CellValue(t, j, fields[skip + j]);
+    }
+  }
   return true;
 }
 
-bool RecogniseRawFile(const char* path, bool blankTables, RawFile& out, std::string& reason) {
-  FILE* fp = fopen(path, "rb");
-  if (fp == nullptr) {
+bool ReadTableValues(const char* path, const RawTable& t,
+                     const std::function<void(int, int, double)>& cell, std::string& reason) {
+  std::string text;
+  if (!ReadWholeFile(path, text)) {
     reason = "it cannot be opened";
     return false;
   }
+  std::string_view body(text);
+  if (body.substr(0, 3) == "\xEF\xBB\xBF") body.remove_prefix(3);
+  std::vector<Line> lines = SplitLines(body);
+  const size_t firstRow = t.header ? 1 : 0, skip = t.hasRowNames ? 1 : 0;
+  const size_t width = static_cast<size_t>(t.cols) + skip;
+  if (lines.size() != firstRow + static_cast<size_t>(t.rows)) {
+    reason = "it has changed since its name was entered";
+    return false;
+  }
+  std::vector<Field> fields;
+  for (int i = 0; i < t.rows; i++) {
+    SplitFields(lines[firstRow + i].text, t.delimiter, fields);
+    if (fields.size() != width) {
+      reason = "it has changed since its name was entered";
+      return false;
+    }
+    for (int j = 0; j < t.cols; j++) {
+      const double v = CellValue(t, j, fields[skip + j]);
+      if (std::isnan(v)) {
+        reason = "it has changed since its name was entered";
+        return false;
+      }
+      cell(i, j, v);
+    }
+  }
+  return true;
+}
+
+bool RecogniseRawFile(const char* path, bool blankTables, RawFile& out, std::string& reason,
+                      bool keepValues) {
   std::string text;
-  char buffer[65536];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, fp)) > 0) text.append(buffer, n);
-  fclose(fp);
-  return RecogniseRawText(text, blankTables, out, reason);
+  if (!ReadWholeFile(path, text)) {
+    reason = "it cannot be opened";
+    return false;
+  }
+  return RecogniseRawText(text, blankTables, out, reason, keepValues);
 }
 
 std::string RawFileSummary(const char* name, const RawFile& f) {

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,10 +62,19 @@ struct RawFile {
 // reads it.  blankTables: whether a file separated by blanks or tabs may be a
 // table (not for lists of names, whose words would look like row names).
 // False with the reason when the file cannot be read as either kind.
+// keepValues false: the cells are checked but not kept (values stays empty;
+// ReadTableValues reads them later), so that a large table is never held
+// twice in memory.
 bool RecogniseRawText(const std::string& text, bool blankTables, RawFile& out,
-                      std::string& reason);
+                      std::string& reason, bool keepValues = true);
 // The same for a file (volumeName is not prefixed).
-bool RecogniseRawFile(const char* path, bool blankTables, RawFile& out, std::string& reason);
+bool RecogniseRawFile(const char* path, bool blankTables, RawFile& out, std::string& reason,
+                      bool keepValues = true);
+// Reads the cells of table t from its file again, giving each to cell(row,
+// column, value) (-999 missing, codes for text states).  False with the
+// reason when the file no longer holds that table.
+bool ReadTableValues(const char* path, const RawTable& t,
+                     const std::function<void(int, int, double)>& cell, std::string& reason);
 
 // One line saying what the file is and what it holds, e.g.
 // "t.csv: table, 3 rows x 2 columns, header (a b), row names (x … z),
