@@ -11,6 +11,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  InScratch scratch;
   const std::string text(reinterpret_cast<const char*>(data), size);
   for (bool blankTables : {true, false}) {
     RawFile f;
@@ -41,6 +42,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                      (v >= 1 && v <= static_cast<double>(t.states[c].size()) && v == int(v)));
       }
     FUZZ_CHECK(missing == t.missing);
+    // Read again from the file without keeping the values, the cells are
+    // the same.
+    if (!blankTables) continue;
+    WriteInput("t.txt", text);
+    RawFile again;
+    FUZZ_CHECK(RecogniseRawFile("t.txt", true, again, reason, false));
+    FUZZ_CHECK(again.table.values.empty() && again.table.missing == t.missing);
+    bool same = true;
+    auto cell = [&](int r, int c, double v) { same = same && v == t.At(r, c); };
+    FUZZ_CHECK(ReadTableValues("t.txt", again.table, cell, reason) && same);
   }
   return 0;
 }
