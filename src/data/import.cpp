@@ -344,8 +344,8 @@ static double RawNumber(RawInput& in) {
   double x = 0.0;
   for (;;) {
     if (!PlainToken(in, token))
-      Refuse("it ends after " + Plural(in.read, "number", "numbers") + "; the layout chosen takes " +
-             std::to_string(in.expected));
+      Refuse("it ends after " + Plural(in.read, "number", "numbers") +
+             "; the layout chosen takes " + std::to_string(in.expected));
     if (ParseDouble(token, x)) break;
     ClearLine();
     fflush(stdout);

@@ -104,7 +104,8 @@ TEST(ImportTables, MissingCellsAreMissingValues) {
   const std::string plain =
       Numbers(PlainImport(dir, "1 -999\n-999 2\n3 -999\nP1 P2\n"), {"t.txt", "e.txt"});
   WriteFile(dir.file("t.tab"), "\"\",\"Ta\",\"Tb\"\n\"O1\",1,0.5\n\"O2\",2,1.5\n\"O3\",3,2.5\n");
-  WriteFile(dir.file("f.tab"), "O1\tO2\tO3\nO1\t1\t0.5\t0.25\nO2\t0.5\t1\t0.75\nO3\t0.25\t0.75\t1\n");
+  WriteFile(dir.file("f.tab"),
+            "O1\tO2\tO3\nO1\t1\t0.5\t0.25\nO2\t0.5\t1\t0.75\nO3\t0.25\t0.75\t1\n");
   WriteFile(dir.file("w.tab"), ",O1,O2,O3\nP1,1,,3\nP2,NA,2,NaN\n");
   WriteFile(dir.file("e.tab"), ",Use,Moist\nP1,5,10\nP2,6,20\n");
   RunResult r = RunQuilta(dir.path, TableAnswers());
@@ -174,6 +175,27 @@ TEST(ImportTables, RefusedFilesAreAskedAgain) {
   EXPECT_TRUE(Holds(r.err, "File sp1.txt refused: line 2 holds \"Sp2\""));
   LoadSession(dir, "p");
   EXPECT_EQ(Row(cadat, 2, 2), (V{3, 4}));
+  FreeGlobals2();
+
+  // NA in a plain E, then a file one value short: asked again each time.
+  WriteFile(dir.file("eNA.txt"), "5 NA\n6 20\n");
+  WriteFile(dir.file("e3.txt"), "5 10\n6\n");
+  WriteFile(dir.file("e.txt"), "5 10\n6 20\n");
+  const std::vector<std::string> envAnswers = {"2", "1", "2", "n"};
+  std::vector<std::string> a = {"N", "r", "1", "t.tab", "0", "w.tab", "0", "1", "eNA.txt",
+                                "k", "3 3", "y", "0"};
+  for (const char* file : {"e3.txt", "e.txt", ""}) {
+    a.insert(a.end(), envAnswers.begin(), envAnswers.end());
+    if (*file) a.push_back(file);
+  }
+  a.insert(a.end(), {"C", "X"});
+  r = RunQuilta(dir.path, Lines(a));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Holds(r.err, "File eNA.txt refused: line 1 holds \"NA\" inside the matrix"));
+  EXPECT_TRUE(Holds(r.err, "File e3.txt refused: it ends after 3 numbers; the layout chosen "
+                           "takes 4"));
+  LoadSession(dir, "r");
+  EXPECT_EQ(Row(env, 1, 2), (V{6, 20}));
   FreeGlobals2();
 }
 
