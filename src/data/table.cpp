@@ -419,9 +419,19 @@ std::string RawFileSummary(const char* name, const RawFile& f) {
   char buf[160];
   std::string s = std::string(name) + ": ";
   if (f.kind == RawKind::Plain) {
-    snprintf(buf, sizeof buf, "plain matrix, %lld lines, %lld numbers, %lld other words",
-             static_cast<long long>(f.plain.lines), static_cast<long long>(f.plain.numbers),
-             static_cast<long long>(f.plain.words));
+    const RawPlain& p = f.plain;
+    snprintf(buf, sizeof buf, "plain matrix, %lld lines, %lld numbers",
+             static_cast<long long>(p.lines), static_cast<long long>(p.numbers));
+    s += buf;
+    if (!p.numbersPerLine.empty()) {
+      auto [lo, hi] = std::minmax_element(p.numbersPerLine.begin(), p.numbersPerLine.end());
+      if (*lo == *hi)
+        snprintf(buf, sizeof buf, " (%d a line)", *lo);
+      else
+        snprintf(buf, sizeof buf, " (%d to %d a line)", *lo, *hi);
+      s += buf;
+    }
+    snprintf(buf, sizeof buf, ", %lld other words", static_cast<long long>(p.words));
     return s + buf;
   }
   const RawTable& t = f.table;

@@ -30,6 +30,8 @@ TEST(RawFiles, PlainMatricesAreNotTables) {
   EXPECT_EQ(f.plain.numbers, 6);
   EXPECT_EQ(f.plain.words, 2);
   EXPECT_EQ(f.plain.numbersPerLine, (std::vector<int>{2, 2, 2}));
+  EXPECT_EQ(RawFileSummary("t.txt", f), "t.txt: plain matrix, 4 lines, 6 numbers (2 a line), 2 "
+                                        "other words");
   // Species names, one per line, are not row names.
   EXPECT_EQ(Recognise("Festuca rubra\nPoa annua\n", false).kind, RawKind::Plain);
   EXPECT_EQ(Recognise("Ta Tb\n1 0.5\n2 1.5\n").kind, RawKind::Table);
