@@ -244,3 +244,24 @@ TEST(ImportTables, ExampleTablesMatchTheExampleMatrices) {
 }
 
 }  // namespace
+
+namespace {
+
+// The trait table may serve as the species file: its row names are the
+// species names, in its order.
+TEST(ImportTables, TraitTableAsSpeciesFile) {
+  TempDir dir;
+  WriteFile(dir.file("t.tab"), "sp\tTa\tTb\nAbies alba\t1\t0.5\nAbies alpina\t2\t1.5\n");
+  WriteFile(dir.file("w.tab"), ",Abies alpina,Abies alba\nP1,1,0\nP2,3,4\n");
+  RunResult r = RunQuilta(dir.path, Lines({"N", "q", "1", "t.tab", "0", "w.tab", "1", "t.tab",
+                                           "0", "k", "3 3", "y", "0", "2", "C", "X"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  LoadSession(dir, "q");
+  ASSERT_EQ(nSpp, 2);
+  EXPECT_STREQ(spp[0], "Abal Abies alba");
+  EXPECT_STREQ(spp[1], "ABal Abies alpina");
+  EXPECT_EQ(Row(cadat, 0, 2), (V{0, 4}));
+  FreeGlobals2();
+}
+
+}  // namespace
