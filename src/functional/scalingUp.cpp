@@ -151,13 +151,10 @@ void MakeCommunities(int m, int n, bool scaleAdjust, Communities& w) {
   }
 
   // Rao entropy with crisp (identity) similarities.
-  double** I = dim2Double(n, n);
-  for (int i = 0; i < n; i++) I[i][i] = 1.0;
   w.D = dim1Double(m);
   for (int c = 0; c < m; c++)
-    w.D[c] = RaoIndex_Weight(n, w.Wtdap[c], I, false, false, weight_OTUs,
-                             restrictRaoWithinOpt != 0, scaleAdjust);
-  free2D(I, n);
+    w.D[c] = GiniSimpson_Weight(n, w.Wtdap[c], weight_OTUs, restrictRaoWithinOpt != 0,
+                                scaleAdjust);
 }
 
 void FreeCommunities(int m, Communities& w) {
@@ -179,6 +176,26 @@ struct Phylogeny {
   double** Q = nullptr;      // n x taxa
 };
 
+// Principal coordinates of F into ph.scores and ph.axes.
+void PhylogenyScores(int n, Phylogeny& ph) {
+  double** rese = CopyOf(n, n, ph.F);
+  double** vectors = dim2Double(n, n);
+  double** scores = dim2Double(n, n);
+  double* values = dim1Double(n);
+  bool eigenOk = true;
+  OrdinationLib_D(n, n, ph.F, rese, vectors, scores, &ph.axes, values, &eigenOk, 1,
+                  ph.isDissimilarity ? 3 : 5, 1);
+  if (ph.axes < 0) ph.axes = 0;
+  if (ph.axes > n) ph.axes = n;
+  ph.scores = dim2Double(n, ph.axes > 0 ? ph.axes : 1);
+  for (int a = 0; a < ph.axes; a++)
+    for (int i = 0; i < n; i++) ph.scores[i][a] = scores[a][i];
+  free2D(rese, n);
+  free2D(vectors, n);
+  free2D(scores, n);
+  free1D(values);
+}
+
 void MakePhylogeny(int n, Phylogeny& ph) {
   ph.on = includePhylogeny != 0 && phylogenyMatrixType >= 1 && phylogenyMatrixType <= 3 &&
           partition_OTUs_Phyl != nullptr;
@@ -198,23 +215,14 @@ void MakePhylogeny(int n, Phylogeny& ph) {
     for (int i = 0; i < n; i++)
       for (int j = 0; j < n; j++) ph.F[i][j] = phylogenyRese[i][j];
   }
-  // Principal coordinates of F (scores come axis by row).
-  double** rese = CopyOf(n, n, ph.F);
-  double** vectors = dim2Double(n, n);
-  double** scores = dim2Double(n, n);
-  double* values = dim1Double(n);
-  bool eigenOk = true;
-  OrdinationLib_D(n, n, ph.F, rese, vectors, scores, &ph.axes, values, &eigenOk, 1,
-                  ph.isDissimilarity ? 3 : 5, 1);
-  if (ph.axes < 0) ph.axes = 0;
-  if (ph.axes > n) ph.axes = n;
-  ph.scores = dim2Double(n, ph.axes > 0 ? ph.axes : 1);
-  for (int a = 0; a < ph.axes; a++)
-    for (int i = 0; i < n; i++) ph.scores[i][a] = scores[a][i];
-  free2D(rese, n);
-  free2D(vectors, n);
-  free2D(scores, n);
-  free1D(values);
+  // Principal coordinates of F (scores come axis by row), for the
+  // coefficients that read them (ro(BF) under Procrustes and RV) and the
+  // detailed printout; the eigen decomposition of F is not made otherwise.
+  if (!(opt_ro == 2 || opt_ro == 3 || printDetail == 1)) {
+    ph.scores = dim2Double(n, 1);
+  } else {
+    PhylogenyScores(n, ph);
+  }
 
   if (fuzzyPhyl == 1) {
     double** work = CopyOf(n, n, ph.F);
@@ -256,12 +264,9 @@ void MakeTraits(int n, int p, Traits& t) {
       if (!t.select[k]) t.Bmasked[i][k] = 0.0;
   t.S = dim2Double(n, n);
   if (reseCSTopt == 1) {
-    double*** partial = dim3Double(n, n, pa);
     double** work = CopyOf(n, p, csm_Float);
-    gower_similarityPartial(p, work, n, partial, chtype, chrange, weight);
+    gower_similarity(p, work, n, t.S, chtype, chrange, weight);
     free2D(work, n);
-    gower_similarityAverage(n, p, partial, t.S, weight);
-    free3D(partial, n, n);
   } else {
     double** work = CopyOf(n, p, t.Bmasked);
     RangeColsAdjMV(n, p, work, work);
