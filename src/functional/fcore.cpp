@@ -13,6 +13,7 @@
 #include "multivariate/resemblance.h"
 #include "numeric/linalg.h"
 #include "numeric/regression.h"
+#include "numeric/sparse.h"
 #include "numeric/stats.h"
 #include "shell/preferences.h"
 
@@ -221,6 +222,37 @@ static void BuildRao(FcoreContext& ctx) {
   }
 }
 
+// Dense products (through the optimised BLAS) or sums over the OTUs present
+// in each community.  The dense products reuse what they read from memory;
+// a sum over present OTUs reads a whole row of the OTU block for each
+// present OTU, and one element of the dissimilarities for each pair of
+// them.  Measured on survey-like data (bench_structures), the sums pay below
+// about 4 % of non-zero performances for T, X and P, and below about 12 %
+// for the entropies.
+static void ChoosePaths(FcoreContext& ctx) {
+  const FcoreInput& in = ctx.in;
+  const int m = in.m, n = in.n;
+  SparseRowsBuild(m, n, ctx.Wp, ctx.wpSparse);
+  SparseRowsBuild(ctx.raoRows * m, n, ctx.raoV, ctx.raoRowsSparse);
+  const double dense = static_cast<double>(m) * n;
+  const double present = static_cast<double>(SparseRowsCount(ctx.wpSparse));
+  const double pairs = SparseRowsPairs(ctx.raoRowsSparse) / 2.0;
+  const double raoDense = static_cast<double>(ctx.raoRows) * m * n * n;
+  switch (in.path) {
+    case FcorePath::kDense:
+      ctx.sparseXP = ctx.sparseRao = false;
+      break;
+    case FcorePath::kSparse:
+      ctx.sparseXP = ctx.sparseRao = true;
+      break;
+    default:
+      ctx.sparseXP = present * 25.0 < dense;
+      ctx.sparseRao = pairs * 140.0 < raoDense;
+  }
+  if (!ctx.sparseXP) ctx.wpSparse = SparseRows();
+  if (!ctx.sparseRao) ctx.raoRowsSparse = SparseRows();
+}
+
 void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
   ctx = FcoreContext();
   ctx.in = input;
@@ -268,6 +300,7 @@ void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
   ctx.fastRao = !(in.scaleAdjust && AnyMissingValue(n, n, ctx.S));
   ctx.fastRaoPhyl = ctx.phyl && !(in.scaleAdjust && AnyMissingValue(n, n, ctx.F));
   BuildRao(ctx);
+  ChoosePaths(ctx);
 
   ctx.Bn = dim2Double(n, p > 0 ? p : 1);
   NormalizeColsMV(n, p, in.B, ctx.Bn);
@@ -379,6 +412,8 @@ FcoreWorkspace* FcoreNewWorkspace(const FcoreContext& ctx) {
     for (UpperHalf* u : {&ws->uT, &ws->uX, &ws->uR, &ws->uP, &ws->uRp}) AllocUpper(m, *u);
   }
   ws->G = dim2Double(m, ctx.K);
+  ws->sparsePos = dim1Dint(n);
+  ws->sparseVal = dim1Double(n);
   ws->Ws = dim2Double(m, n);
   ws->Vs = dim2Double(ctx.raoRows * m, n);
   ws->H = dim2Double(ctx.raoRows * m, ctx.phyl ? 2 * n : n);
@@ -433,7 +468,8 @@ void FcoreFreeWorkspace(const FcoreContext& ctx, FcoreWorkspace* ws) {
   free2D(ws->regE, m);
   free2D(ws->regB, q);
   for (UpperHalf* u : {&ws->uT, &ws->uX, &ws->uR, &ws->uP, &ws->uRp}) FreeUpper(*u);
-  for (void* v : {static_cast<void*>(ws->sPairs), static_cast<void*>(ws->regB0),
+  for (void* v : {static_cast<void*>(ws->sparsePos), static_cast<void*>(ws->sparseVal),
+                  static_cast<void*>(ws->sPairs), static_cast<void*>(ws->regB0),
                   static_cast<void*>(ws->regR2), static_cast<void*>(ws->regSS),
                   static_cast<void*>(ws->regResponse)})
     free1D(v);
@@ -442,26 +478,49 @@ void FcoreFreeWorkspace(const FcoreContext& ctx, FcoreWorkspace* ws) {
 
 // ---- structures -------------------------------------------------------------------
 
+// The squared differences of one community (value xi) with the following
+// ones (col, len values) added to a.  The widest vector unit of the
+// processor is chosen when the program starts; every lane does the same
+// operations in the same order (no fused multiply-add), so the sums do not
+// depend on the processor.
+__attribute__((target_clones("avx512f", "avx2", "default"))) static void AddSquaredDifferences(
+    int len, double xi, const double* __restrict col, double* __restrict a) {
+  for (int j = 0; j < len; j++) {
+    const double d = col[j] - xi;
+    a[j] += d * d;
+  }
+}
+
 // Euclidean distances between the rows of X (m x p, no missing value) into
 // the strict upper half, row by row: for each pair the variables are summed
 // in order, as in the full matrix.  Xt (p x m) is scratch.
 static void EuclideanUpper(int m, int p, double** X, double** Xt, double* upper) {
   for (int i = 0; i < m; i++)
     for (int k = 0; k < p; k++) Xt[k][i] = X[i][k];
-  double* a = upper;
-  for (int i = 0; i < m; i++) {
-    const int len = m - i - 1;
-    for (int j = 0; j < len; j++) a[j] = 0.0;
+  // A few communities at a time, so that each variable's row is read once
+  // for all of them.
+  const int block = 16;
+  double* a[block];
+  double* next = upper;
+  for (int i0 = 0; i0 < m; i0 += block) {
+    const int rows = m - i0 < block ? m - i0 : block;
+    for (int r = 0; r < rows; r++) {
+      const int len = m - (i0 + r) - 1;
+      a[r] = next;
+      next += len;
+      for (int j = 0; j < len; j++) a[r][j] = 0.0;
+    }
     for (int k = 0; k < p; k++) {
-      const double xi = Xt[k][i];
-      const double* col = Xt[k] + i + 1;
-      for (int j = 0; j < len; j++) {
-        const double d = col[j] - xi;
-        a[j] += d * d;
+      const double* row = Xt[k];
+      for (int r = 0; r < rows; r++) {
+        const int i = i0 + r;
+        AddSquaredDifferences(m - i - 1, row[i], row + i + 1, a[r]);
       }
     }
-    for (int j = 0; j < len; j++) a[j] = a[j] > 0.0 ? std::sqrt(a[j]) : 0.0;
-    a += len;
+    for (int r = 0; r < rows; r++) {
+      const int len = m - (i0 + r) - 1;
+      for (int j = 0; j < len; j++) a[r][j] = a[r][j] > 0.0 ? std::sqrt(a[r][j]) : 0.0;
+    }
   }
 }
 
@@ -555,6 +614,24 @@ static void Entropies(const FcoreContext& ctx, const int* list, FcoreWorkspace& 
   const FcoreInput& in = ctx.in;
   const int m = in.m, n = in.n;
   const bool fast = ctx.fastRao && (!ctx.phyl || ctx.fastRaoPhyl);
+  if (fast && ctx.sparseRao) {
+    // Over the pairs of OTUs present in each community.
+    for (int c = 0; c < m; c++) {
+      double r = 0.0, rp = 0.0, r2 = 0.0, rp2 = 0.0;
+      SparseRowQuadratic(ctx.raoRowsSparse, c, list, ctx.raoD, n, ctx.phyl, ws.sparsePos,
+                         ws.sparseVal, r, rp);
+      if (ctx.raoRows == 2) {
+        SparseRowQuadratic(ctx.raoRowsSparse, m + c, list, ctx.raoD, n, ctx.phyl, ws.sparsePos,
+                           ws.sparseVal, r2, rp2);
+        r -= r2;
+        rp -= rp2;
+      }
+      if (ctx.raoNone[c]) r = rp = 0.0;
+      ws.R[c][0] = r / ctx.raoScale[c];
+      ws.Rp[c][0] = rp / ctx.raoScale[c];
+    }
+    return;
+  }
   if (fast) {
     const int rows = ctx.raoRows * m, cols = ctx.phyl ? 2 * n : n;
     ScatterColumns(rows, n, ctx.raoV, list, ws.Vs);
@@ -595,8 +672,13 @@ void FcoreStructures(const FcoreContext& ctx, const int* list, FcoreWorkspace& w
   const int m = in.m, n = in.n, p = in.p, g = in.g, h = in.h;
   // T, X and P by one product of the permuted weighted performances with the
   // OTU block, then the scale adjustment of each community.
-  ScatterColumns(m, n, ctx.Wp, list, ws.Ws);
-  DenseProd(false, false, m, ctx.K, n, 1.0, ws.Ws, ctx.block, 0.0, ws.G);
+  if (ctx.sparseXP) {
+    // Each community's row: its present OTUs' rows of the block, weighted.
+    for (int c = 0; c < m; c++) SparseRowTimes(ctx.wpSparse, c, list, ctx.block, ctx.K, ws.G[c]);
+  } else {
+    ScatterColumns(m, n, ctx.Wp, list, ws.Ws);
+    DenseProd(false, false, m, ctx.K, n, 1.0, ws.Ws, ctx.block, 0.0, ws.G);
+  }
   for (int c = 0; c < m; c++) {
     const double d = ctx.divisor[c];
     const double* row = ws.G[c];
