@@ -148,6 +148,13 @@ static double Mantel(const UpperHalf& a, const UpperHalf& b) {
 
 // ---- the context -------------------------------------------------------------
 
+static bool IsSymmetric(int n, double** M) {
+  for (int i = 0; i < n; i++)
+    for (int j = i + 1; j < n; j++)
+      if (!(M[j][i] == M[i][j])) return false;
+  return true;
+}
+
 static double** SymmetricCopy(int n, double** M) {
   double** C = dim2Double(n, n);
   for (int i = 0; i < n; i++) {
@@ -265,8 +272,11 @@ void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
   ctx.reseCode = CommunityReseCode(in.reseOpt);
   ctx.K = p + in.g + in.h;
 
-  ctx.S = SymmetricCopy(n, in.S);
-  ctx.F = ctx.phyl ? SymmetricCopy(n, in.F) : nullptr;
+  // A matrix already symmetric is read where it is (n x n doubles saved).
+  ctx.ownS = !IsSymmetric(n, in.S);
+  ctx.S = ctx.ownS ? SymmetricCopy(n, in.S) : in.S;
+  ctx.ownF = ctx.phyl && !IsSymmetric(n, in.F);
+  ctx.F = ctx.phyl ? (ctx.ownF ? SymmetricCopy(n, in.F) : in.F) : nullptr;
 
   // The OTU-side block and the weighted performances of the products.
   ctx.block = dim2Double(n, ctx.K);
@@ -345,8 +355,8 @@ void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
 void FcoreRelease(FcoreContext& ctx) {
   const FcoreInput& in = ctx.in;
   const int m = in.m, n = in.n;
-  free2D(ctx.S, n);
-  free2D(ctx.F, n);
+  if (ctx.ownS) free2D(ctx.S, n);
+  if (ctx.ownF) free2D(ctx.F, n);
   free2D(ctx.block, n);
   free2D(ctx.Wp, m);
   free1D(ctx.divisor);
@@ -414,9 +424,10 @@ FcoreWorkspace* FcoreNewWorkspace(const FcoreContext& ctx) {
   ws->G = dim2Double(m, ctx.K);
   ws->sparsePos = dim1Dint(n);
   ws->sparseVal = dim1Double(n);
-  ws->Ws = dim2Double(m, n);
-  ws->Vs = dim2Double(ctx.raoRows * m, n);
-  ws->H = dim2Double(ctx.raoRows * m, ctx.phyl ? 2 * n : n);
+  // The scratch of the dense products only on their path.
+  ws->Ws = dim2Double(m, ctx.sparseXP ? 1 : n);
+  ws->Vs = dim2Double(ctx.raoRows * m, ctx.sparseRao ? 1 : n);
+  ws->H = dim2Double(ctx.raoRows * m, ctx.sparseRao ? 1 : (ctx.phyl ? 2 * n : n));
   // Permuted copies only for the products with missing values.
   if (!ctx.fastT) ws->Brnd = dim2Double(n, p);
   if (!ctx.fastXP) {

@@ -129,8 +129,10 @@ struct FcoreContext {
   bool sparseRao = false;  // entropies over the pairs of present OTUs
   SparseRows wpSparse;       // the non-zero cells of Wp
   SparseRows raoRowsSparse;  // the non-zero cells of raoV
-  double** S = nullptr;    // n x n symmetric copy of the trait similarity
-  double** F = nullptr;    // n x n symmetric copy of F (phylogeny)
+  double** S = nullptr;    // n x n symmetric trait similarity (a copy when ownS)
+  double** F = nullptr;    // n x n symmetric F (phylogeny; a copy when ownF)
+  bool ownS = false;
+  bool ownF = false;
   double** block = nullptr;  // n x K: [B | U | Q]
   double** Wp = nullptr;     // m x n: weight x W, missing as 0
   double* divisor = nullptr;  // m: scale adjustment of the products (1: none)

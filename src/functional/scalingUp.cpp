@@ -201,7 +201,7 @@ void MakePhylogeny(int n, Phylogeny& ph) {
           partition_OTUs_Phyl != nullptr;
   ph.isDissimilarity = phylogenyMatrixType == 3;
   ph.taxa = ph.on && nTaxa > 0 ? nTaxa : 1;
-  ph.F = dim2Double(n, n);
+  ph.F = dim2Double(n, ph.on ? n : 1);
   ph.Q = dim2Double(n, ph.taxa);
   if (!ph.on) {
     ph.scores = dim2Double(n, 1);
