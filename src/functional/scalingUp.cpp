@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 #include <initializer_list>
+#include <vector>
 
 #include "QELib/qelibDim.h"
 #include "data/checks.h"
@@ -313,17 +314,22 @@ void MakeTypes(int n, int p, const Traits& t, Types& ty) {
   free2D(work, n);
   // The mean over its OTUs with a value (missing values are left out of both
   // the sum and the count).
+  // OTU by OTU into the sums of its type, in the order of the OTUs.
   ty.avgTraits = dim2Double(g, p > 0 ? p : 1);
+  std::vector<int> count(static_cast<size_t>(g) * (p > 0 ? p : 1), 0);
+  for (int i = 0; i < n; i++)
+    for (int k = 0; k < ty.g; k++) {
+      if (ty.C[i][k] != 1.0) continue;
+      for (int j = 0; j < p; j++)
+        if (!IsMissing(t.B[i][j])) {
+          ty.avgTraits[k][j] += t.B[i][j];
+          count[static_cast<size_t>(k) * p + j]++;
+        }
+    }
   for (int k = 0; k < ty.g; k++)
     for (int j = 0; j < p; j++) {
-      double sum = 0.0;
-      int count = 0;
-      for (int i = 0; i < n; i++)
-        if (ty.C[i][k] == 1.0 && !IsMissing(t.B[i][j])) {
-          sum += t.B[i][j];
-          count++;
-        }
-      ty.avgTraits[k][j] = count > 0 ? sum / count : kMissing;
+      const int c = count[static_cast<size_t>(k) * p + j];
+      ty.avgTraits[k][j] = c > 0 ? ty.avgTraits[k][j] / c : kMissing;
     }
 }
 
