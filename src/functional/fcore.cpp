@@ -1,8 +1,10 @@
 #include "functional/fcore.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "QELib/qelibDim.h"
 #include "data/dataset.h"
@@ -122,6 +124,12 @@ static void SetUpperFromRaw(UpperHalf& u, int len) {
     u.dev[k] = d;
     u.ss += d * d;
   }
+}
+
+static void RawUpper(int n, double** D, double* raw) {
+  int k = 0;
+  for (int i = 0; i < n; i++)
+    for (int j = i + 1; j < n; j++) raw[k++] = D[i][j];
 }
 
 static void SetUpper(UpperHalf& u, double** D) {
@@ -256,6 +264,12 @@ static void ChoosePaths(FcoreContext& ctx) {
       ctx.sparseXP = present * 25.0 < dense;
       ctx.sparseRao = pairs * 140.0 < raoDense;
   }
+  // With the structures from the present OTUs their digits already differ
+  // from the dense products' by rounding: the distances between
+  // communities then come from the Gram matrix too (a dense product instead
+  // of m^2/2 differences per column).
+  ctx.gramDistances = ctx.sparseXP;
+  if (ctx.sparseXP) SparseRowsTranspose(ctx.wpSparse, ctx.wpColumns);
   if (!ctx.sparseXP) ctx.wpSparse = SparseRows();
   if (!ctx.sparseRao) ctx.raoRowsSparse = SparseRows();
 }
@@ -324,10 +338,13 @@ void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
   fixed(ctx.dy1, in.DY1);
   fixed(ctx.dy2, in.DY2);
   if (ctx.phyl) {
-    AllocUpper(n, ctx.fUpper);
-    SetUpper(ctx.fUpper, ctx.F);
-    AllocUpper(n, ctx.sUpper);
-    SetUpper(ctx.sUpper, ctx.S);
+    // ro(BF) reads the pairs as they are (no deviations kept).
+    for (UpperHalf* u : {&ctx.fUpper, &ctx.sUpper}) {
+      u->m = n;
+      u->raw = dim1Double(n * (n - 1) / 2);
+    }
+    RawUpper(n, ctx.F, ctx.fUpper.raw);
+    RawUpper(n, ctx.S, ctx.sUpper.raw);
   }
 
   // Layout of the statistics vector.
@@ -509,9 +526,9 @@ static void EuclideanUpper(int m, int p, double** X, double** Xt, double* upper)
   for (int i = 0; i < m; i++)
     for (int k = 0; k < p; k++) Xt[k][i] = X[i][k];
   // A few communities at a time, so that each variable's row is read once
-  // for all of them.
-  const int block = 16;
-  double* a[block];
+  // for all of them (their sums held in about half a megabyte).
+  const int block = std::max(8, std::min(64, 65536 / (m > 0 ? m : 1)));
+  std::vector<double*> a(block);
   double* next = upper;
   for (int i0 = 0; i0 < m; i0 += block) {
     const int rows = m - i0 < block ? m - i0 : block;
@@ -554,8 +571,21 @@ static void FullFromUpper(int m, const double* upper, double** D) {
 
 // The resemblance of the rows of M (m x cols) into u, and into the full
 // matrix D when full is set (D is scratch otherwise).
-static void Resemblance(int m, int cols, double** M, int code, bool full, double** D,
-                        FcoreWorkspace& ws, UpperHalf& u) {
+// Euclidean distances from the Gram matrix G = M M' (a dense product):
+// d_ij^2 = G_ii + G_jj - 2 G_ij, negative rounding taken as 0.  Identical
+// rows give the same products and distance 0.  G (m x m) is scratch.
+static void GramUpper(int m, int cols, double** M, double** G, double* upper) {
+  DenseProd(false, true, m, m, cols, 1.0, M, M, 0.0, G);
+  int k = 0;
+  for (int i = 0; i < m; i++)
+    for (int j = i + 1; j < m; j++) {
+      const double d2 = G[i][i] + G[j][j] - 2.0 * G[i][j];
+      upper[k++] = d2 > 0.0 ? std::sqrt(d2) : 0.0;
+    }
+}
+
+static void Resemblance(const FcoreContext& ctx, int m, int cols, double** M, int code,
+                        bool full, double** D, FcoreWorkspace& ws, UpperHalf& u) {
   const bool euclidean = code == 3 || code == 18;
   if (euclidean && !AnyMissingValue(m, cols, M)) {
     double** rows = M;
@@ -563,7 +593,10 @@ static void Resemblance(int m, int cols, double** M, int code, bool full, double
       NormalizeRowsMV(m, cols, M, ws.work);
       rows = ws.work;
     }
-    EuclideanUpper(m, cols, rows, ws.Xt, u.raw);
+    if (ctx.gramDistances && cols >= 64)
+      GramUpper(m, cols, rows, ws.Dk, u.raw);
+    else
+      EuclideanUpper(m, cols, rows, ws.Xt, u.raw);
     SetUpperFromRaw(u, m * (m - 1) / 2);
     if (full) FullFromUpper(m, u.raw, D);
     return;
@@ -584,11 +617,11 @@ static void EntropyResemblance(int m, double** R, bool full, double** D, UpperHa
 static void CommunityDistances(const FcoreContext& ctx, bool full, FcoreWorkspace& ws) {
   const FcoreInput& in = ctx.in;
   const int m = in.m;
-  Resemblance(m, in.p, ws.T, 3, full, ws.DT, ws, ws.uT);
-  Resemblance(m, in.g, ws.X, ctx.reseCode, full, ws.DX, ws, ws.uX);
+  Resemblance(ctx, m, in.p, ws.T, 3, full, ws.DT, ws, ws.uT);
+  Resemblance(ctx, m, in.g, ws.X, ctx.reseCode, full, ws.DX, ws, ws.uX);
   EntropyResemblance(m, ws.R, full, ws.DR, ws.uR);
   if (ctx.phyl) {
-    Resemblance(m, in.h, ws.P, ctx.reseCode, full, ws.DP, ws, ws.uP);
+    Resemblance(ctx, m, in.h, ws.P, ctx.reseCode, full, ws.DP, ws, ws.uP);
     EntropyResemblance(m, ws.Rp, full, ws.DRp, ws.uRp);
   }
 }
@@ -685,7 +718,15 @@ void FcoreStructures(const FcoreContext& ctx, const int* list, FcoreWorkspace& w
   // OTU block, then the scale adjustment of each community.
   if (ctx.sparseXP) {
     // Each community's row: its present OTUs' rows of the block, weighted.
-    for (int c = 0; c < m; c++) SparseRowTimes(ctx.wpSparse, c, list, ctx.block, ctx.K, ws.G[c]);
+    // A band of columns at a time, OTU by OTU: each OTU's band of the block
+    // is read once and added to the communities holding it, whose bands
+    // stay in the cache (about a megabyte).
+    for (int c = 0; c < m; c++) std::fill(ws.G[c], ws.G[c] + ctx.K, 0.0);
+    const int band = std::max(16, std::min(512, 131072 / (m > 0 ? m : 1)));
+    for (int k0 = 0; k0 < ctx.K; k0 += band) {
+      const int len = ctx.K - k0 < band ? ctx.K - k0 : band;
+      SparseColumnsTimes(ctx.wpColumns, list, ctx.block, k0, len, ws.G);
+    }
   } else {
     ScatterColumns(m, n, ctx.Wp, list, ws.Ws);
     DenseProd(false, false, m, ctx.K, n, 1.0, ws.Ws, ctx.block, 0.0, ws.G);

@@ -127,7 +127,9 @@ struct FcoreContext {
   bool fastRaoPhyl = false;
   bool sparseXP = false;   // T, X and P over the present OTUs (else the dense product)
   bool sparseRao = false;  // entropies over the pairs of present OTUs
+  bool gramDistances = false;  // Euclidean distances of X and P from their Gram matrices
   SparseRows wpSparse;       // the non-zero cells of Wp
+  SparseRows wpColumns;      // the same by OTU
   SparseRows raoRowsSparse;  // the non-zero cells of raoV
   double** S = nullptr;    // n x n symmetric trait similarity (a copy when ownS)
   double** F = nullptr;    // n x n symmetric F (phylogeny; a copy when ownF)

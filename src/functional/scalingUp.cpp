@@ -175,6 +175,7 @@ struct Phylogeny {
   double** F = nullptr;      // n x n
   double** scores = nullptr; // n x axes
   double** Q = nullptr;      // n x taxa
+  bool borrowedF = false;    // F is the data set's own matrix
 };
 
 // Principal coordinates of F into ph.scores and ph.axes.
@@ -213,8 +214,10 @@ void MakePhylogeny(int n, Phylogeny& ph) {
     GowerMVOpt(n, nClados, phylogenyVarType, work, ph.F, nullptr, nullptr, 0);
     free2D(work, n);
   } else {
-    for (int i = 0; i < n; i++)
-      for (int j = 0; j < n; j++) ph.F[i][j] = phylogenyRese[i][j];
+    // The stored matrix is only read: no copy.
+    free2D(ph.F, n);
+    ph.F = phylogenyRese;
+    ph.borrowedF = true;
   }
   // Principal coordinates of F (scores come axis by row), for the
   // coefficients that read them (ro(BF) under Procrustes and RV) and the
@@ -237,7 +240,7 @@ void MakePhylogeny(int n, Phylogeny& ph) {
 void FreePhylogeny(int n, Phylogeny& ph) {
   free2D(ph.scores, n);
   free2D(ph.Q, n);
-  free2D(ph.F, n);
+  if (!ph.borrowedF) free2D(ph.F, n);
 }
 
 // The traits taking part, B and the masked B, and the similarity S between
@@ -443,6 +446,12 @@ void PFTs_ScalingUp() {
   }
   double** crispPooled = dim2Double(m, g);
   MatrixProdMV_Weight(m, n, n, ty.g, w.Wtdap, ty.C, crispPooled, weight_OTUs, scaleAdjust);
+  // The crisp belonging is read afterwards only as the types of a crisp run
+  // and by the detailed printout.
+  if (fuzzy == 3 && printDetail != 1) {
+    free2D(ty.C, n);
+    ty.C = nullptr;
+  }
 
   // X, the entropies, P and every statistic, observed and, with tests,
   // against the null model.  Without tests the same routine runs on the

@@ -38,10 +38,15 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) static void AddMult
 }
 
 void SparseRowTimes(const SparseRows& s, int r, const int* map, double** X, int len, double* y) {
+  SparseRowTimes(s, r, map, X, 0, len, y);
+}
+
+void SparseRowTimes(const SparseRows& s, int r, const int* map, double** X, int first, int len,
+                    double* y) {
   std::fill(y, y + len, 0.0);
   for (int e = s.start[r]; e < s.start[r + 1]; e++) {
     const int j = s.index[e];
-    AddMultiple(len, s.value[e], X[map != nullptr ? map[j] - 1 : j], y);
+    AddMultiple(len, s.value[e], X[map != nullptr ? map[j] - 1 : j] + first, y);
   }
 }
 
@@ -82,4 +87,30 @@ void SparseRowQuadratic(const SparseRows& s, int r, const int* map, double** D, 
   }
   q0 = a0;
   q1 = a1;
+}
+
+void SparseRowsTranspose(const SparseRows& s, SparseRows& t) {
+  t.rows = s.cols;
+  t.cols = s.rows;
+  t.start.assign(s.cols + 1, 0);
+  for (int j : s.index) t.start[j + 1]++;
+  for (int j = 0; j < s.cols; j++) t.start[j + 1] += t.start[j];
+  t.index.resize(s.index.size());
+  t.value.resize(s.value.size());
+  std::vector<int> fill(t.start.begin(), t.start.end() - 1);
+  for (int r = 0; r < s.rows; r++)
+    for (int e = s.start[r]; e < s.start[r + 1]; e++) {
+      const int at = fill[s.index[e]]++;
+      t.index[at] = r;
+      t.value[at] = s.value[e];
+    }
+}
+
+void SparseColumnsTimes(const SparseRows& cols, const int* map, double** X, int first, int len,
+                        double** G) {
+  for (int j = 0; j < cols.rows; j++) {
+    const double* x = X[map != nullptr ? map[j] - 1 : j] + first;
+    for (int e = cols.start[j]; e < cols.start[j + 1]; e++)
+      AddMultiple(len, cols.value[e], x, G[cols.index[e]] + first);
+  }
 }
