@@ -1,10 +1,11 @@
 // The community structures of one permutation (T, X, P, the entropies and
 // the distances between communities) on generated data of the sizes of
 // large surveys, by the dense products and by the sums over present OTUs:
-//   bench_structures COMMUNITIES OTUS OCCUPANCY [PHYLOGENY 0/1] [PERMUTATIONS]
+//   bench_structures COMMUNITIES OTUS OCCUPANCY [PHYLOGENY 0/1] [PERMUTATIONS] [MEASURE]
 // Prints the milliseconds per permutation of each path, the path the
 // automatic choice takes and the largest relative difference between the
-// two paths' structures.
+// two paths' structures; with 0 permutations only the automatic choice and
+// the arithmetic of one permutation.
 #include <omp.h>
 
 #include <algorithm>
@@ -92,6 +93,32 @@ int main(int argc, char** argv) {
   in.phylIsDissimilarity = true;
   in.optRo = argc > 6 ? atoi(argv[6]) : 1;
 
+  if (perms <= 0) {
+    // The choice only, with the arithmetic of one permutation on each path:
+    // products 2 m n K (dense) or 2 K per present performance; entropies
+    // 2 m n cols (dense) or 2 per pair of present OTUs; distances of X and
+    // P 3 m(m-1)/2 per column (direct) or m^2 per column (Gram).
+    FcoreContext automatic;
+    in.path = FcorePath::kAutomatic;
+    FcoreBuild(in, automatic);
+    const double K = automatic.K, cols = phyl ? 2.0 * n : n, gh = in.g + in.h;
+    double nnz = 0.0, pairs = 0.0;
+    for (int c = 0; c < m; c++) {
+      double k = 0.0;
+      for (int i = 0; i < n; i++) k += W[c][i] != 0.0;
+      nnz += k;
+      pairs += k * k;
+    }
+    const double flops = (automatic.sparseXP ? 2.0 * K * nnz : 2.0 * m * n * K) +
+                         (automatic.sparseRao ? pairs : 2.0 * m * n * cols) +
+                         (automatic.gramDistances ? 1.0 * m * m * gh : 1.5 * m * (m - 1.0) * gh);
+    printf("products %s, entropies %s, distances %s; about %.3g floating-point operations per "
+           "permutation\n",
+           automatic.sparseXP ? "sparse" : "dense", automatic.sparseRao ? "sparse" : "dense",
+           automatic.gramDistances ? "Gram" : "direct", flops);
+    FcoreRelease(automatic);
+    return 0;
+  }
   std::vector<std::vector<int>> lists(perms, std::vector<int>(n));
   for (auto& l : lists) {
     std::iota(l.begin(), l.end(), 1);

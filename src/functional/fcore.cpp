@@ -571,11 +571,12 @@ static void FullFromUpper(int m, const double* upper, double** D) {
 
 // The resemblance of the rows of M (m x cols) into u, and into the full
 // matrix D when full is set (D is scratch otherwise).
-// Euclidean distances from the Gram matrix G = M M' (a dense product):
+// Euclidean distances from the Gram matrix G = M M' (a dense product,
+// the upper half):
 // d_ij^2 = G_ii + G_jj - 2 G_ij, negative rounding taken as 0.  Identical
 // rows give the same products and distance 0.  G (m x m) is scratch.
 static void GramUpper(int m, int cols, double** M, double** G, double* upper) {
-  DenseProd(false, true, m, m, cols, 1.0, M, M, 0.0, G);
+  DenseGram(m, cols, M, G);
   int k = 0;
   for (int i = 0; i < m; i++)
     for (int j = i + 1; j < m; j++) {

@@ -191,8 +191,12 @@ using SvdFunction = void (*)(const char*, const char*, const int*, const int*, d
 // The optimised BLAS named at build time (with the LAPACK it carries),
 // loaded once in a namespace of its own: the rest of the program keeps GSL's
 // CBLAS.  GSL's product serves when it cannot be loaded.
+using DsyrkFunction = void (*)(enum CBLAS_ORDER, enum CBLAS_UPLO, enum CBLAS_TRANSPOSE, int, int,
+                               double, const double*, int, double, double*, int);
+
 struct Optimised {
   DgemmFunction dgemm = &cblas_dgemm;
+  DsyrkFunction dsyrk = &cblas_dsyrk;
   SvdFunction dgesvd = nullptr;
 };
 
@@ -201,6 +205,7 @@ Optimised Resolve() {
 #ifdef QUILTA_BLAS_PATH
   if (void* handle = dlopen(QUILTA_BLAS_PATH, RTLD_NOW | RTLD_LOCAL)) {
     if (void* f = dlsym(handle, "cblas_dgemm")) o.dgemm = reinterpret_cast<DgemmFunction>(f);
+    if (void* f = dlsym(handle, "cblas_dsyrk")) o.dsyrk = reinterpret_cast<DsyrkFunction>(f);
     if (void* f = dlsym(handle, "dgesvd_")) o.dgesvd = reinterpret_cast<SvdFunction>(f);
   }
 #endif
@@ -268,6 +273,31 @@ void DenseProd(bool transA, bool transB, int rows, int cols, int inner, double a
   }
   free2D(Bd, bRows);
   free2D(Ad, aRows);
+}
+
+void DenseGram(int rows, int cols, double** A, double** G) {
+  if (rows < 1) return;
+  if (cols < 1) {
+    for (int i = 0; i < rows; i++)
+      for (int j = 0; j < rows; j++) G[i][j] = 0.0;
+    return;
+  }
+  double** Ad = DenseCopy(rows, cols, A);
+  double** Gd = DenseCopy(rows, rows, G);
+  double** a = Ad ? Ad : A;
+  double** g = Gd ? Gd : G;
+  OneThread([&] {
+    Library().dsyrk(CblasRowMajor, CblasUpper, CblasNoTrans, rows, cols, 1.0, a[0], cols, 0.0,
+                    g[0], rows);
+  });
+  for (int i = 0; i < rows; i++)
+    for (int j = i + 1; j < rows; j++) g[j][i] = g[i][j];
+  if (Gd) {
+    for (int i = 0; i < rows; i++)
+      for (int j = 0; j < rows; j++) G[i][j] = Gd[i][j];
+    free2D(Gd, rows);
+  }
+  free2D(Ad, rows);
 }
 
 bool DenseSingularValues(int rows, int cols, double** A, double* s) {

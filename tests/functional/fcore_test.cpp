@@ -284,3 +284,52 @@ TEST(FunctionalCore, ProbabilitiesEqualCountsOverTheDrawnLists) {
       EXPECT_GT(above, 0);
     }
 }
+
+// With many types the sums over present OTUs take the distances between
+// communities from the Gram matrix of X: they must match the direct
+// distances of the dense path, also for two identical communities (0).
+TEST(FunctionalCore, GramDistancesMatchTheDirectOnes) {
+  const int m = 9, n = 70;
+  Mat W(m, n), B(n, 1), S(n, n), U(n, n);
+  unsigned state = 7;
+  auto next = [&] { return ((state = state * 1103515245u + 12345u) >> 16 & 0x7fff) / 32768.0; };
+  for (int c = 0; c < m; c++)
+    for (int i = 0; i < n; i++) W[c][i] = next() < 0.1 ? next() : 0.0;
+  for (int i = 0; i < n; i++) W[8][i] = W[3][i];  // a repeated community
+  for (int i = 0; i < n; i++) {
+    B[i][0] = next();
+    for (int j = 0; j < n; j++) S[i][j] = i == j ? 1.0 : 0.0;
+  }
+  for (int i = 0; i < n; i++)
+    for (int j = i + 1; j < n; j++) S[i][j] = S[j][i] = next();
+  for (int i = 0; i < n; i++) {
+    double t = 0.0;
+    for (int j = 0; j < n; j++) t += S[i][j];
+    for (int j = 0; j < n; j++) U[i][j] = S[i][j] / t;
+  }
+  std::vector<int> select(1, 1), weights(n, 1);
+  std::vector<int> list(n);
+  for (int i = 0; i < n; i++) list[i] = (i * 17) % n + 1;
+  std::vector<double> d[2];
+  for (int path = 0; path < 2; path++) {
+    FcoreInput in;
+    in.m = m, in.n = n, in.p = 1, in.g = n;
+    in.traitSelect = select.data(), in.weightOTUs = weights.data();
+    in.W = W.p(), in.B = B.p(), in.U = U.p(), in.S = S.p();
+    in.path = path ? FcorePath::kSparse : FcorePath::kDense;
+    FcoreContext ctx;
+    FcoreBuild(in, ctx);
+    EXPECT_EQ(ctx.gramDistances, path == 1);
+    FcoreWorkspace* ws = FcoreNewWorkspace(ctx);
+    FcoreStructures(ctx, list.data(), *ws);
+    d[path].assign(ws->uX.raw, ws->uX.raw + m * (m - 1) / 2);
+    FcoreFreeWorkspace(ctx, ws);
+    FcoreRelease(ctx);
+  }
+  for (size_t k = 0; k < d[0].size(); k++) EXPECT_NEAR(d[1][k], d[0][k], 1e-9) << k;
+  // Pair (4, 9) in the upper half: row 3 holds pairs with 4..8 after rows 0..2.
+  const int at = (8 + 7 + 6) + (8 - 3 - 1);
+  EXPECT_EQ(d[1][at], 0.0);
+  EXPECT_EQ(d[0][at], 0.0);
+  EXPECT_GT(d[0][0], 0.0);
+}
