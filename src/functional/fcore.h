@@ -18,6 +18,7 @@
 #pragma once
 
 #include "multivariate/congruence.h"
+#include "numeric/sparse.h"
 
 // A copy of the rows x cols matrix M, allocated with at least one column.
 double** CopyOf(int rows, int cols, double** M);
@@ -60,6 +61,12 @@ enum PermStat {
   kStatCount     // 23
 };
 
+// How the structures of each iteration are formed: dense products, sums
+// over the OTUs present in each community, or the cheaper of the two for the
+// sizes and the share of non-zero performances (automatic).  The paths give
+// the same values up to rounding.
+enum class FcorePath { kAutomatic, kDense, kSparse };
+
 struct FcoreInput {
   int m = 0;          // communities
   int n = 0;          // OTUs
@@ -94,6 +101,7 @@ struct FcoreInput {
   bool phylogeny = false;      // P, Rp and the phylogenetic statistics
   bool phylIsDissimilarity = false;
   bool twoTailed = true;       // correlations compared by absolute value
+  FcorePath path = FcorePath::kAutomatic;
 };
 
 // Centred strict upper half of a resemblance matrix between communities,
@@ -117,8 +125,16 @@ struct FcoreContext {
   bool fastXP = false;     // X and P by the dense product (no missing performance)
   bool fastRao = false;    // entropies by the dense product
   bool fastRaoPhyl = false;
-  double** S = nullptr;    // n x n symmetric copy of the trait similarity
-  double** F = nullptr;    // n x n symmetric copy of F (phylogeny)
+  bool sparseXP = false;   // T, X and P over the present OTUs (else the dense product)
+  bool sparseRao = false;  // entropies over the pairs of present OTUs
+  bool gramDistances = false;  // Euclidean distances of X and P from their Gram matrices
+  SparseRows wpSparse;       // the non-zero cells of Wp
+  SparseRows wpColumns;      // the same by OTU
+  SparseRows raoRowsSparse;  // the non-zero cells of raoV
+  double** S = nullptr;    // n x n symmetric trait similarity (a copy when ownS)
+  double** F = nullptr;    // n x n symmetric F (phylogeny; a copy when ownF)
+  bool ownS = false;
+  bool ownF = false;
   double** block = nullptr;  // n x K: [B | U | Q]
   double** Wp = nullptr;     // m x n: weight x W, missing as 0
   double* divisor = nullptr;  // m: scale adjustment of the products (1: none)
@@ -163,6 +179,8 @@ struct FcoreWorkspace {
   UpperHalf uT, uX, uR, uP, uRp;
   // Scratch of one thread.
   double** G = nullptr;      // m x K: weighted performances times the OTU block
+  int* sparsePos = nullptr;  // n: scratch of the sums over present OTUs
+  double* sparseVal = nullptr;
   double** Ws = nullptr;     // m x n: Wp with its columns permuted
   double** Vs = nullptr;     // (raoRows m) x n
   double** H = nullptr;      // (raoRows m) x (n or 2n)

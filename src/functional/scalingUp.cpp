@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 #include <initializer_list>
+#include <vector>
 
 #include "QELib/qelibDim.h"
 #include "data/checks.h"
@@ -151,13 +152,10 @@ void MakeCommunities(int m, int n, bool scaleAdjust, Communities& w) {
   }
 
   // Rao entropy with crisp (identity) similarities.
-  double** I = dim2Double(n, n);
-  for (int i = 0; i < n; i++) I[i][i] = 1.0;
   w.D = dim1Double(m);
   for (int c = 0; c < m; c++)
-    w.D[c] = RaoIndex_Weight(n, w.Wtdap[c], I, false, false, weight_OTUs,
-                             restrictRaoWithinOpt != 0, scaleAdjust);
-  free2D(I, n);
+    w.D[c] = GiniSimpson_Weight(n, w.Wtdap[c], weight_OTUs, restrictRaoWithinOpt != 0,
+                                scaleAdjust);
 }
 
 void FreeCommunities(int m, Communities& w) {
@@ -177,28 +175,11 @@ struct Phylogeny {
   double** F = nullptr;      // n x n
   double** scores = nullptr; // n x axes
   double** Q = nullptr;      // n x taxa
+  bool borrowedF = false;    // F is the data set's own matrix
 };
 
-void MakePhylogeny(int n, Phylogeny& ph) {
-  ph.on = includePhylogeny != 0 && phylogenyMatrixType >= 1 && phylogenyMatrixType <= 3 &&
-          partition_OTUs_Phyl != nullptr;
-  ph.isDissimilarity = phylogenyMatrixType == 3;
-  ph.taxa = ph.on && nTaxa > 0 ? nTaxa : 1;
-  ph.F = dim2Double(n, n);
-  ph.Q = dim2Double(n, ph.taxa);
-  if (!ph.on) {
-    ph.scores = dim2Double(n, 1);
-    return;
-  }
-  if (phylogenyMatrixType == 2) {
-    double** work = CopyOf(n, nClados, phylogenyData);
-    GowerMVOpt(n, nClados, phylogenyVarType, work, ph.F, nullptr, nullptr, 0);
-    free2D(work, n);
-  } else {
-    for (int i = 0; i < n; i++)
-      for (int j = 0; j < n; j++) ph.F[i][j] = phylogenyRese[i][j];
-  }
-  // Principal coordinates of F (scores come axis by row).
+// Principal coordinates of F into ph.scores and ph.axes.
+void PhylogenyScores(int n, Phylogeny& ph) {
   double** rese = CopyOf(n, n, ph.F);
   double** vectors = dim2Double(n, n);
   double** scores = dim2Double(n, n);
@@ -215,6 +196,37 @@ void MakePhylogeny(int n, Phylogeny& ph) {
   free2D(vectors, n);
   free2D(scores, n);
   free1D(values);
+}
+
+void MakePhylogeny(int n, Phylogeny& ph) {
+  ph.on = includePhylogeny != 0 && phylogenyMatrixType >= 1 && phylogenyMatrixType <= 3 &&
+          partition_OTUs_Phyl != nullptr;
+  ph.isDissimilarity = phylogenyMatrixType == 3;
+  ph.taxa = ph.on && nTaxa > 0 ? nTaxa : 1;
+  ph.F = dim2Double(n, ph.on ? n : 1);
+  ph.Q = dim2Double(n, ph.taxa);
+  if (!ph.on) {
+    ph.scores = dim2Double(n, 1);
+    return;
+  }
+  if (phylogenyMatrixType == 2) {
+    double** work = CopyOf(n, nClados, phylogenyData);
+    GowerMVOpt(n, nClados, phylogenyVarType, work, ph.F, nullptr, nullptr, 0);
+    free2D(work, n);
+  } else {
+    // The stored matrix is only read: no copy.
+    free2D(ph.F, n);
+    ph.F = phylogenyRese;
+    ph.borrowedF = true;
+  }
+  // Principal coordinates of F (scores come axis by row), for the
+  // coefficients that read them (ro(BF) under Procrustes and RV) and the
+  // detailed printout; the eigen decomposition of F is not made otherwise.
+  if (!(opt_ro == 2 || opt_ro == 3 || printDetail == 1)) {
+    ph.scores = dim2Double(n, 1);
+  } else {
+    PhylogenyScores(n, ph);
+  }
 
   if (fuzzyPhyl == 1) {
     double** work = CopyOf(n, n, ph.F);
@@ -228,7 +240,7 @@ void MakePhylogeny(int n, Phylogeny& ph) {
 void FreePhylogeny(int n, Phylogeny& ph) {
   free2D(ph.scores, n);
   free2D(ph.Q, n);
-  free2D(ph.F, n);
+  if (!ph.borrowedF) free2D(ph.F, n);
 }
 
 // The traits taking part, B and the masked B, and the similarity S between
@@ -256,12 +268,9 @@ void MakeTraits(int n, int p, Traits& t) {
       if (!t.select[k]) t.Bmasked[i][k] = 0.0;
   t.S = dim2Double(n, n);
   if (reseCSTopt == 1) {
-    double*** partial = dim3Double(n, n, pa);
     double** work = CopyOf(n, p, csm_Float);
-    gower_similarityPartial(p, work, n, partial, chtype, chrange, weight);
+    gower_similarity(p, work, n, t.S, chtype, chrange, weight);
     free2D(work, n);
-    gower_similarityAverage(n, p, partial, t.S, weight);
-    free3D(partial, n, n);
   } else {
     double** work = CopyOf(n, p, t.Bmasked);
     RangeColsAdjMV(n, p, work, work);
@@ -308,17 +317,22 @@ void MakeTypes(int n, int p, const Traits& t, Types& ty) {
   free2D(work, n);
   // The mean over its OTUs with a value (missing values are left out of both
   // the sum and the count).
+  // OTU by OTU into the sums of its type, in the order of the OTUs.
   ty.avgTraits = dim2Double(g, p > 0 ? p : 1);
+  std::vector<int> count(static_cast<size_t>(g) * (p > 0 ? p : 1), 0);
+  for (int i = 0; i < n; i++)
+    for (int k = 0; k < ty.g; k++) {
+      if (ty.C[i][k] != 1.0) continue;
+      for (int j = 0; j < p; j++)
+        if (!IsMissing(t.B[i][j])) {
+          ty.avgTraits[k][j] += t.B[i][j];
+          count[static_cast<size_t>(k) * p + j]++;
+        }
+    }
   for (int k = 0; k < ty.g; k++)
     for (int j = 0; j < p; j++) {
-      double sum = 0.0;
-      int count = 0;
-      for (int i = 0; i < n; i++)
-        if (ty.C[i][k] == 1.0 && !IsMissing(t.B[i][j])) {
-          sum += t.B[i][j];
-          count++;
-        }
-      ty.avgTraits[k][j] = count > 0 ? sum / count : kMissing;
+      const int c = count[static_cast<size_t>(k) * p + j];
+      ty.avgTraits[k][j] = c > 0 ? ty.avgTraits[k][j] / c : kMissing;
     }
 }
 
@@ -432,6 +446,12 @@ void PFTs_ScalingUp() {
   }
   double** crispPooled = dim2Double(m, g);
   MatrixProdMV_Weight(m, n, n, ty.g, w.Wtdap, ty.C, crispPooled, weight_OTUs, scaleAdjust);
+  // The crisp belonging is read afterwards only as the types of a crisp run
+  // and by the detailed printout.
+  if (fuzzy == 3 && printDetail != 1) {
+    free2D(ty.C, n);
+    ty.C = nullptr;
+  }
 
   // X, the entropies, P and every statistic, observed and, with tests,
   // against the null model.  Without tests the same routine runs on the

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "QELib/qelibDim.h"
 #include "multivariate/cluster.h"
@@ -59,6 +60,71 @@ void gower_similarityAverage(int n, int p, double*** partial, double** S, const 
   for (int k = 0; k < p; k++) w[k] = select[k] == 1 ? 1.0 : 0.0;
   AverageOverTraits(n, p, partial, S, w);
   free1D(w);
+}
+
+void gower_similarity(int p, double** B, int n, double** S, const int* types,
+                       const double* ranges, const double* weights) {
+  if (n <= 0) return;
+  // Trait by trait into the numerators (S) and the denominators, adding the
+  // traits of each pair in their order: the averages of the partial
+  // similarities without holding all of them at once.
+  double** den = dim2Double(n, n);
+  for (int i = 0; i < n; i++) std::fill(S[i], S[i] + n, 0.0);
+  if (p > 0) {
+    double* column = dim1Double(n);
+    double** work = dim2Double(n, n);
+    for (int k = 0; k < p; k++) {
+      if (!(weights[k] > 0.0)) continue;
+      for (int i = 0; i < n; i++) column[i] = B[i][k];
+      for (int i = 0; i < n; i++) std::fill(work[i], work[i] + n, 0.0);
+      GowerMVPartial_dAbsences(n, types[k], column, work, ranges[k], weights[k],
+                               countDoubleAbsence);
+      for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) {
+          if (IsMissing(work[i][j])) continue;
+          S[i][j] += work[i][j];
+          den[i][j] += weights[k];
+        }
+    }
+    free2D(work, n);
+    free1D(column);
+  }
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < n; j++)
+      S[i][j] = i == j ? 1.0 : (den[i][j] > 0.0 ? S[i][j] / den[i][j] : kMissing);
+  free2D(den, n);
+}
+
+double GiniSimpson_Weight(int n, const double* p, const int* w, bool restrictWithin,
+                          bool adjust) {
+  // The entropy with the identity as similarity: only the OTUs present take
+  // part, pairs in the order of the full double sum.
+  double A = 0.0;
+  for (int i = 0; i < n; i++)
+    if (!IsMissing(p[i])) A += p[i];
+  if (!(A > 0.0)) return 0.0;
+  std::vector<int> present;
+  for (int i = 0; i < n; i++)
+    if (!IsMissing(p[i]) && p[i] != 0.0) present.push_back(i);
+  double Q = 0.0, SW = 0.0, SP = 0.0;
+  for (int i : present) {
+    const double pi = p[i] / A;
+    const int wi = w != nullptr ? w[i] : 1;
+    for (int j : present) {
+      const double pj = p[j] / A;
+      const int wj = w != nullptr ? w[j] : 1;
+      const double wij = restrictWithin ? static_cast<double>(wi) * wj
+                                        : ((wi == 1 || wj == 1) ? 1.0 : 0.0);
+      const double d = i == j ? 0.0 : 1.0;
+      const double pp = pi * pj;
+      Q += wij * pp * d;
+      SW += wij * pp;
+      SP += pp;
+    }
+  }
+  if (!adjust) return Q;
+  if (!(SW > 0.0)) return 0.0;
+  return Q / (SW / SP);
 }
 
 // typeOf[i] = column of OTU i (position of its label among the distinct

@@ -13,6 +13,11 @@ void gower_similarityAverage(int n, int p, double*** partial, double** S, const 
 // The same with weight 1 for each trait whose selection is 1.
 void gower_similarityAverage(int n, int p, double*** partial, double** S, const int* select);
 
+// S (n x n, full) as gower_similarityAverage of gower_similarityPartial with
+// the same weights gives it, without the n x n x p array.
+void gower_similarity(int p, double** B, int n, double** S, const int* types,
+                       const double* ranges, const double* weights);
+
 // C[i][t] = 1 when OTU i carries the t-th label (labels ascending); a null
 // partition makes every OTU its own type.
 bool CrispBelonging(int n, int g, const int* partition, double** C);
@@ -26,6 +31,11 @@ double RaoIndex_Weight(int n, const double* p, double** rese, bool isDissimilari
                        bool squareRoot, const int* w, bool restrictWithin, bool adjust);
 double RaoIndex_Weight(int n, const double* p, double** rese, bool isDissimilarity,
                        bool squareRoot, const int* w, bool restrictWithin);
+
+// The Gini-Simpson index: RaoIndex_Weight with the identity as similarity
+// matrix (no square root), over the OTUs present only.
+double GiniSimpson_Weight(int n, const double* p, const int* w, bool restrictWithin,
+                          bool adjust);
 
 // Resemblance between communities (rows of data) for rese_opt 6..10.
 void NominalReseNonHier(int rows, int columns, double** data, double** D, int reseOpt);

@@ -1,31 +1,103 @@
 // Beals smoothing: the probability of each OTU in each community given the
 // other OTUs present, from the co-occurrences of OTUs over all communities.
+//
+// Community matrices are mostly zeros, and a zero performance adds nothing
+// to any of the sums below: both steps run over the non-zero performances
+// of each community only, adding the remaining terms in the order of the
+// full sums, so the results are those of the full sums to the last bit.
+// Rows of the results are independent and are shared among the threads.
 #include "multivariate/beals.h"
+
+#include <vector>
 
 #include "QELib/qelibDim.h"
 #include "numeric/linalg.h"
 #include "numeric/stats.h"
 
+namespace {
+
+// The non-zero, non-missing cells of each row of an n x s matrix
+// (present), and among them the positive ones (positive).
+struct RowLists {
+  std::vector<int> presentStart, present, positiveStart, positive;
+};
+
+RowLists ListRows(int n, int s, double** X) {
+  RowLists l;
+  l.presentStart.assign(n + 1, 0);
+  l.positiveStart.assign(n + 1, 0);
+  for (int c = 0; c < n; c++) {
+    for (int j = 0; j < s; j++) {
+      const double x = X[c][j];
+      if (IsMissing(x) || x == 0.0) continue;
+      l.present.push_back(j);
+      if (x > 0.0) l.positive.push_back(j);
+    }
+    l.presentStart[c + 1] = static_cast<int>(l.present.size());
+    l.positiveStart[c + 1] = static_cast<int>(l.positive.size());
+  }
+  return l;
+}
+
+// y += w m over the OTUs whose element of m is not missing; adding an exact
+// 0 instead of skipping leaves each sum as it is.  The vector unit is chosen
+// at run time, each lane doing the same operations.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void AddRow(
+    int s, double w, const double* __restrict m, double* __restrict y) {
+  for (int j = 0; j < s; j++) y[j] += m[j] != kMissing ? w * m[j] : 0.0;
+}
+
+// y += (w / rest) m where rest is not 0.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void AddRowOver(
+    int s, double w, const double* __restrict rest, const double* __restrict m,
+    double* __restrict y) {
+  for (int j = 0; j < s; j++) y[j] += rest[j] != 0.0 ? w / rest[j] * m[j] : 0.0;
+}
+
+}  // namespace
+
 void ConditionalProb(int n, int s, double** X, double** M, int mode) {
   ConditionalProb(n, s, X, M, mode, false);
 }
 
+// N[j][k] sums over the communities c, in order, a term that is 0 unless
+// X[c][j] is non-zero (mode 0 and 1: positive) and X[c][k] is positive (mode
+// 2: non-zero); only those terms are added.
 void ConditionalProb(int n, int s, double** X, double** M, int mode, bool unitRows) {
-  for (int j = 0; j < s; j++)
-    for (int k = 0; k < s; k++) {
-      double sum = 0.0;
-      for (int c = 0; c < n; c++) {
-        const double xj = X[c][j], xk = X[c][k];
-        if (IsMissing(xj) || IsMissing(xk)) continue;
+  const RowLists l = ListRows(n, s, X);
+  // The communities holding each OTU (non-zero, or positive for mode 0), in
+  // order.
+  const std::vector<int>& rowStart = mode == 0 ? l.positiveStart : l.presentStart;
+  const std::vector<int>& rowIdx = mode == 0 ? l.positive : l.present;
+  std::vector<int> colStart(s + 1, 0), colComm(rowIdx.size());
+  for (int j : rowIdx) colStart[j + 1]++;
+  for (int j = 0; j < s; j++) colStart[j + 1] += colStart[j];
+  {
+    std::vector<int> fill(colStart.begin(), colStart.end() - 1);
+    for (int c = 0; c < n; c++)
+      for (int a = rowStart[c]; a < rowStart[c + 1]; a++) colComm[fill[rowIdx[a]]++] = c;
+  }
+  const std::vector<int>& kStart = mode == 2 ? l.presentStart : l.positiveStart;
+  const std::vector<int>& kIdx = mode == 2 ? l.present : l.positive;
+#pragma omp parallel for schedule(static)
+  for (int j = 0; j < s; j++) {
+    double* row = M[j];
+    for (int k = 0; k < s; k++) row[k] = 0.0;
+    if (mode < 0 || mode > 2) continue;
+    for (int a = colStart[j]; a < colStart[j + 1]; a++) {
+      const int c = colComm[a];
+      const double xj = X[c][j];
+      for (int b = kStart[c]; b < kStart[c + 1]; b++) {
+        const int k = kIdx[b];
         if (mode == 0)
-          sum += xj > 0.0 && xk > 0.0 ? 1.0 : 0.0;
+          row[k] += 1.0;
         else if (mode == 1)
-          sum += xk > 0.0 ? xj : 0.0;
-        else if (mode == 2)
-          sum += xj * xk;
+          row[k] += xj;
+        else
+          row[k] += xj * X[c][k];
       }
-      M[j][k] = sum;
     }
+  }
   if (mode != 2)
     for (int j = 0; j < s; j++) {
       const double diag = M[j][j];
@@ -57,29 +129,41 @@ void Smooth(int n, int s, double** W, double** X, double** Y, bool includeTarget
   ConditionalProb(n, s, X, M, mode, unitRows);
   double** Wr = dim2Double(n, s);
   UnitSumRowsAdjMV(n, s, Wr, W);
+  const RowLists l = ListRows(n, s, Wr);
   if (includeTarget) {
-    MatrixProd(n, s, s, s, Wr, M, Y);
+    // Y = Wr M, each row a sum of the rows of M its community holds.
+#pragma omp parallel for schedule(static)
+    for (int i = 0; i < n; i++) {
+      double* y = Y[i];
+      for (int j = 0; j < s; j++) y[j] = 0.0;
+      for (int a = l.presentStart[i]; a < l.presentStart[i + 1]; a++) {
+        const int k = l.present[a];
+        AddRow(s, Wr[i][k], M[k], y);
+      }
+    }
   } else {
     for (int j = 0; j < s; j++) M[j][j] = 0.0;
-    for (int i = 0; i < n; i++)
+    // The odds of the conditional probabilities (0 for a probability of 1:
+    // such a term adds nothing).
+    if (odds)
+      for (int k = 0; k < s; k++)
+        for (int j = 0; j < s; j++) {
+          const double m = M[k][j];
+          M[k][j] = m == 1.0 ? 0.0 : m / (1.0 - m);
+        }
+#pragma omp parallel for schedule(static)
+    for (int i = 0; i < n; i++) {
+      double* y = Y[i];
+      std::vector<double> rest(s);
       for (int j = 0; j < s; j++) {
-        const double w = IsMissing(Wr[i][j]) ? 0.0 : Wr[i][j];
-        if (1.0 - w == 0.0) {
-          Y[i][j] = 0.0;
-          continue;
-        }
-        double sum = 0.0;
-        for (int k = 0; k < s; k++) {
-          if (IsMissing(Wr[i][k])) continue;
-          double m = M[k][j];
-          if (odds) {
-            if (m == 1.0) continue;
-            m = m / (1.0 - m);
-          }
-          sum += Wr[i][k] / (1.0 - w) * m;
-        }
-        Y[i][j] = sum;
+        y[j] = 0.0;
+        rest[j] = 1.0 - (IsMissing(Wr[i][j]) ? 0.0 : Wr[i][j]);
       }
+      for (int a = l.presentStart[i]; a < l.presentStart[i + 1]; a++) {
+        const int k = l.present[a];
+        AddRowOver(s, Wr[i][k], rest.data(), M[k], y);
+      }
+    }
   }
   free2D(Wr, n);
   free2D(M, s);

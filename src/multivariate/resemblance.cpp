@@ -4,6 +4,8 @@
 // of relative profiles.
 #include "multivariate/resemblance.h"
 
+#include <omp.h>
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -186,8 +188,62 @@ int ResemblanceLib(int n, int p, double** data, double** rese, int direction, in
 }
 
 // ---- Euclidean family ---------------------------------------------------------
-// Computed on the calling thread: these matrices are formed once per
-// analysis, never per permutation.
+// Formed once per analysis.  The distances between the rows of a large
+// matrix (the Beals-smoothed communities) are summed variable by variable
+// for a block of rows against all the following ones, in vector registers:
+// for each pair the variables are added in their order, each lane doing the
+// same operations, so the distances are those of the pairwise loop.
+
+namespace {
+
+// a[j] += (col[j] - xi)^2 over the len following rows whose value is
+// present (xi itself present).
+__attribute__((target_clones("avx512f", "avx2", "default"))) void AddSquaredDifferencesMV(
+    int len, double xi, const double* __restrict col, double* __restrict a) {
+  for (int j = 0; j < len; j++) {
+    const double x = col[j];
+    const double d = x - xi;
+    a[j] += x != kMissing ? d * d : 0.0;
+  }
+}
+
+// D (upper half and diagonal) for the variables k with select[k] != 0
+// (select null: all), skipping missing values pairwise.
+void EuclideanUpperRows(int n, int p, double** X, double** D, const int* select) {
+  std::vector<int> vars;
+  for (int k = 0; k < p; k++)
+    if (select == nullptr || select[k] != 0) vars.push_back(k);
+  const int q = static_cast<int>(vars.size());
+  std::vector<double> xt(static_cast<size_t>(q) * n);
+  for (int t = 0; t < q; t++)
+    for (int i = 0; i < n; i++) xt[static_cast<size_t>(t) * n + i] = X[i][vars[t]];
+  // Rows are shared among the threads only for large matrices formed
+  // outside any parallel loop (never inside a permutation).
+  const int block = 16;
+#pragma omp parallel for schedule(static) if (n >= 256 && !omp_in_parallel())
+  for (int i0 = 0; i0 < n; i0 += block) {
+    const int rows = n - i0 < block ? n - i0 : block;
+    for (int r = 0; r < rows; r++) {
+      const int i = i0 + r;
+      D[i][i] = 0.0;
+      for (int j = i + 1; j < n; j++) D[i][j] = 0.0;
+    }
+    for (int t = 0; t < q; t++) {
+      const double* row = &xt[static_cast<size_t>(t) * n];
+      for (int r = 0; r < rows; r++) {
+        const int i = i0 + r;
+        if (row[i] == kMissing) continue;
+        AddSquaredDifferencesMV(n - i - 1, row[i], row + i + 1, D[i] + i + 1);
+      }
+    }
+    for (int r = 0; r < rows; r++) {
+      const int i = i0 + r;
+      for (int j = i + 1; j < n; j++) D[i][j] = D[i][j] > 0.0 ? std::sqrt(D[i][j]) : 0.0;
+    }
+  }
+}
+
+}  // namespace
 
 // The shared loop: variable k enters the sum for rows i and j when
 // use(k, x, y) holds for their values x and y.
@@ -210,15 +266,10 @@ void EucliDist(int n, int p, double** X, double** D) {
   EuclideanRows(n, p, X, D, [](int, double, double) { return true; });
 }
 
-void EucliDistMV(int n, int p, double** X, double** D) {
-  EuclideanRows(n, p, X, D,
-                [](int, double x, double y) { return !IsMissing(x) && !IsMissing(y); });
-}
+void EucliDistMV(int n, int p, double** X, double** D) { EuclideanUpperRows(n, p, X, D, nullptr); }
 
 void EucliDistMVSelect(int n, int p, double** X, double** D, const int* select) {
-  EuclideanRows(n, p, X, D, [select](int k, double x, double y) {
-    return select[k] != 0 && !IsMissing(x) && !IsMissing(y);
-  });
+  EuclideanUpperRows(n, p, X, D, select);
 }
 
 // k counts variables from 1; a k outside 1..p selects no variable and every

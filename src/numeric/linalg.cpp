@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -28,8 +29,64 @@ bool BothPresent(double a, double b) { return !IsMissing(a) && !IsMissing(b); }
 // missingRule: an exact 0 built with a skipped missing term becomes -999.
 // adjust: the sum is multiplied by (sum A) / (sum w A) over the terms used;
 // when either total is 0 there is nothing to rescale and the sum is kept.
+// The same product for a B without missing values and mostly zeros (a crisp
+// belonging, an identity): each row of A meets only the non-zero elements of
+// the rows of B.  The terms left out are exact zeros, the others are added
+// in the order of the full sum, so the results are the same to the last bit.
+bool SparseWeightedProduct(int n, int k, int m, double** A, double** B, double** C,
+                           const int* w, bool adjust, bool missingRule, const int* select) {
+  size_t nonZero = 0;
+  for (int l = 0; l < k; l++)
+    for (int j = 0; j < m; j++) {
+      if (IsMissing(B[l][j])) return false;
+      if (B[l][j] != 0.0) nonZero++;
+    }
+  if (nonZero * 4 > static_cast<size_t>(k) * m) return false;
+  std::vector<int> start(k + 1, 0), col;
+  std::vector<double> val;
+  col.reserve(nonZero);
+  val.reserve(nonZero);
+  for (int l = 0; l < k; l++) {
+    for (int j = 0; j < m; j++)
+      if (B[l][j] != 0.0) {
+        col.push_back(j);
+        val.push_back(B[l][j]);
+      }
+    start[l + 1] = static_cast<int>(col.size());
+  }
+  std::vector<double> s(m > 0 ? m : 1);
+  for (int i = 0; i < n; i++) {
+    std::fill(s.begin(), s.end(), 0.0);
+    double sumA = 0.0, sumWA = 0.0;
+    bool skipped = false;
+    for (int l = 0; l < k; l++) {
+      const double a = A[i][l];
+      if (IsMissing(a)) {
+        skipped = true;
+        continue;
+      }
+      const double wl = w != nullptr ? w[l] : 1.0;
+      for (int e = start[l]; e < start[l + 1]; e++) s[col[e]] += wl * a * val[e];
+      sumA += a;
+      sumWA += wl * a;
+    }
+    for (int j = 0; j < m; j++) {
+      if (select != nullptr && select[j] != 1) {
+        C[i][j] = 0.0;
+        continue;
+      }
+      double v = s[j];
+      if (adjust && sumA != 0.0 && sumWA != 0.0) v /= sumWA / sumA;
+      if (missingRule && v == 0.0 && skipped) v = kMissing;
+      C[i][j] = v;
+    }
+  }
+  return true;
+}
+
 void WeightedProduct(int n, int k, int m, double** A, double** B, double** C, const int* w,
                      bool adjust, bool missingRule, const int* select) {
+  if (SparseWeightedProduct(n, k, m, A, B, C, w, adjust, missingRule, select)) return;
   for (int i = 0; i < n; i++)
     for (int j = 0; j < m; j++) {
       C[i][j] = 0.0;
@@ -134,8 +191,12 @@ using SvdFunction = void (*)(const char*, const char*, const int*, const int*, d
 // The optimised BLAS named at build time (with the LAPACK it carries),
 // loaded once in a namespace of its own: the rest of the program keeps GSL's
 // CBLAS.  GSL's product serves when it cannot be loaded.
+using DsyrkFunction = void (*)(enum CBLAS_ORDER, enum CBLAS_UPLO, enum CBLAS_TRANSPOSE, int, int,
+                               double, const double*, int, double, double*, int);
+
 struct Optimised {
   DgemmFunction dgemm = &cblas_dgemm;
+  DsyrkFunction dsyrk = &cblas_dsyrk;
   SvdFunction dgesvd = nullptr;
 };
 
@@ -144,6 +205,7 @@ Optimised Resolve() {
 #ifdef QUILTA_BLAS_PATH
   if (void* handle = dlopen(QUILTA_BLAS_PATH, RTLD_NOW | RTLD_LOCAL)) {
     if (void* f = dlsym(handle, "cblas_dgemm")) o.dgemm = reinterpret_cast<DgemmFunction>(f);
+    if (void* f = dlsym(handle, "cblas_dsyrk")) o.dsyrk = reinterpret_cast<DsyrkFunction>(f);
     if (void* f = dlsym(handle, "dgesvd_")) o.dgesvd = reinterpret_cast<SvdFunction>(f);
   }
 #endif
@@ -211,6 +273,31 @@ void DenseProd(bool transA, bool transB, int rows, int cols, int inner, double a
   }
   free2D(Bd, bRows);
   free2D(Ad, aRows);
+}
+
+void DenseGram(int rows, int cols, double** A, double** G) {
+  if (rows < 1) return;
+  if (cols < 1) {
+    for (int i = 0; i < rows; i++)
+      for (int j = 0; j < rows; j++) G[i][j] = 0.0;
+    return;
+  }
+  double** Ad = DenseCopy(rows, cols, A);
+  double** Gd = DenseCopy(rows, rows, G);
+  double** a = Ad ? Ad : A;
+  double** g = Gd ? Gd : G;
+  OneThread([&] {
+    Library().dsyrk(CblasRowMajor, CblasUpper, CblasNoTrans, rows, cols, 1.0, a[0], cols, 0.0,
+                    g[0], rows);
+  });
+  for (int i = 0; i < rows; i++)
+    for (int j = i + 1; j < rows; j++) g[j][i] = g[i][j];
+  if (Gd) {
+    for (int i = 0; i < rows; i++)
+      for (int j = 0; j < rows; j++) G[i][j] = Gd[i][j];
+    free2D(Gd, rows);
+  }
+  free2D(Ad, rows);
 }
 
 bool DenseSingularValues(int rows, int cols, double** A, double* s) {

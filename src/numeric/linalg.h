@@ -25,6 +25,9 @@ int MatrixSum(int rA, int cA, int rB, int cB, double** A, double** B, double** C
 // first.  Safe to call from several threads at once.
 void DenseProd(bool transA, bool transB, int rows, int cols, int inner, double alpha,
                double** A, double** B, double beta, double** C);
+// G (rows x rows, full) = A A' through CBLAS dsyrk (A rows x cols), with the
+// same provisions as DenseProd.
+void DenseGram(int rows, int cols, double** A, double** G);
 // The min(rows, cols) singular values of A, descending, into s, by the
 // optimised LAPACK when it is installed; false (nothing computed) without it
 // or when the decomposition fails.  A is not modified.

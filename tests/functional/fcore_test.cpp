@@ -77,15 +77,23 @@ void ExpectSame(int rows, int cols, double** got, Mat& want, const char* what) {
 // performances and resemblances (the missing-value rules: OTU 2 keeps only
 // its binary absence, so that binary double absences leave pairs without a
 // comparable value, S = -999).
+// Both ways of forming them (dense products, sums over the OTUs present in
+// each community) are held to the definitions; the third data set adds an
+// empty community and an OTU absent everywhere.
 TEST(FunctionalCore, PermutedStructuresEqualTheDefinitions) {
   const int order[6] = {0, 1, 2, 3, 4, 5};
   const int list[6] = {4, 6, 1, 3, 5, 2};
   int missingSeen = 0;
-  for (int missing = 0; missing < 2; missing++) {
+  for (int variant = 0; variant < 3; variant++) {
+    const int missing = variant > 0;
     Case d = Generic(order);
     if (missing) {
       d.B[1][0] = d.B[1][2] = kMissing;
       d.W[2][4] = kMissing;
+    }
+    if (variant == 2) {
+      for (int i = 0; i < d.n; i++) d.W[1][i] = 0.0;
+      for (int c = 0; c < d.m; c++) d.W[c][5] = 0.0;
     }
     countDoubleAbsence = missing ? 0 : 1;
     d.Prepare(1, 1);
@@ -94,12 +102,16 @@ TEST(FunctionalCore, PermutedStructuresEqualTheDefinitions) {
       for (int j = 0; j < d.n; j++) missingSeen += IsMissing(d.S[i][j]);
     for (int allWeights = 0; allWeights < 2; allWeights++) {
       if (allWeights) std::fill(d.wOTU.begin(), d.wOTU.end(), 1);
-      for (int flags = 0; flags < 8; flags++) {
-        SCOPED_TRACE(testing::Message() << "missing " << missing << " all weights " << allWeights
+      for (int flags = 0; flags < 24; flags++) {
+        SCOPED_TRACE(testing::Message() << "variant " << variant << " all weights " << allWeights
                                         << " flags " << flags);
         FcoreInput in = Input(d, flags & 1, flags & 2, flags & 4, !(flags & 4));
+        in.path = flags < 8 ? FcorePath::kAutomatic
+                            : (flags < 16 ? FcorePath::kDense : FcorePath::kSparse);
         FcoreContext ctx;
         FcoreBuild(in, ctx);
+        EXPECT_EQ(ctx.sparseXP, in.path == FcorePath::kSparse);
+        EXPECT_EQ(ctx.sparseRao, in.path == FcorePath::kSparse);
         EXPECT_EQ(ctx.fastT, missing == 0);
         EXPECT_EQ(ctx.fastXP, missing == 0);
         FcoreWorkspace* ws = FcoreNewWorkspace(ctx);
@@ -119,6 +131,65 @@ TEST(FunctionalCore, PermutedStructuresEqualTheDefinitions) {
     }
   }
   EXPECT_GT(missingSeen, 0);  // the missing-value case has non-comparable pairs
+}
+
+// The statistics of every congruence measure, observed and for one taxa
+// shuffle, by the sums over present OTUs on the data with its OTUs
+// reordered, against the dense products on the data as given.
+TEST(FunctionalCore, SparseOnReorderedOTUsAgreesWithDense) {
+  const int identity[6] = {0, 1, 2, 3, 4, 5}, reorder[6] = {3, 5, 0, 4, 2, 1};
+  // The shuffle of the reordered data that puts the same OTU vectors where
+  // list puts them in the data as given.
+  const int list[6] = {4, 6, 1, 3, 5, 2};
+  int relist[6];
+  for (int i = 0; i < 6; i++) {
+    const int o = list[reorder[i]] - 1;
+    for (int j = 0; j < 6; j++)
+      if (reorder[j] == o) relist[i] = j + 1;
+  }
+  for (int optRo = 1; optRo <= 5; optRo++) {
+    SCOPED_TRACE(testing::Message() << "measure " << optRo);
+    Case a = Generic(identity), b = Generic(reorder);
+    if (optRo == 5)  // groups from the integer part of E
+      for (Case* c : {&a, &b})
+        for (int s = 0; s < c->m; s++) c->E[s][1] = s % 2 + 1;
+    a.Prepare(optRo, 1);
+    b.Prepare(optRo, 1);
+    std::vector<double> vals[2][2];
+    int k = 0;
+    for (Case* c : {&a, &b}) {
+      FcoreInput in = Input(*c, true, false, true, false);
+      in.optRo = optRo;
+      in.E = c->E.p();
+      in.DY1 = c->DY1.p(), in.Y1 = c->Y1.p();
+      in.path = c == &a ? FcorePath::kDense : FcorePath::kSparse;
+      FcoreContext ctx;
+      FcoreBuild(in, ctx);
+      std::vector<int> tested(ctx.total), absolute(ctx.total);
+      FcoreStatisticKinds(ctx, true, false, tested.data(), absolute.data());
+      FcoreWorkspace* obs = FcoreNewWorkspace(ctx);
+      FcoreWorkspace* ws = FcoreNewWorkspace(ctx);
+      vals[k][0].assign(ctx.total, 0.0);
+      vals[k][1].assign(ctx.total, 0.0);
+      FcoreStructures(ctx, nullptr, *obs);
+      FcoreStatistics(ctx, *obs, *obs, tested.data(), vals[k][0].data(), nullptr);
+      FcoreSetObserved(ctx, *obs);
+      FcoreStructures(ctx, c == &a ? list : relist, *ws);
+      FcoreStatistics(ctx, *obs, *ws, tested.data(), vals[k][1].data(), nullptr);
+      int formed = 0;
+      for (int t = 0; t < ctx.total; t++) formed += tested[t];
+      EXPECT_GT(formed, 3);
+      FcoreFreeWorkspace(ctx, ws);
+      FcoreFreeWorkspace(ctx, obs);
+      FcoreRelease(ctx);
+      k++;
+    }
+    ASSERT_EQ(vals[0][0].size(), vals[1][0].size());
+    for (int which = 0; which < 2; which++)
+      for (size_t t = 0; t < vals[0][which].size(); t++)
+        EXPECT_NEAR(vals[1][which][t], vals[0][which][t], 1e-10)
+            << (which ? "random " : "observed ") << "value " << t;
+  }
 }
 
 namespace {
@@ -212,4 +283,53 @@ TEST(FunctionalCore, ProbabilitiesEqualCountsOverTheDrawnLists) {
       EXPECT_LT(count, niter);
       EXPECT_GT(above, 0);
     }
+}
+
+// With many types the sums over present OTUs take the distances between
+// communities from the Gram matrix of X: they must match the direct
+// distances of the dense path, also for two identical communities (0).
+TEST(FunctionalCore, GramDistancesMatchTheDirectOnes) {
+  const int m = 9, n = 70;
+  Mat W(m, n), B(n, 1), S(n, n), U(n, n);
+  unsigned state = 7;
+  auto next = [&] { return ((state = state * 1103515245u + 12345u) >> 16 & 0x7fff) / 32768.0; };
+  for (int c = 0; c < m; c++)
+    for (int i = 0; i < n; i++) W[c][i] = next() < 0.1 ? next() : 0.0;
+  for (int i = 0; i < n; i++) W[8][i] = W[3][i];  // a repeated community
+  for (int i = 0; i < n; i++) {
+    B[i][0] = next();
+    for (int j = 0; j < n; j++) S[i][j] = i == j ? 1.0 : 0.0;
+  }
+  for (int i = 0; i < n; i++)
+    for (int j = i + 1; j < n; j++) S[i][j] = S[j][i] = next();
+  for (int i = 0; i < n; i++) {
+    double t = 0.0;
+    for (int j = 0; j < n; j++) t += S[i][j];
+    for (int j = 0; j < n; j++) U[i][j] = S[i][j] / t;
+  }
+  std::vector<int> select(1, 1), weights(n, 1);
+  std::vector<int> list(n);
+  for (int i = 0; i < n; i++) list[i] = (i * 17) % n + 1;
+  std::vector<double> d[2];
+  for (int path = 0; path < 2; path++) {
+    FcoreInput in;
+    in.m = m, in.n = n, in.p = 1, in.g = n;
+    in.traitSelect = select.data(), in.weightOTUs = weights.data();
+    in.W = W.p(), in.B = B.p(), in.U = U.p(), in.S = S.p();
+    in.path = path ? FcorePath::kSparse : FcorePath::kDense;
+    FcoreContext ctx;
+    FcoreBuild(in, ctx);
+    EXPECT_EQ(ctx.gramDistances, path == 1);
+    FcoreWorkspace* ws = FcoreNewWorkspace(ctx);
+    FcoreStructures(ctx, list.data(), *ws);
+    d[path].assign(ws->uX.raw, ws->uX.raw + m * (m - 1) / 2);
+    FcoreFreeWorkspace(ctx, ws);
+    FcoreRelease(ctx);
+  }
+  for (size_t k = 0; k < d[0].size(); k++) EXPECT_NEAR(d[1][k], d[0][k], 1e-9) << k;
+  // Pair (4, 9) in the upper half: row 3 holds pairs with 4..8 after rows 0..2.
+  const int at = (8 + 7 + 6) + (8 - 3 - 1);
+  EXPECT_EQ(d[1][at], 0.0);
+  EXPECT_EQ(d[0][at], 0.0);
+  EXPECT_GT(d[0][0], 0.0);
 }

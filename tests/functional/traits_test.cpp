@@ -187,3 +187,51 @@ TEST(Products, MissingPerformanceRules) {
   EXPECT_EQ(c.T[0][0], 0.0);
   EXPECT_EQ(c.R[0][0], 0.0);
 }
+
+// The Gini-Simpson index over the OTUs present and the Gower similarity
+// built trait by trait must equal, to the last bit, the entropy with the
+// identity matrix and the average of the full array of partial similarities:
+// weights (one trait left out), missing trait values, binary double
+// absences, OTU weights, restriction and adjustment.
+TEST(Rao, GiniSimpsonAndGowerWithoutFullArrays) {
+  const int n = 7, p = 4;
+  Mat B(n, p), S(n, n), want(n, n), I(n, n);
+  const double b[7][4] = {{1.5, 1, 2, 0}, {3, 0, 1, 4}, {-999, 0, 3, -999}, {2.25, 1, -999, 1},
+                          {7, 0, 2, 3}, {3, -999, 1, 0}, {4.5, 0, 3, 2}};
+  for (int i = 0; i < n; i++)
+    for (int k = 0; k < p; k++) B[i][k] = b[i][k];
+  const int types[4] = {3, 1, 2, 4};
+  const double ranges[4] = {0.0, 0.0, 0.0, 0.0};
+  for (int dz = 0; dz < 2; dz++) {
+    countDoubleAbsence = dz;
+    const double weights[4] = {1.0, 0.5, 0.0, 2.0};
+    double*** partial = dim3Double(n, n, p);
+    gower_similarityPartial(p, B.p(), n, partial, types, ranges, weights);
+    gower_similarityAverage(n, p, partial, want.p(), weights);
+    free3D(partial, n, n);
+    gower_similarity(p, B.p(), n, S.p(), types, ranges, weights);
+    int missing = 0;
+    for (int i = 0; i < n; i++)
+      for (int j = 0; j < n; j++) {
+        EXPECT_EQ(S[i][j], want[i][j]) << i << " " << j;
+        missing += IsMissing(want[i][j]);
+      }
+    EXPECT_GT(missing, 0);  // pairs without a comparable trait
+  }
+  countDoubleAbsence = 1;
+
+  for (int i = 0; i < n; i++) I[i][i] = 1.0;
+  const double abundance[4][7] = {{3, 0, 1, 0, 2.5, 0, 7},
+                                  {0, 0, 0, 0, 0, 0, 0},
+                                  {1, -999, 0, 4, 0, 2, 0},
+                                  {0, 0, 5, 0, 0, 0, 0}};
+  const int w[7] = {1, 0, 1, 1, 0, 1, 1};
+  for (const auto& a : abundance)
+    for (int flags = 0; flags < 8; flags++) {
+      const int* wp = flags & 4 ? w : nullptr;
+      EXPECT_EQ(GiniSimpson_Weight(n, a, wp, flags & 1, flags & 2),
+                RaoIndex_Weight(n, a, I.p(), false, false, wp, flags & 1, flags & 2))
+          << "flags " << flags;
+    }
+  EXPECT_GT(GiniSimpson_Weight(n, abundance[0], nullptr, false, false), 0.5);
+}

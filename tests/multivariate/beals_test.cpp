@@ -80,3 +80,103 @@ TEST(Beals, OddsWithUnitRows) {
   EXPECT_NEAR(Y[0][2], 1.0 / 9 + 1.0 / 12, 1e-12);
   EXPECT_EQ(Y[2][2], 0);
 }
+
+namespace {
+
+// The sums of the smoothing written out over every OTU and community.
+void FullSums(int n, int s, double** X, double** Y, bool includeTarget, int mode, bool unitRows,
+              bool odds) {
+  Mat N(s, s);
+  for (int j = 0; j < s; j++)
+    for (int k = 0; k < s; k++) {
+      double sum = 0.0;
+      for (int c = 0; c < n; c++) {
+        const double xj = X[c][j], xk = X[c][k];
+        if (xj == -999.0 || xk == -999.0) continue;
+        if (mode == 0) sum += xj > 0.0 && xk > 0.0 ? 1.0 : 0.0;
+        if (mode == 1) sum += xk > 0.0 ? xj : 0.0;
+        if (mode == 2) sum += xj * xk;
+      }
+      N[j][k] = sum;
+    }
+  if (mode != 2)
+    for (int j = 0; j < s; j++) {
+      const double d = N[j][j];
+      if (d > 0.0)
+        for (int k = 0; k < s; k++) N[j][k] /= d;
+      N[j][j] = 1.0;
+    }
+  if (unitRows)
+    for (int j = 0; j < s; j++) {
+      double t = 0.0;
+      for (int k = 0; k < s; k++) t += N[j][k];
+      if (t == 0.0) t = 1.0;
+      for (int k = 0; k < s; k++) N[j][k] /= t;
+    }
+  Mat Wr(n, s);
+  for (int c = 0; c < n; c++) {
+    double t = 0.0;
+    for (int j = 0; j < s; j++)
+      if (X[c][j] != -999.0) t += X[c][j];
+    if (t == 0.0) t = 1.0;
+    for (int j = 0; j < s; j++) Wr[c][j] = X[c][j] == -999.0 ? -999.0 : X[c][j] / t;
+  }
+  if (!includeTarget)
+    for (int j = 0; j < s; j++) N[j][j] = 0.0;
+  for (int c = 0; c < n; c++)
+    for (int j = 0; j < s; j++) {
+      const double w = Wr[c][j] == -999.0 ? 0.0 : Wr[c][j];
+      double sum = 0.0;
+      for (int k = 0; k < s; k++) {
+        if (Wr[c][k] == -999.0) continue;
+        double m = N[k][j];
+        if (includeTarget) {
+          sum += Wr[c][k] * m;
+          continue;
+        }
+        if (1.0 - w == 0.0) break;
+        if (odds) {
+          if (m == 1.0) continue;
+          m = m / (1.0 - m);
+        }
+        sum += Wr[c][k] / (1.0 - w) * m;
+      }
+      Y[c][j] = sum;
+    }
+}
+
+}  // namespace
+
+// The smoothing runs over the non-zero performances only; it must give the
+// full sums to the last bit, with missing values, an empty community, a
+// community of one OTU and an OTU absent everywhere, in every mode.
+TEST(Beals, SumsOverPresentOTUsEqualTheFullSums) {
+  const int n = 9, s = 7;
+  Mat W(n, s);
+  unsigned state = 12345;
+  auto next = [&] { return (state = state * 1103515245u + 12345u) >> 16 & 0x7fff; };
+  for (int c = 0; c < n; c++)
+    for (int j = 0; j < s; j++) W[c][j] = next() % 3 == 0 ? 1.0 + next() % 50 / 7.0 : 0.0;
+  for (int c = 0; c < n; c++) W[c][4] = 0.0;   // OTU absent everywhere
+  for (int j = 0; j < s; j++) W[2][j] = 0.0;   // empty community
+  for (int j = 0; j < s; j++) W[5][j] = j == 1 ? 3.0 : 0.0;  // a single OTU
+  W[0][0] = W[7][3] = -999.0;
+  int zeros = 0;
+  for (int c = 0; c < n; c++)
+    for (int j = 0; j < s; j++) zeros += W[c][j] == 0.0;
+  ASSERT_GT(zeros, n * s / 3);
+  for (int mode = 0; mode <= 2; mode++)
+    for (int form = 0; form < 4; form++) {
+      const bool include = form & 1, unitRows = form & 2;
+      SCOPED_TRACE(testing::Message() << "mode " << mode << " include " << include << " unit "
+                                      << unitRows);
+      Mat got(n, s), want(n, s);
+      if (unitRows)
+        BealsSmoothing(n, s, W, W, got, include, mode, true);
+      else
+        BealsSmoothing(n, s, W, W, got, include, mode);
+      FullSums(n, s, W, want, include, mode, unitRows, unitRows || (!unitRows && mode == 2));
+      for (int c = 0; c < n; c++)
+        for (int j = 0; j < s; j++) EXPECT_EQ(got[c][j], want[c][j]) << c << " " << j;
+    }
+}

@@ -1,0 +1,47 @@
+// Compressed rows of a mostly-zero matrix (the performances of the OTUs
+// present in each community) and the products the community structures
+// take from them.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+struct SparseRows {
+  int rows = 0;
+  int cols = 0;
+  std::vector<int> start;      // rows + 1: the cells of row r are start[r]..start[r+1)
+  std::vector<int> index;      // column of each cell, ascending within a row
+  std::vector<double> value;   // its value (never an exact 0)
+};
+
+// The cells of M (rows x cols) that are not exactly 0.
+void SparseRowsBuild(int rows, int cols, double** M, SparseRows& s);
+// t = the cells of s by column: row j of t holds the cells (r, v) of column
+// j of s, r ascending.
+void SparseRowsTranspose(const SparseRows& s, SparseRows& t);
+// G[r][first..first + len) += v X[map(j)][first..first + len) for every cell
+// (j, v) of row r of cols, the cells taken by column j ascending (cols is the
+// transpose of the rows of G): for each element of G the terms arrive in
+// the order of the columns, as SparseRowTimes adds them, and each row of X
+// is read once.
+void SparseColumnsTimes(const SparseRows& cols, const int* map, double** X, int first, int len,
+                        double** G);
+// Number of cells kept, and the sum over rows of the squared row counts.
+size_t SparseRowsCount(const SparseRows& s);
+double SparseRowsPairs(const SparseRows& s);
+
+// y (len) = sum over the cells (j, v) of row r of v X[map(j)], map(j) =
+// map[j] - 1, or j when map is null: the row of the product of M with the
+// rows of X (len columns) permuted by map.  Terms added in the order of the
+// cells.
+void SparseRowTimes(const SparseRows& s, int r, const int* map, double** X, int len, double* y);
+// The same for the columns first..first + len - 1 of X into y[0..len).
+void SparseRowTimes(const SparseRows& s, int r, const int* map, double** X, int first, int len,
+                    double* y);
+
+// Quadratic forms over the pairs of cells of row r: with (j, u), (k, v) two
+// cells and a = map(j), b = map(k), q0 = sum u v D[a][b] and, when two is
+// set, q1 = sum u v D[a][n + b] (D symmetric in each half).  pos and val
+// are scratch of the row's length.
+void SparseRowQuadratic(const SparseRows& s, int r, const int* map, double** D, int n, bool two,
+                        int* pos, double* val, double& q0, double& q1);
