@@ -7,6 +7,7 @@
 
 #include "QELib/qelibDim.h"
 #include "data/dataset.h"
+#include "functional/nullfigures.h"
 #include "functional/permtest.h"
 #include "functional/printout.h"
 #include "data/track.h"
@@ -107,14 +108,18 @@ void WriteFunctionalTsv(const ScalingUpReport& r) {
   // Results: one row per statistic.
   Table res;
   res.header = {"statistic", "value", "p_value", "measure", "null_model", "permutations", "seed"};
-  auto add = [&](const std::string& name, double value, double p, bool formed) {
+  // The tested statistics that get a figure of their null distribution.
+  std::vector<NullFigureItem> figures;
+  const bool drawn = tested && !t->nullValues.empty();
+  auto add = [&](const std::string& name, double value, double p, bool formed, int kept) {
+    if (drawn && formed) figures.push_back({name, value, p, kept});
     res.rows.push_back({name, formed ? TsvNumber(value) : "NA",
                         tested ? (formed ? TsvNumber(p) : "NA") : "", MeasureName(opt_ro),
                         NullModel(), tested ? std::to_string(niter) : "",
                         tested ? std::to_string(rseed) : ""});
   };
   auto stat = [&](const char* name, int k, bool formed) {
-    add(name, t->statistics[k], t->probabilities[k], formed);
+    add(name, t->statistics[k], t->probabilities[k], formed, k);
   };
   std::vector<int> selected;
   for (int k = 0; k < nch; k++)
@@ -150,11 +155,13 @@ void WriteFunctionalTsv(const ScalingUpReport& r) {
     for (int k : selected) responses.push_back({chLabel[k], k});
     responses.push_back({"functional diversity", nch});
     if (r.phylogeny) responses.push_back({"phylogenetic diversity", nch + 1});
+    const int q = static_cast<int>(factors.size());
     for (const auto& [label, row] : responses) {
-      add("r2(" + label + ")", t->regrR2[row], t->regrR2Prob[row], true);
+      const int at = t->nullRegBase + row * (1 + q);
+      add("r2(" + label + ")", t->regrR2[row], t->regrR2Prob[row], true, at);
       for (size_t f = 0; f < factors.size(); f++) {
         add("coeff(" + label + "," + factors[f] + ")", t->regrCoeff[row][f],
-            t->regrCoeffProb[row][f], true);
+            t->regrCoeffProb[row][f], true, at + 1 + static_cast<int>(f));
         reg.rows.push_back({label, factors[f], TsvNumber(t->regrCoeff[row][f]),
                             tested ? TsvNumber(t->regrCoeffProb[row][f]) : "",
                             TsvNumber(t->regrR2[row]),
@@ -167,21 +174,26 @@ void WriteFunctionalTsv(const ScalingUpReport& r) {
   Table anova;
   anova.header = {"response", "factor", "pseudo_F", "p_value"};
   if (opt_ro == 5 && r.hasEnv) {
-    auto block = [&](const std::string& label, const double* F, const double* P) {
+    // The kept pseudo-F values: T, each trait, X, P, Rf, Rp, q factors each.
+    const int q = static_cast<int>(factors.size());
+    auto block = [&](const std::string& label, const double* F, const double* P, int slot) {
       for (size_t f = 0; f < factors.size(); f++) {
-        add("F(" + label + "," + factors[f] + ")", F[f], P[f], true);
+        add("F(" + label + "," + factors[f] + ")", F[f], P[f], true,
+            t->nullAnovaBase + slot * q + static_cast<int>(f));
         anova.rows.push_back(
             {label, factors[f], TsvNumber(F[f]), tested ? TsvNumber(P[f]) : ""});
       }
     };
-    block("T", t->anovaT, t->anovaTProb);
-    for (int k : selected) block(chLabel[k], t->anovaTrait[k], t->anovaTraitProb[k]);
-    block("X", t->anovaX, t->anovaXProb);
-    if (r.phylogeny) block("P", t->anovaP, t->anovaPProb);
-    block("Rf", t->anovaR, t->anovaRProb);
-    if (r.phylogeny) block("Rp", t->anovaRp, t->anovaRpProb);
+    const int p = r.nTraits;
+    block("T", t->anovaT, t->anovaTProb, 0);
+    for (int k : selected) block(chLabel[k], t->anovaTrait[k], t->anovaTraitProb[k], 1 + k);
+    block("X", t->anovaX, t->anovaXProb, 1 + p);
+    if (r.phylogeny) block("P", t->anovaP, t->anovaPProb, 2 + p);
+    block("Rf", t->anovaR, t->anovaRProb, 3 + p);
+    if (r.phylogeny) block("Rp", t->anovaRp, t->anovaRpProb, 4 + p);
   }
   res.Write(session + "Results.tsv");
+  if (!figures.empty()) WriteNullFigures(session, figures, *t, NullModel());
   if (opt_ro == 4) reg.Write(session + "Regression.tsv");
   if (opt_ro == 5) anova.Write(session + "Anova.tsv");
 

@@ -275,6 +275,14 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
       for (int c = 0; c < m; c++) in->Rp[c] = obs.Rp[c][0];
   }
   FcoreSetObserved(res.ctx, obs);
+  if (in->keepNullValues) {
+    in->nullStride = total;
+    in->nullRegBase = ctx.regBase;
+    in->nullAnovaBase = ctx.anovaBase;
+    in->nullAbsolute = absolute;
+    in->nullValues.assign(static_cast<size_t>(niter) * total, 0.0);
+    std::copy(obsVal.begin(), obsVal.end(), in->nullValues.begin());
+  }
   const bool dump = in->saveRndData && in->rndDataFile != nullptr;
   if (dump) WriteObserved(ctx, in, obs, obsVal.data(), tested.data());
 
@@ -363,6 +371,9 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
       for (int k = 0; k < total; k++)
         if (tested[k] && IsLargerThanOrEqual(v[k], obsVal[k], 1, absolute[k] != 0))
           count[k] += 1.0;
+      if (in->keepNullValues)
+        std::copy(v, v + total,
+                  in->nullValues.begin() + static_cast<ptrdiff_t>(first - 1 + b) * total);
       if (dump)
         WriteIteration(ctx, in, first + b, source.taxa, &lists[static_cast<size_t>(b) * len],
                        *res.spaces[1], v, count.data(), tested.data());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
 #include "functional/fcore.h"
 
@@ -77,6 +78,19 @@ struct PermTest_FunctionalPhyl_Correl_Input {
   int* weight_OTUs;
   bool restrictRaoWithinOpt;
   FILE* rndDataFile;
+  // With keepNullValues the routine keeps the value of every statistic in
+  // every iteration, the observed one first: nullValues[i * nullStride + k]
+  // for iteration i (0 = observed) and statistic k (0 to nullStride - 1:
+  // the kStat correlations, then the regression values from nullRegBase,
+  // r-square and coefficients of each response, then the pseudo-F values
+  // from nullAnovaBase).  nullAbsolute[k] is 1 when statistic k is counted
+  // in absolute value (two-tailed).
+  bool keepNullValues;
+  std::vector<double> nullValues;
+  std::vector<int> nullAbsolute;
+  int nullStride;
+  int nullRegBase;
+  int nullAnovaBase;
 };
 
 void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input);

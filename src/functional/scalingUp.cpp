@@ -27,6 +27,7 @@
 #include "numeric/stats.h"
 #include "shell/console.h"
 #include "shell/failure.h"
+#include "shell/figures.h"
 #include "shell/preferences.h"
 #include "shell/readers.h"
 #include "shell/safefile.h"
@@ -469,6 +470,9 @@ void PFTs_ScalingUp() {
     }
     time0 = time(nullptr);
   }
+  // The figures of the null distributions are drawn from the values the
+  // test computes, kept for them.
+  rec->keepNullValues = optRndTests && writeTSV != 'n' && FiguresAvailable();
   PermTest_FunctionalPhyl_Correl(rec);
   if (rec->rndDataFile != nullptr) fclose(rec->rndDataFile);
   rec->rndDataFile = nullptr;

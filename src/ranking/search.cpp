@@ -29,6 +29,7 @@
 #include "ranking/ranking.h"
 #include "shell/console.h"
 #include "shell/failure.h"
+#include "shell/figures.h"
 
 namespace {
 
@@ -310,6 +311,26 @@ void WriteRankingTsv(const SearchState& s, const BestList& list, const BestList*
   slots(list, "best_subsets");
   if (list2 != nullptr) slots(*list2, "best_subsets_optimal_types");
   CloseTsv(fp, name);
+
+  // The figure beside it: the best value of each size, with its subset.
+  if (!FiguresAvailable()) return;
+  std::vector<int> sizes;
+  std::vector<double> values;
+  std::vector<std::string> labels;
+  for (int k = std::max(1, nMinTraitsChRank); k <= nMaxTraitsChRank; k++) {
+    if (!s.best[k].found) continue;
+    std::string subset;
+    for (int t = 0; t < k; t++)
+      subset += std::string(t > 0 ? "+" : "") + chLabel[s.best[k].traits[t] - 1];
+    sizes.push_back(k);
+    values.push_back(s.best[k].value);
+    labels.push_back(subset);
+  }
+  if (sizes.empty()) return;
+  const std::string svg = std::string(volumeName) + name.substr(0, name.size() - 4) + ".svg";
+  FigureRankingCurve(svg.c_str(), sizes, values, labels,
+                     "Best trait subset of each size", std::string("criterion ") +
+                     CriterionLabel(opt_struct), "Criterion value of the best subset");
 }
 
 // Runs work unless a failure is already recorded; a failure it raises is

@@ -124,6 +124,40 @@ bool Finish(FILE* fp) {
 }
 }  // namespace
 
+// ---- files written under a temporary name by others ------------------------------
+
+std::string SafeTempPath(const char* path) {
+  std::string temp;
+  FILE* fp = OpenTemporary(Resolved(path), temp);
+  if (fp == nullptr) return "";
+  if (fclose(fp) != 0) {
+    unlink(temp.c_str());
+    Unregister(temp);
+    return "";
+  }
+  return temp;
+}
+
+bool SafeInstallTemp(const std::string& temp, const char* path) {
+  if (temp.empty()) return false;
+  bool ok = false;
+  const int fd = open(temp.c_str(), O_RDONLY);
+  if (fd >= 0) {
+    ok = fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+  }
+  ok = ok && rename(temp.c_str(), Resolved(path).c_str()) == 0;
+  if (!ok) unlink(temp.c_str());
+  Unregister(temp);
+  return ok;
+}
+
+void SafeDiscardTemp(const std::string& temp) {
+  if (temp.empty()) return;
+  unlink(temp.c_str());
+  Unregister(temp);
+}
+
 // ---- SafeFile -------------------------------------------------------------------
 
 SafeFile::~SafeFile() { SafeDiscard(*this); }

@@ -39,6 +39,17 @@ bool SafeClose(SafeFile& f);
 // Abandons the file: the old contents are kept.
 void SafeDiscard(SafeFile& f);
 
+// For files written by a library that opens them by name: a new, empty
+// temporary file next to path (".name.XXXXXX"), removed on an interrupt or
+// an exit until it is installed; empty when it cannot be created.
+std::string SafeTempPath(const char* path);
+// Syncs the temporary file to the disk and renames it over path: true when
+// the new file is in place.  On a failure the temporary file is removed and
+// path is left as it was.
+bool SafeInstallTemp(const std::string& temp, const char* path);
+// Removes a temporary file of SafeTempPath that is not to be installed.
+void SafeDiscardTemp(const std::string& temp);
+
 // The writer of the session files (formatted data, track, preferences):
 // every write is checked.  A file that cannot be created raises failure
 // code 4; a failed write prints "\nfile %s " with the name and the bell and

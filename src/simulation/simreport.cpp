@@ -11,9 +11,11 @@
 #include "functional/printout.h"
 #include "functional/settings.h"
 #include "multivariate/ordination.h"
+#include "numeric/plotdata.h"
 #include "numeric/stats.h"
 #include "shell/console.h"
 #include "shell/failure.h"
+#include "shell/figures.h"
 #include "shell/preferences.h"
 #include "shell/readers.h"
 #include "simulation/assembly.h"
@@ -344,6 +346,7 @@ static void WriteRatesTsv(const AssemblyModel& m, const SimAnalysis& a, const Si
   FILE* fp = OpenTsv(name);
   if (fp == nullptr) return;
   fprintf(fp, "test\tresponse\tfactor\trejections\tdata_sets\trate\talpha\tpermutations\n");
+  std::vector<RateRow> rows;
   for (size_t i = 0; i < a.tests.size(); i++) {
     const SimTest& t = a.tests[i];
     std::string test, response = "NA", factor = "NA";
@@ -380,8 +383,21 @@ static void WriteRatesTsv(const AssemblyModel& m, const SimAnalysis& a, const Si
             factor.c_str(), a.rejections[i], info.dataSets,
             TsvNumber(static_cast<double>(a.rejections[i]) / info.dataSets).c_str(),
             TsvNumber(info.alpha).c_str(), optRndTests ? niter : 0);
+    // The figure's row: the test, its response and factor when it has them.
+    std::string shown = test == "r_square" ? "r-square" : test == "pseudo_F" ? "pseudo-F" : test;
+    if (response != "NA") shown += " " + response;
+    if (factor != "NA") shown += " / " + factor;
+    const RateInterval ci = WilsonInterval(a.rejections[i], info.dataSets);
+    rows.push_back({shown, static_cast<double>(a.rejections[i]) / info.dataSets, ci.lo, ci.hi});
   }
   CloseTsv(fp, name);
+  if (rows.empty() || !FiguresAvailable()) return;
+  char title[160];
+  snprintf(title, sizeof title, "Rejection rate of each test: %d data sets, alpha = %g",
+           info.dataSets, info.alpha);
+  const std::string svg = std::string(volumeName) + "RejectionRates.svg";
+  FigureRejectionRates(svg.c_str(), rows, info.alpha, title,
+                       "Rejection rate, with its 95 % Wilson score interval");
 }
 
 void PrintFinalReport(FILE* fp, const AssemblyModel& m, const SimAnalysis& a,

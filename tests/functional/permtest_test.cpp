@@ -4,6 +4,7 @@
 
 #include "fcore_fixture.h"
 #include "multivariate/random.h"
+#include "numeric/plotdata.h"
 #include "shell/preferences.h"
 
 static void RunTest(Case& c, int optRo, int niter, int shuffle, unsigned long seed) {
@@ -47,4 +48,61 @@ TEST(PermTest, WithoutPhylogenyNothingPhylogeneticIsFormed) {
   }
   EXPECT_EQ(c.P[0][0], 42.0);
   EXPECT_NE(c.rec.statistics[kStatXE], 0.0);
+}
+
+// The values kept for the figures are those the test counted: keeping them
+// changes no probability, the first iteration is the observed one, and the
+// extreme part of each histogram is the count behind the statistic's P, for
+// the correlations and at the places the figures read the regression and
+// analysis-of-variance values from.
+TEST(PermTest, KeptNullValuesAreTheOnesBehindEachProbability) {
+  countDoubleAbsence = 1;
+  const int niter = 60;
+  for (int opt : {1, 4, 5}) {
+    Case plain = Generic(kIdentity), kept = Generic(kIdentity);
+    RunTest(plain, opt, niter, 't', 11);
+    kept.Prepare(opt, niter, 't');
+    kept.rec.scaleAdjust = true;
+    kept.rec.restrictRaoWithinOpt = true;
+    kept.rec.keepNullValues = true;
+    InitRndNumberGenerator(11);
+    PermTest_FunctionalPhyl_Correl(&kept.rec);
+    EXPECT_EQ(plain.Collect(true), kept.Collect(true)) << "measure " << opt;
+    EXPECT_TRUE(plain.rec.nullValues.empty());
+
+    const PermTest_FunctionalPhyl_Correl_Input& r = kept.rec;
+    const int stride = r.nullStride;
+    ASSERT_EQ(r.nullValues.size(), static_cast<size_t>(niter) * stride);
+    auto pOf = [&](int k) {
+      std::vector<double> column(niter);
+      for (int i = 0; i < niter; i++) column[i] = r.nullValues[static_cast<size_t>(i) * stride + k];
+      const NullHistogram h = MakeNullHistogram(column.data(), niter, column[0],
+                                                r.nullAbsolute[k] != 0);
+      return static_cast<double>(h.extremeTotal) / niter;
+    };
+    const int p = kept.p, q = kept.q;
+    if (opt == 1) {
+      for (int k : {kStatTE, kStatXE, kStatXE_T, kStatRE, kStatBF, kStatPT}) {
+        EXPECT_EQ(r.nullValues[k], r.statistics[k]) << k;
+        EXPECT_DOUBLE_EQ(pOf(k), r.probabilities[k]) << k;
+      }
+    } else if (opt == 4) {
+      for (int resp = 0; resp < p + 1; resp++) {
+        const int at = r.nullRegBase + resp * (1 + q);
+        EXPECT_EQ(r.nullValues[at], kept.reg[0][resp]);
+        EXPECT_DOUBLE_EQ(pOf(at), kept.reg[1][resp]) << "r-square " << resp;
+        for (int f = 0; f < q; f++)
+          EXPECT_DOUBLE_EQ(pOf(at + 1 + f), kept.coefP[resp][f]) << resp << " " << f;
+      }
+    } else {
+      const int base = r.nullAnovaBase;
+      for (int f = 0; f < q; f++) {
+        EXPECT_DOUBLE_EQ(pOf(base + f), kept.anova[1][f]);                 // T
+        for (int k = 0; k < p; k++)
+          EXPECT_DOUBLE_EQ(pOf(base + (1 + k) * q + f), kept.anovaTraitP[k][f]);
+        EXPECT_DOUBLE_EQ(pOf(base + (1 + p) * q + f), kept.anova[3][f]);   // X
+        EXPECT_DOUBLE_EQ(pOf(base + (3 + p) * q + f), kept.anova[7][f]);   // Rf
+      }
+    }
+  }
 }
