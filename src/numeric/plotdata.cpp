@@ -21,10 +21,16 @@ NullHistogram MakeNullHistogram(const double* values, int n, double observed, bo
     lo = std::min(lo, values[i]);
     hi = std::max(hi, values[i]);
   }
-  if (!(hi > lo)) {
+  // A spread far below the values' own magnitude (values equal but for
+  // their last bits, or all within 1e-100 of each other) cannot be drawn as
+  // an axis: the plotting library would look for ticks forever.  Such values
+  // are shown like equal ones, one bin of width 1 (or a tenth of their
+  // magnitude when that is larger) centred on them.
+  const double scale = std::max(std::fabs(lo), std::fabs(hi));
+  if (!(hi - lo > 1e-9 * scale) || !(hi - lo > 1e-100)) {
     bins = 1;
-    h.lo = lo - 0.5;
-    h.width = 1.0;
+    h.width = std::max(1.0, 0.1 * scale);
+    h.lo = 0.5 * (lo + hi) - 0.5 * h.width;
   } else {
     h.lo = lo;
     h.width = (hi - lo) / bins;

@@ -68,6 +68,14 @@ TEST(NullHistogram, TiesWithinTheTestsToleranceAndConstantValues) {
   EXPECT_DOUBLE_EQ(c.width, 1.0);
   EXPECT_EQ(c.counts[0], 3);
   EXPECT_EQ(c.extremeTotal, 3);
+
+  // Values equal but for their last bit are drawn as equal ones: a spread of
+  // 1e-17 would leave the axis nothing to put ticks on.
+  const std::vector<double> near = {obs, std::nextafter(obs, 1.0), obs};
+  const NullHistogram d = MakeNullHistogram(near.data(), 3, obs, true);
+  ASSERT_EQ(d.counts.size(), 1u);
+  EXPECT_DOUBLE_EQ(d.width, 1.0);
+  EXPECT_EQ(d.counts[0], 3);
 }
 
 TEST(WilsonInterval, PublishedExamplesAndTheEnds) {
