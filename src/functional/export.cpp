@@ -13,6 +13,7 @@
 #include "functional/settings.h"
 #include "shell/console.h"
 #include "shell/preferences.h"
+#include "shell/safefile.h"
 
 int writeTSV = 'y';
 
@@ -25,7 +26,9 @@ std::string TsvNumber(double x) {
 }
 
 FILE* OpenTsv(const std::string& name) {
-  FILE* fp = fopen((std::string(volumeName) + name).c_str(), "w");
+  // Written whole under a temporary name and then renamed, so that a
+  // companion file is never seen empty or cut short.
+  FILE* fp = SafeCreate(name.c_str(), volumeName);
   if (fp == nullptr) {
     ClearLine();
     fprintf(stderr, "\ncan't write the companion file %s\n", name.c_str());
@@ -35,8 +38,7 @@ FILE* OpenTsv(const std::string& name) {
 
 void CloseTsv(FILE* fp, const std::string& name) {
   if (fp == nullptr) return;
-  const bool failed = ferror(fp) != 0;
-  if (fclose(fp) != 0 || failed) {
+  if (!SafeFinish(fp)) {
     ClearLine();
     fprintf(stderr, "\ncan't write the companion file %s\n", name.c_str());
   }
