@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <vector>
 
 #include "data_test_util.h"
 
@@ -80,14 +81,77 @@ const char kRun[] =
 
 }  // namespace
 
-TEST(Kill, AtAnyCallLeavesWholeFilesAndTheNextStartCleansUp) {
+namespace {
+
+// What does not repeat from run to run: time stamps and elapsed times.
+std::string Stable(const std::string& text) {
+  static const std::regex elapsed(R"(Elapsed time \(seconds\): [0-9.e+-]+)");
+  return std::regex_replace(WithoutTimeStamps(text), elapsed, "Elapsed time");
+}
+
+// Runs `run` from `state` (that of a complete run of it, so that a run
+// killed anywhere must leave each file exactly so) and kills it at the
+// renames, syncs and writes, each kind at about `points` calls spread over
+// the run.  After each kill: every file is whole, and the next start
+// (answers `next`, whose output must hold `opened`) removes the temporary
+// files left and says how many.  Returns how many kills left some.
+int KillEverywhere(const std::map<std::string, std::string>& state, const std::string& run,
+                   int points, const std::string& next, const std::string& opened) {
+  auto fresh = [&](const TempDir& dir) {
+    for (const auto& [name, text] : state) WriteFile(dir.file(name), text);
+  };
+  int killed = 0, leftBehind = 0;
+  for (const std::string syscall : {"rename", "fsync", "write"}) {
+    int calls;
+    {
+      TempDir dir;
+      fresh(dir);
+      calls = CallsOf(dir.path, run, syscall);
+    }
+    EXPECT_GT(calls, 0) << syscall;
+    const int stride = std::max(1, calls / points);
+    for (int when = 1; when <= calls; when += stride) {
+      SCOPED_TRACE(syscall + " " + std::to_string(when) + " of " + std::to_string(calls));
+      TempDir dir;
+      fresh(dir);
+      EXPECT_EQ(Traced(dir.path, run, syscall, when), 128 + SIGKILL);
+      killed++;
+      for (const auto& [name, text] : Contents(dir.path)) {
+        if (IsTemporary(name)) continue;
+        EXPECT_TRUE(state.count(name)) << "new file " << name;
+        if (state.count(name)) EXPECT_EQ(Stable(text), Stable(state.at(name))) << name;
+      }
+      const int temps = Temporaries(dir.path);
+      leftBehind += temps > 0;
+      RunResult r = RunQuilta(dir.path, next, 60);
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_TRUE(Holds(r.out, opened));
+      EXPECT_EQ(Temporaries(dir.path), 0);
+      if (temps > 0) {
+        EXPECT_TRUE(Holds(r.out, "\n" + std::to_string(temps) + " temporary file" +
+                                     (temps == 1 ? "" : "s") + " left by an interrupted run removed"));
+      }
+      EXPECT_EQ(Contents(dir.path).size(), state.size());
+      if (::testing::Test::HasFailure()) return leftBehind;
+    }
+  }
+  EXPECT_GE(killed, 3 * std::min(points, 10));
+  return leftBehind;
+}
+
+bool CanTrace() {
+  TempDir dir;
+  return Traced(dir.path, "X\n", "rename", 0) == 0;
+}
+
+}  // namespace
+
+// Preferences, track, results and companion files.
+TEST(Kill, SessionFilesAreWholeAndTheNextStartCleansUp) {
+  if (!CanTrace()) GTEST_SKIP() << "strace cannot trace here";
   TempDir ref;
-  if (Traced(ref.path, "X\n", "rename", 0) != 0) GTEST_SKIP() << "strace cannot trace here";
-  fs::remove(ref.file("QUILTA.prf"));
   Small().MakeSession(ref, "s");
   WriteFile(ref.file("sPrinda.txt"), "previous results\n");
-  // The state every killed run starts from: that of a complete run, so
-  // that the run killed must leave each file exactly so.
   ASSERT_EQ(RunQuilta(ref.path, kRun).status, 0);
   ASSERT_EQ(RunQuilta(ref.path, kRun).status, 0);
   const auto state = Contents(ref.path);
@@ -98,52 +162,38 @@ TEST(Kill, AtAnyCallLeavesWholeFilesAndTheNextStartCleansUp) {
   }
   ASSERT_GE(companions, 2);
   ASSERT_TRUE(state.count("QUILTA.prf") && state.count("sTrk.txt") && state.count("sPrinda.txt"));
+  EXPECT_GT(KillEverywhere(state, kRun, 24, "O\ns\nC\nX\n", "SESSION MENU"), 0);
+}
 
-  auto fresh = [&](const TempDir& dir) {
-    for (const auto& [name, text] : state) WriteFile(dir.file(name), text);
-  };
-  int killed = 0, leftBehind = 0;
-  for (const std::string syscall : {"rename", "fsync", "write"}) {
-    int calls;
-    {
-      TempDir dir;
-      fresh(dir);
-      calls = CallsOf(dir.path, kRun, syscall);
-    }
-    ASSERT_GT(calls, 0) << syscall;
-    // Every rename and sync; the writes (many of them dialogue) sampled.
-    const int stride = syscall == "write" ? std::max(1, calls / 24) : 1;
-    for (int when = 1; when <= calls; when += stride) {
-      SCOPED_TRACE(syscall + " " + std::to_string(when) + " of " + std::to_string(calls));
-      TempDir dir;
-      fresh(dir);
-      ASSERT_EQ(Traced(dir.path, kRun, syscall, when), 128 + SIGKILL);
-      killed++;
-      // Whatever the point, each file is the old one or the complete new
-      // one, which here are the same but for their time stamps.
-      for (const auto& [name, text] : Contents(dir.path)) {
-        if (IsTemporary(name)) continue;
-        ASSERT_TRUE(state.count(name)) << "new file " << name;
-        EXPECT_EQ(WithoutTimeStamps(text), WithoutTimeStamps(state.at(name))) << name;
-      }
-      const int temps = Temporaries(dir.path);
-      leftBehind += temps > 0;
-      // The next start removes them, says so, and the session opens.
-      RunResult r = RunQuilta(dir.path, "O\ns\nC\nX\n", 60);
-      EXPECT_EQ(r.status, 0) << r.err;
-      EXPECT_TRUE(Holds(r.out, "SESSION MENU"));
-      EXPECT_EQ(Temporaries(dir.path), 0);
-      if (temps > 0) {
-        EXPECT_TRUE(Holds(r.out, "\n" + std::to_string(temps) + " temporary file" +
-                                     (temps == 1 ? "" : "s") + " left by an interrupted run removed"));
-      }
-      EXPECT_EQ(Contents(dir.path).size(), state.size());
-      if (::testing::Test::HasFailure()) return;
-    }
+// The simulation's outputs: final data, simulated matrices, the files of
+// every step, the rejection rates.
+TEST(Kill, SimulationFilesAreWholeAndTheNextStartCleansUp) {
+  if (!CanTrace()) GTEST_SKIP() << "strace cannot trace here";
+  TempDir ref;
+  for (const char* name : {"simTraitCorr.txt", "simEnvCorr.txt", "simResponse.txt", "simEffect.txt"})
+    WriteFile(ref.file(name), ReadFile(std::string(QUILTA_EXAMPLES) + "/" + name));
+  // The example run, with one data set (so that the simulated matrices are
+  // written, once) and its intermediate files kept.
+  std::string answers = ReadFile(std::string(QUILTA_EXAMPLES) + "/simulation.answers");
+  std::vector<std::string> lines;
+  for (size_t at = 0, nl; at < answers.size(); at = nl + 1) {
+    nl = answers.find('\n', at);
+    if (nl == std::string::npos) nl = answers.size();
+    lines.push_back(answers.substr(at, nl - at));
   }
-  // The kill points did catch files half done.
-  EXPECT_GT(leftBehind, 0);
-  EXPECT_GE(killed, 30);
+  size_t x = lines.size() - 1;
+  while (x > 0 && lines[x] != "X") x--;
+  ASSERT_GE(x, 5u);
+  ASSERT_EQ(lines[x - 2], "20");
+  lines[x - 2] = "1";
+  lines[x - 5] = "y";
+  std::string run;
+  for (const auto& l : lines) run += l + "\n";
+  ASSERT_EQ(RunQuilta(ref.path, run).status, 0);
+  const auto state = Contents(ref.path);
+  ASSERT_TRUE(state.count("FinalSimulatedData.txt") && state.count("B_Simulated.txt") &&
+              state.count("CommunityData.txt") && state.count("RejectionRates.tsv"));
+  EXPECT_GT(KillEverywhere(state, run, 10, "X\n", "Main menu:"), 0);
 }
 
 // A temporary file of a process still running is not touched; one whose
