@@ -119,7 +119,9 @@ int KillEverywhere(const std::map<std::string, std::string>& state, const std::s
       for (const auto& [name, text] : Contents(dir.path)) {
         if (IsTemporary(name)) continue;
         EXPECT_TRUE(state.count(name)) << "new file " << name;
-        if (state.count(name)) EXPECT_EQ(Stable(text), Stable(state.at(name))) << name;
+        if (state.count(name)) {
+          EXPECT_EQ(Stable(text), Stable(state.at(name))) << name;
+        }
       }
       const int temps = Temporaries(dir.path);
       leftBehind += temps > 0;
@@ -231,7 +233,10 @@ TEST(StaleTemporaries, OnlyThoseOfNoRunningInstanceGo) {
   for (const auto& name : {live, dead, other, elsewhere, std::string(".hidden.txt"),
                            std::string("sTrk.txt")})
     WriteFile(dir.file(name), "x");
-  usleep(200000);  // the process has become quilta (exec done)
+  // Wait for the exec to be done: the process is then named after the program.
+  const std::string comm = "/proc/" + std::to_string(alive) + "/comm";
+  for (int k = 0; k < 500 && ReadFile(comm) != "quilta\n"; k++) usleep(10000);
+  EXPECT_EQ(ReadFile(comm), "quilta\n");
   RunResult r = RunQuilta(dir.path, "X\n", 60);
   close(fds[1]);
   waitpid(alive, nullptr, 0);
