@@ -14,6 +14,7 @@
 #include "functional/settings.h"
 #include "shell/console.h"
 #include "shell/preferences.h"
+#include "shell/safefile.h"
 
 int writeTSV = 'y';
 
@@ -26,7 +27,9 @@ std::string TsvNumber(double x) {
 }
 
 FILE* OpenTsv(const std::string& name) {
-  FILE* fp = fopen((std::string(volumeName) + name).c_str(), "w");
+  // Written whole under a temporary name and then renamed, so that a
+  // companion file is never seen empty or cut short.
+  FILE* fp = SafeCreate(name.c_str(), volumeName);
   if (fp == nullptr) {
     ClearLine();
     fprintf(stderr, "\ncan't write the companion file %s\n", name.c_str());
@@ -36,8 +39,7 @@ FILE* OpenTsv(const std::string& name) {
 
 void CloseTsv(FILE* fp, const std::string& name) {
   if (fp == nullptr) return;
-  const bool failed = ferror(fp) != 0;
-  if (fclose(fp) != 0 || failed) {
+  if (!SafeFinish(fp)) {
     ClearLine();
     fprintf(stderr, "\ncan't write the companion file %s\n", name.c_str());
   }

@@ -461,7 +461,7 @@ void PFTs_ScalingUp() {
   for (int j = 0; j < e.q; j++) eSel[j] = 1;  // E already holds the selected variables only
   PermTest_FunctionalPhyl_Correl_Input* rec = MakeRecord(m, n, p, e, w, ph, t, ty, scaleAdjust, eSel);
   if (optRndTests) {
-    rec->rndDataFile = fopenck(whichRndData, volumeName, "w");
+    rec->rndDataFile = SafeCreate(whichRndData, volumeName);
     // The random-data file is part of a tested run: without it the program
     // ends, through the failure catcher (it has printed why).
     if (rec->rndDataFile == nullptr) {
@@ -474,7 +474,7 @@ void PFTs_ScalingUp() {
   // test computes, kept for them.
   rec->keepNullValues = optRndTests && writeTSV != 'n' && FiguresAvailable();
   PermTest_FunctionalPhyl_Correl(rec);
-  if (rec->rndDataFile != nullptr) fclose(rec->rndDataFile);
+  if (rec->rndDataFile != nullptr) SafeFinish(rec->rndDataFile);
   rec->rndDataFile = nullptr;
   if (!optRndTests) {
     rec->statistics[kStatTE] = rTE;

@@ -8,6 +8,7 @@
 #include "multivariate/resemblance.h"
 #include "shell/failure.h"
 #include "shell/readers.h"
+#include "shell/safefile.h"
 
 namespace {
 
@@ -97,13 +98,13 @@ void WriteTable(FILE* fp, int i, int j, const Table& t) {
 // The dump file "Tables.txt", opened for one call of a measure when asked.
 FILE* OpenTables(bool writeTables) {
   if (!writeTables) return nullptr;
-  FILE* fp = fopenck("Tables.txt", nullptr, "w");
+  FILE* fp = SafeCreate("Tables.txt", nullptr);
   if (fp == nullptr) RaiseFailure(kFailOpen);
   return fp;
 }
 
 void CloseTables(FILE* fp) {
-  if (fp != nullptr && fclose(fp) != 0) RaiseFailure(kFailPrint);
+  if (fp != nullptr && !SafeFinish(fp)) RaiseFailure(kFailPrint);
 }
 
 // Mutual entropy of order a of a table; 0 for an empty table.

@@ -14,6 +14,7 @@
 #include "shell/failure.h"
 #include "shell/preferences.h"
 #include "shell/readers.h"
+#include "shell/safefile.h"
 
 const char* TableLabel(const char* const* table, int size, int index) {
   if (index < 0 || index >= size) return "";
@@ -21,16 +22,15 @@ const char* TableLabel(const char* const* table, int size, int index) {
 }
 
 RankFiles::~RankFiles() {
-  if (fp != nullptr) fclose(fp);
-  if (stru != nullptr) fclose(stru);
+  SafeAbandon(fp);
+  SafeAbandon(stru);
 }
 
 void OpenRankFiles(RankFiles& files, const char* structuresName) {
-  files.fp = fopenck(whichChorder, volumeName, "w");
+  files.fp = SafeCreate(whichChorder, volumeName);
   if (files.fp == nullptr) RaiseFailure(kFailOpen);
   if (saveStruct == 'y') {
-    files.stru = fopenck(structuresName != nullptr ? structuresName : whichStructures, volumeName,
-                         "w");
+    files.stru = SafeCreate(structuresName != nullptr ? structuresName : whichStructures, volumeName);
     if (files.stru == nullptr) RaiseFailure(kFailOpen);
   }
 }
@@ -38,12 +38,10 @@ void OpenRankFiles(RankFiles& files, const char* structuresName) {
 void CloseRankFiles(RankFiles& files) {
   const char* failedName = nullptr;
   if (files.stru != nullptr) {
-    const bool failed = ferror(files.stru) != 0;
-    if (fclose(files.stru) != 0 || failed) failedName = whichStructures;
+    if (!SafeFinish(files.stru)) failedName = whichStructures;
     files.stru = nullptr;
   }
-  const bool failed = ferror(files.fp) != 0;
-  if (fclose(files.fp) != 0 || failed) failedName = whichChorder;
+  if (!SafeFinish(files.fp)) failedName = whichChorder;
   files.fp = nullptr;
   if (failedName != nullptr) {
     fprintf(stderr, "\nfile %s ", failedName);

@@ -1,8 +1,14 @@
 #include "shell/safefile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <memory>
+#include <vector>
 
 #include <climits>
 #include <csignal>
@@ -18,7 +24,7 @@
 // The temporary files being written, for the signal handler and the exit
 // handler: fixed storage, so that the handler only reads it and unlinks.
 namespace {
-constexpr int kMaxLive = 8;
+constexpr int kMaxLive = 32;
 char gLive[kMaxLive][PATH_MAX];
 volatile sig_atomic_t gLiveUsed[kMaxLive];
 struct sigaction gPrevious[NSIG];
@@ -85,15 +91,31 @@ std::string Resolved(const std::string& path) {
   return target;
 }
 
-// Opens a new temporary file next to path, with the old file's permissions
-// (or those a new file gets).
-FILE* OpenTemporary(const std::string& path, std::string& temp) {
+// The host name as it goes into a temporary file's name: no dots or
+// slashes, at most 32 characters.
+const std::string& HostTag() {
+  static std::string tag;
+  if (tag.empty()) {
+    char host[256] = {0};
+    if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') strcpy(host, "host");
+    for (char* c = host; *c != '\0' && tag.size() < 32; c++)
+      tag += (*c == '.' || *c == '/' || *c == '@') ? '-' : *c;
+  }
+  return tag;
+}
+
+// Creates a new, empty temporary file next to path, with the old file's
+// permissions (or those a new file gets); its name is
+// ".<name>.<pid>@<host>.XXXXXX", so that a later run can tell whether the
+// process that made it is still alive.  Returns the open descriptor, or -1.
+int CreateTemporary(const std::string& path, std::string& temp) {
   const size_t slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string tmpl = dir + "." + base + ".XXXXXX";
+  std::string tmpl = dir + "." + base + "." + std::to_string(static_cast<long>(getpid())) + "@" +
+                     HostTag() + ".XXXXXX";
   const int fd = mkstemp(tmpl.data());
-  if (fd < 0) return nullptr;
+  if (fd < 0) return -1;
   struct stat st;
   mode_t mode;
   if (stat(path.c_str(), &st) == 0) {
@@ -104,15 +126,45 @@ FILE* OpenTemporary(const std::string& path, std::string& temp) {
     mode = 0666 & ~mask;
   }
   fchmod(fd, mode);
+  temp = tmpl;
+  Register(temp);
+  return fd;
+}
+
+FILE* OpenTemporary(const std::string& path, std::string& temp) {
+  const int fd = CreateTemporary(path, temp);
+  if (fd < 0) return nullptr;
   FILE* fp = fdopen(fd, "w");
   if (fp == nullptr) {
     close(fd);
-    unlink(tmpl.c_str());
-    return nullptr;
+    unlink(temp.c_str());
+    Unregister(temp);
+    temp.clear();
   }
-  temp = tmpl;
-  Register(temp);
   return fp;
+}
+
+// Makes a rename in the directory of path durable.  Some file systems
+// refuse to sync a directory; the rename itself has then still happened.
+void SyncDirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+// Puts the finished temporary file in place of path; false (and no
+// temporary file left) when the rename fails.
+bool Install(const std::string& temp, const std::string& path) {
+  const bool ok = rename(temp.c_str(), path.c_str()) == 0;
+  if (ok)
+    SyncDirectoryOf(path);
+  else
+    unlink(temp.c_str());
+  Unregister(temp);
+  return ok;
 }
 
 // Flushes, syncs and checks the stream, then closes it; true when every
@@ -124,33 +176,7 @@ bool Finish(FILE* fp) {
 }
 }  // namespace
 
-// ---- files written under a temporary name by others ------------------------------
-
-std::string SafeTempPath(const char* path) {
-  std::string temp;
-  FILE* fp = OpenTemporary(Resolved(path), temp);
-  if (fp == nullptr) return "";
-  if (fclose(fp) != 0) {
-    unlink(temp.c_str());
-    Unregister(temp);
-    return "";
-  }
-  return temp;
-}
-
-bool SafeInstallTemp(const std::string& temp, const char* path) {
-  if (temp.empty()) return false;
-  bool ok = false;
-  const int fd = open(temp.c_str(), O_RDONLY);
-  if (fd >= 0) {
-    ok = fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-  }
-  ok = ok && rename(temp.c_str(), Resolved(path).c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  Unregister(temp);
-  return ok;
-}
+// ---- temporary files handed to other writers, not installed --------------------
 
 void SafeDiscardTemp(const std::string& temp) {
   if (temp.empty()) return;
@@ -207,9 +233,13 @@ bool SafeClose(SafeFile& f) {
   FILE* fp = f.fp;
   f.fp = nullptr;
   if (!f.temp.empty()) {
-    const bool ok = Finish(fp) && rename(f.temp.c_str(), f.path.c_str()) == 0;
-    if (!ok) unlink(f.temp.c_str());
-    Unregister(f.temp);
+    bool ok = Finish(fp);
+    if (ok) {
+      ok = Install(f.temp, f.path);
+    } else {
+      unlink(f.temp.c_str());
+      Unregister(f.temp);
+    }
     f.temp.clear();
     return ok;
   }
@@ -260,4 +290,145 @@ void SafeWriter::Close() {
   if (fp == nullptr) return;
   fp = nullptr;
   if (!SafeClose(file)) Failed();
+}
+
+// ---- streams known by their FILE* only ------------------------------------------
+
+namespace {
+// The files opened by SafeCreate and not yet finished.  Opened and closed
+// from the dialogue's thread only.
+std::vector<std::unique_ptr<SafeFile>>& OpenStreams() {
+  static std::vector<std::unique_ptr<SafeFile>> streams;
+  return streams;
+}
+
+std::unique_ptr<SafeFile> TakeStream(FILE* fp) {
+  auto& streams = OpenStreams();
+  for (size_t k = 0; k < streams.size(); k++)
+    if (streams[k]->fp == fp) {
+      std::unique_ptr<SafeFile> f = std::move(streams[k]);
+      streams.erase(streams.begin() + static_cast<long>(k));
+      return f;
+    }
+  return nullptr;
+}
+}  // namespace
+
+FILE* SafeCreate(const char* name, const char* directory) {
+  auto f = std::make_unique<SafeFile>();
+  FILE* fp = SafeOpen(*f, name, directory, "w");
+  if (fp != nullptr) OpenStreams().push_back(std::move(f));
+  return fp;
+}
+
+bool SafeFinish(FILE* fp) {
+  if (fp == nullptr) return false;
+  std::unique_ptr<SafeFile> f = TakeStream(fp);
+  if (f == nullptr) return fclose(fp) == 0;  // a stream not made by SafeCreate
+  return SafeClose(*f);
+}
+
+void SafeAbandon(FILE* fp) {
+  if (fp == nullptr) return;
+  std::unique_ptr<SafeFile> f = TakeStream(fp);
+  if (f == nullptr)
+    fclose(fp);
+  else
+    SafeDiscard(*f);
+}
+
+// ---- temporary files handed to other writers ------------------------------------
+
+std::string SafeTempPath(const char* path) {
+  std::string temp;
+  const int fd = CreateTemporary(Resolved(path), temp);
+  if (fd < 0) return std::string();
+  close(fd);
+  return temp;
+}
+
+bool SafeInstallTemp(const std::string& temp, const char* path) {
+  if (temp.empty()) return false;
+  const int fd = open(temp.c_str(), O_RDWR);
+  bool ok = fd >= 0 && fsync(fd) == 0;
+  if (fd >= 0 && close(fd) != 0) ok = false;
+  if (!ok) {
+    unlink(temp.c_str());
+    Unregister(temp);
+    return false;
+  }
+  return Install(temp, Resolved(path));
+}
+
+// ---- temporary files left by killed runs ----------------------------------------
+
+namespace {
+// The command name of a process ("" when it is not running or cannot be
+// seen).
+std::string CommandOf(const std::string& pid) {
+  FILE* fp = fopen(("/proc/" + pid + "/comm").c_str(), "r");
+  if (fp == nullptr) return std::string();
+  char comm[64] = {0};
+  const bool got = fgets(comm, sizeof comm, fp) != nullptr;
+  fclose(fp);
+  if (!got) return std::string();
+  comm[strcspn(comm, "\n")] = '\0';
+  return comm;
+}
+
+// True when pid is a running process of this program (or one whose name
+// cannot be read, which is then given the benefit of the doubt).
+bool IsRunningInstance(const std::string& pid) {
+  const long id = strtol(pid.c_str(), nullptr, 10);
+  if (id <= 0) return false;
+  if (id == static_cast<long>(getpid())) return true;
+  if (kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH) return false;
+  static const std::string self = CommandOf("self");
+  const std::string comm = CommandOf(pid);
+  if (comm.empty() || self.empty()) return access("/proc/self/comm", R_OK) != 0;
+  return comm == self;
+}
+
+// The process id in a temporary file's name made on this host
+// (".<name>.<pid>@<host>.XXXXXX"), or "" when the name is not one.
+std::string TemporaryOwner(const char* entry) {
+  const std::string name(entry);
+  if (name.size() < 2 || name[0] != '.') return std::string();
+  const size_t dot = name.rfind('.');
+  if (dot == 0 || name.size() - dot - 1 != 6) return std::string();
+  for (size_t k = dot + 1; k < name.size(); k++)
+    if (!isalnum(static_cast<unsigned char>(name[k]))) return std::string();
+  const size_t ownerDot = name.rfind('.', dot - 1);
+  if (ownerDot == std::string::npos || ownerDot < 2) return std::string();
+  const std::string owner = name.substr(ownerDot + 1, dot - ownerDot - 1);
+  const size_t at = owner.find('@');
+  if (at == std::string::npos || at == 0 || owner.substr(at + 1) != HostTag()) return std::string();
+  for (size_t k = 0; k < at; k++)
+    if (!isdigit(static_cast<unsigned char>(owner[k]))) return std::string();
+  return owner.substr(0, at);
+}
+}  // namespace
+
+int RemoveStaleTemporaries(const char* directory) {
+  const std::string dir = directory != nullptr && directory[0] != '\0' ? directory : ".";
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) return 0;
+  int removed = 0;
+  while (const dirent* e = readdir(d)) {
+    const std::string pid = TemporaryOwner(e->d_name);
+    if (pid.empty() || IsRunningInstance(pid)) continue;
+    const std::string path = dir + "/" + e->d_name;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (unlink(path.c_str()) == 0) removed++;
+  }
+  closedir(d);
+  return removed;
+}
+
+void ReportStaleTemporaries(FILE* stream, const char* directory) {
+  const int removed = RemoveStaleTemporaries(directory);
+  if (removed > 0)
+    fprintf(stream, "\n%d temporary file%s left by an interrupted run removed\n", removed,
+            removed == 1 ? "" : "s");
 }

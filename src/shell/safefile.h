@@ -5,8 +5,10 @@
 // renamed over the old file.  A failure at any point (a full disk, a write
 // error, an exception that abandons the work, an interrupt) leaves the old
 // file as it was, or no file when there was none, and removes the temporary
-// file.  Only a process killed outright can leave a temporary file behind:
-// it is hidden (".name.XXXXXX") and the old file is still whole.
+// file.  After the rename the directory is synced too, so that the new name
+// survives a power loss.  Only a process killed outright can leave a
+// temporary file behind: it is hidden (".name.<pid>@<host>.XXXXXX") and the
+// old file is still whole; the next run removes it (RemoveStaleTemporaries).
 //
 // A file appended to (mode "a") is cut back to its old length when the append
 // fails, so that what it held before is kept.
@@ -39,14 +41,6 @@ bool SafeClose(SafeFile& f);
 // Abandons the file: the old contents are kept.
 void SafeDiscard(SafeFile& f);
 
-// For files written by a library that opens them by name: a new, empty
-// temporary file next to path (".name.XXXXXX"), removed on an interrupt or
-// an exit until it is installed; empty when it cannot be created.
-std::string SafeTempPath(const char* path);
-// Syncs the temporary file to the disk and renames it over path: true when
-// the new file is in place.  On a failure the temporary file is removed and
-// path is left as it was.
-bool SafeInstallTemp(const std::string& temp, const char* path);
 // Removes a temporary file of SafeTempPath that is not to be installed.
 void SafeDiscardTemp(const std::string& temp);
 
@@ -69,3 +63,27 @@ struct SafeWriter {
   void Close();
   [[noreturn]] void Failed();
 };
+
+// The same for writers that keep only the stream: SafeCreate opens
+// directory + name for rewriting whole (null after "can't open"), SafeFinish
+// puts it in place (true) or keeps the old contents (false, a write failed),
+// SafeAbandon keeps the old contents.  Both close the stream.  A stream
+// still open when the process exits is discarded.
+FILE* SafeCreate(const char* name, const char* directory);
+bool SafeFinish(FILE* fp);
+void SafeAbandon(FILE* fp);
+
+// For writers that open the file themselves (figures): a new, empty
+// temporary file in the directory of path, removed on an interrupt; empty
+// when it cannot be created.  SafeInstallTemp syncs it, renames it over path
+// and syncs the directory; false when that fails, the temporary file then
+// removed.
+std::string SafeTempPath(const char* path);
+bool SafeInstallTemp(const std::string& temp, const char* path);
+
+// Removes from directory (the current one when null or empty) the temporary
+// files made on this host by runs of this program that are no longer
+// running; returns how many.  ReportStaleTemporaries also says so on stream
+// when there were any.
+int RemoveStaleTemporaries(const char* directory);
+void ReportStaleTemporaries(FILE* stream, const char* directory);

@@ -20,6 +20,7 @@
 #include "shell/input.h"
 #include "shell/preferences.h"
 #include "shell/readers.h"
+#include "shell/safefile.h"
 #include "simulation/simulation.h"
 
 // Runs one piece of work under a failure catcher: a failure raised inside it
@@ -40,6 +41,7 @@ void mainInit() {
   InitGlobals();
   InitIFLibG();
   fprintf(out, "%s\n%s\n\n%s\n", lineL, version, lineL);
+  ReportStaleTemporaries(out, volumeName);
   // The catcher of everything the main menu runs outside a session: the
   // preferences file and dialog, the assembly simulation, and the main menu's
   // own questions.  A session has its own catcher (IFSession).
@@ -159,6 +161,7 @@ static void AnalysisMenu() {
 
 void IFSession() {
   WithCatcher([] {
+    ReportStaleTemporaries(out, volumeName);
     SetStructuresName();
     if (!ReadFormdaNameFromTrack()) {
       if (SetFormda() != 0) return;

@@ -18,6 +18,7 @@
 #include "shell/figures.h"
 #include "shell/preferences.h"
 #include "shell/readers.h"
+#include "shell/safefile.h"
 #include "simulation/assembly.h"
 #include "simulation/simanalysis.h"
 
@@ -487,8 +488,7 @@ void PrintFinalReport(FILE* fp, const AssemblyModel& m, const SimAnalysis& a,
 }
 
 void CloseChecked(FILE* fp, const char* name) {
-  const bool failed = ferror(fp) != 0;
-  if (fclose(fp) != 0 || failed) {
+  if (!SafeFinish(fp)) {
     ClearLine();
     fprintf(stderr, "\nfile %s ", name);
     RaiseFailure(kFailPrint);
@@ -496,7 +496,7 @@ void CloseChecked(FILE* fp, const char* name) {
 }
 
 static FILE* Create(const char* name) {
-  FILE* fp = fopenck(name, volumeName, "w");
+  FILE* fp = SafeCreate(name, volumeName);
   if (fp == nullptr) RaiseFailure(kFailOpen);
   return fp;
 }

@@ -21,6 +21,7 @@
 #include "shell/input.h"
 #include "shell/readers.h"
 #include "shell/shell.h"
+#include "shell/safefile.h"
 #include "simulation/assembly.h"
 #include "simulation/simanalysis.h"
 #include "simulation/simreport.h"
@@ -396,7 +397,7 @@ void RunSimulation(AssemblyModel& m, SimAnalysis& a, const SimRunInfo& settings)
   SimRunInfo info = settings;
   const double start = omp_get_wtime();
   InitRndNumberGenerator(rseed);
-  FILE* fp = fopenck(kFinalFile, volumeName, "w");
+  FILE* fp = SafeCreate(kFinalFile, volumeName);
   if (fp == nullptr) RaiseFailure(kFailOpen);
   if (info.keepIntermediate) m.files = OpenStepFiles(m);
   char progress[80];

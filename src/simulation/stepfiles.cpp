@@ -6,6 +6,7 @@
 #include "shell/console.h"
 #include "shell/failure.h"
 #include "shell/readers.h"
+#include "shell/safefile.h"
 #include "simulation/assembly.h"
 
 namespace {
@@ -55,7 +56,7 @@ struct StepFiles {
 StepFiles* OpenStepFiles(const AssemblyModel& m) {
   StepFiles* f = new StepFiles();
   for (int i = 0; i < kStepFileCount; i++) {
-    f->fp[i] = fopenck(kNames[i], volumeName, "w");
+    f->fp[i] = SafeCreate(kNames[i], volumeName);
     if (f->fp[i] == nullptr) RaiseFailure(kFailOpen);
   }
   int most = m.N > m.K ? m.N : m.K;
@@ -150,8 +151,7 @@ void CloseStepFiles(StepFiles* f) {
   if (f == nullptr) return;
   int failed = -1;
   for (int i = 0; i < kStepFileCount; i++) {
-    const bool error = ferror(f->fp[i]) != 0;
-    if ((fclose(f->fp[i]) != 0 || error) && failed < 0) failed = i;
+    if (!SafeFinish(f->fp[i]) && failed < 0) failed = i;
   }
   free1D(f->line);
   delete f;

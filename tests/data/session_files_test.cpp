@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "data_test_util.h"
@@ -91,8 +92,8 @@ std::string AnalysisAnswers(const std::string& prindaMode) {
 }
 
 // The preferences that turn the companion files of the results off (they
-// are written apart, each on its own, and would be left empty on a full
-// disk).
+// are written apart, each on its own, and would add their own complaints on
+// a full disk).
 void NoCompanionFiles(const SmallDisk& disk) {
   ASSERT_EQ(RunQuilta(disk.path, "S\nE\nn\nC\nX\n").status, 0);
 }
@@ -148,6 +149,31 @@ TEST(SafeWriter, ReplacesWholeOrNotAtAll) {
 
   // A directory that does not exist: the file cannot be created, code 4.
   EXPECT_EQ(FailureOf([&] { SafeWriter w(dir.file("none/c.txt").c_str()); }), kFailOpen);
+}
+
+// A temporary file handed to another writer: next to its file, hidden,
+// put in place whole; when it cannot be put in place it is removed and the
+// file is untouched.
+TEST(SafeTemp, InstalledOrRemoved) {
+  TempDir dir;
+  const std::string target = dir.file("fig.svg");
+  WriteFile(target, "old");
+  const std::string temp = SafeTempPath(target.c_str());
+  ASSERT_FALSE(temp.empty());
+  EXPECT_EQ(temp.rfind(dir.file(".fig.svg."), 0), 0u) << temp;
+  ASSERT_TRUE(FileExists(temp));
+  WriteFile(temp, "new");
+  EXPECT_TRUE(SafeInstallTemp(temp, target.c_str()));
+  EXPECT_EQ(ReadFile(target), "new");
+  EXPECT_EQ(Listing(dir.path), std::set<std::string>{"fig.svg"});
+
+  fs::create_directory(dir.file("sub"));
+  const std::string temp2 = SafeTempPath(target.c_str());
+  WriteFile(temp2, "newer");
+  EXPECT_FALSE(SafeInstallTemp(temp2, dir.file("sub").c_str()));  // a directory is in the way
+  EXPECT_EQ(ReadFile(target), "new");
+  EXPECT_EQ(Listing(dir.path), (std::set<std::string>{"fig.svg", "sub"}));
+  EXPECT_TRUE(SafeTempPath(dir.file("none/x.svg").c_str()).empty());
 }
 
 // Starting without a preferences file on a full disk leaves none behind;
@@ -214,6 +240,33 @@ TEST(FullDisk, FormattedDataAndTrackAreKept) {
   EXPECT_EQ(ReadFile(disk2.file("sTrk.txt")), kFullTrack);
   EXPECT_EQ(ReadFile(disk2.file("sFormda.txt")), formda);
   EXPECT_EQ(Listing(disk2.path), before);
+}
+
+// The companion files of the results on a full disk: those of the previous
+// analysis stay byte for byte, none is left empty or half written.
+TEST(FullDisk, CompanionFilesAreKept) {
+  TempDir dir;
+  SmallDisk disk(dir);
+  SKIP_WITHOUT_DISK(disk);
+  WriteFile(disk.file("sFormda.txt"), Small().Text());
+  WriteFile(disk.file("sTrk.txt"), kFullTrack);
+  WriteFile(dir.file("results.txt"), "");
+  fs::create_symlink(dir.file("results.txt"), disk.file("sPrinda.txt"));
+  ASSERT_EQ(RunQuilta(disk.path, AnalysisAnswers("w\n")).status, 0);
+  std::map<std::string, std::string> companions;
+  for (const auto& name : Listing(disk.path))
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tsv") == 0)
+      companions[name] = ReadFile(disk.file(name));
+  ASSERT_GE(companions.size(), 2u);
+  const std::string track = ReadFile(disk.file("sTrk.txt"));
+  disk.Fill();
+  const auto before = Listing(disk.path);
+  RunResult r = RunQuilta(disk.path, AnalysisAnswers("w\n"));
+  EXPECT_TRUE(Holds(r.err, "can't write the companion file"));
+  EXPECT_TRUE(Holds(ReadFile(dir.file("results.txt")), "Matrix T with trait averages"));
+  for (const auto& [name, text] : companions) EXPECT_EQ(ReadFile(disk.file(name)), text) << name;
+  EXPECT_EQ(ReadFile(disk.file("sTrk.txt")), track);
+  EXPECT_EQ(Listing(disk.path), before);
 }
 
 // Results appended to a previous file on a full disk: the file keeps what
