@@ -1,4 +1,5 @@
 #include "data/import.h"
+#include "data/warnings.h"
 
 #include <sys/stat.h>
 
@@ -740,6 +741,7 @@ static void Import() {
   snprintf(dataName, sizeof dataName, "%s", traits.name.c_str());
   WriteFormda(tcst, whichFormda, dataName, csm_Float, cadat);
   PrintImportSummary();
+  WarnAboutDataSet(true);
 }
 
 void IFFormat() {
