@@ -66,7 +66,9 @@ void WarnFunctionalAnalysis(int m, const int* select, int q) {
 
 void WarnRanking() {
   ClearAnalysisWarnings();
-  // Criteria built on T: r(XE.T) (TDAP only) and r(TE) (TCAP only).
+  // The criteria built on T, r(XE.T) and r(TE), are not offered when a trait
+  // is nominal (whatever its weight), so that none averages nominal codes;
+  // the check stays for a criteria menu that would offer them.
   if (opt_struct == 9 || opt_struct == 10) WarnNominalInT(nullptr);
 }
 

@@ -10,7 +10,8 @@
 // warnings of the previous analysis first.
 void WarnFunctionalAnalysis(int m, const int* select, int q);
 // The ranking of trait subsets, after its settings: T-based criteria with a
-// nominal trait of weight > 0 (r(XE.T), r(TE)).  Forgets the previous analysis' warnings.
+// nominal trait of weight > 0 (r(XE.T), r(TE)).  Forgets the previous
+// analysis' warnings.
 void WarnRanking();
 // The simulation, after its settings and before the data sets are run: a
 // test that cannot reject at alpha with the iterations asked.  Forgets every
