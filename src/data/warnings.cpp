@@ -34,12 +34,11 @@ void Raise(std::vector<std::string>& kept, const std::string& text) {
 
 bool Missing(double v) { return v == -999.0; }
 
-const char* const kTypeName[] = {"", "dichotomous", "nominal", "quantitative", "ordinal"};
-
 // The checks shared by the traits (B, OTUs as rows) and the variables
 // (E, communities as rows): column j of an rows x cols matrix.
+// unit names the rows, one and many ("OTU", "OTUs").
 void CheckColumn(double** M, int rows, int j, int type, const char* what, const char* label,
-                 const char* unit) {
+                 const char* unit, const char* units) {
   int present = 0;
   bool notBinary = false, notInteger = false, constant = true;
   double first = 0.0;
@@ -67,11 +66,11 @@ void CheckColumn(double** M, int rows, int j, int type, const char* what, const 
   if (type == 2 && 2 * (int)states.size() > present && states.size() > 2)
     Warn("%s %s is nominal with %d states for %d %s: it is probably quantitative; check its "
          "type",
-         what, label, (int)states.size(), rows, unit);
+         what, label, (int)states.size(), present, units);
   if (type == 3 && constant && present > 1)
     Warn("%s %s is quantitative but has the same value in every %s: it carries no "
          "information; leave it out or give it weight 0",
-         what, label, unit[0] == 'O' ? "OTU" : "community");
+         what, label, unit);
 }
 
 }  // namespace
@@ -127,10 +126,11 @@ void WarnAboutDataSet(bool imported) {
   checked = whichFormda;
   for (int j = 0; j < nch; j++)
     if (chtype != nullptr && csm_Float != nullptr)
-      CheckColumn(csm_Float, tcst, j, chtype[j], "trait", chLabel[j], "OTUs");
+      CheckColumn(csm_Float, tcst, j, chtype[j], "trait", chLabel[j], "OTU", "OTUs");
   for (int j = 0; j < nenv; j++) {
     if (env == nullptr || envVarType == nullptr) break;
-    CheckColumn(env, ncsm, j, envVarType[j], "variable", envLabel[j], "communities");
+    CheckColumn(env, ncsm, j, envVarType[j], "variable", envLabel[j], "community",
+                "communities");
     int missing = 0;
     for (int c = 0; c < ncsm; c++) missing += Missing(env[c][j]) ? 1 : 0;
     if (2 * missing > ncsm)
