@@ -1,4 +1,5 @@
 #include "data/formda.h"
+#include "data/warnings.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -301,5 +302,6 @@ int OpenFormda(int option) {
     throw;
   }
   dirtyOrig = 0;
+  WarnAboutDataSet(false);
   return 1;
 }

@@ -1,4 +1,5 @@
 #include "data/import.h"
+#include "data/warnings.h"
 
 #include <sys/stat.h>
 
@@ -1286,6 +1287,7 @@ static void Import() {
   WriteFormda(tcst, whichFormda, dataName, csm_Float, cadat);
   WriteStateCodes();
   PrintImportSummary();
+  WarnAboutDataSet(true);
 }
 
 static void ForgetNames() {

@@ -10,6 +10,8 @@
 #include "data/checks.h"
 #include "data/dataset.h"
 #include "data/track.h"
+#include "data/warnings.h"
+#include "functional/analysisWarnings.h"
 #include "functional/export.h"
 #include "functional/fcore.h"
 #include "functional/permtest.h"
@@ -73,6 +75,7 @@ void IFHierarchicalAccum() {
 
   dirtyOrig = 1;
   WriteTrack(1);
+  WriteWarningsFile(sessionName);
   ClearLine();
   fprintf(out, "\n\nResults on file %s%s\n", volumeName, whichPrinda);
   Wait();
@@ -423,6 +426,7 @@ void PFTs_ScalingUp() {
   nMinTraitsChRank = nMaxTraitsChRank = t.nSelected;
   Types ty;
   MakeTypes(n, p, t, ty);
+  WarnFunctionalAnalysis(m, t.select, e.q);
   const int pa = p > 0 ? p : 1, g = ty.g > 0 ? ty.g : 1;
 
   // T from the TCAP copy of W, its columns to unit length and DT; the

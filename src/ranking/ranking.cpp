@@ -7,6 +7,8 @@
 #include "QELib/qelibDim.h"
 #include "data/dataset.h"
 #include "data/track.h"
+#include "data/warnings.h"
+#include "functional/analysisWarnings.h"
 #include "functional/settings.h"
 #include "multivariate/cluster.h"
 #include "ranking/rankprint.h"
@@ -223,6 +225,7 @@ void SettingsChRank() {
 
 void IFChOrderSearch() {
   SettingsChRank();
+  WarnRanking();
   CatName(whichChorder, sizeof whichChorder, sessionName, Suffix(opt_struct));
   switch (opt_struct) {
     case 1: ChRankTDAP_TCAP(); break;
@@ -241,6 +244,7 @@ void IFChOrderSearch() {
   // The taxa partition the dialog made for the phylogeny.
   free1D(partition_OTUs_Phyl);
   partition_OTUs_Phyl = nullptr;
+  WriteWarningsFile(sessionName);
   dirtyOrig = 1;
   ClearLine();
   fprintf(out, "\n\nResults on file %s%s\n", volumeName, whichChorder);

@@ -13,6 +13,8 @@
 #include "data/datafile.h"
 #include "data/dataset.h"
 #include "data/track.h"
+#include "data/warnings.h"
+#include "functional/analysisWarnings.h"
 #include "functional/settings.h"
 #include "multivariate/random.h"
 #include "numeric/stats.h"
@@ -489,6 +491,10 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
     info.keepIntermediate = AskChar("Save intermediate simulation results? y/n ", "y n") == 'y';
   }
 
+  // The simulation belongs to no session: its warnings go to "Warnings.txt",
+  // next to its results file, before the data sets are run.
+  WarnSimulation(optRndTests && niter >= 2, info.alpha);
+  WriteWarningsFileNamed("Warnings.txt");
   RunSimulation(m, a, info);
   KeepLastDataSet(m);
   FreeSimAnalysis(a);

@@ -202,3 +202,22 @@ TEST(ImportDialog, OversizedSpeciesMapsEndWithOutOfMemory) {
   EXPECT_TRUE(Holds(r.err, "\nOUT OF MEMORY !!!\n\nQuit and restart QUILTA.\n"));
   EXPECT_FALSE(FileExists(dir.file("bigFormda.txt")));
 }
+
+// Negative performances in the raw W are imported as they are, with one
+// warning; the session started from them warns again of nothing new.
+TEST(ImportDialog, NegativePerformancesAreWarnedOf) {
+  TempDir dir;
+  WriteRawFiles(dir);
+  WriteFile(dir.file("neg.txt"), "1 2\n-2 1\n3 1\nP1 P2\n");
+  Import imp;
+  imp.perf = "neg.txt";
+  RunResult r = RunImport(dir, imp);
+  EXPECT_EQ(Row(cadat, 1, 2), (V{-2, 1}));
+  EXPECT_EQ(CountOf(r.err,
+                    "Warning: matrix W holds negative performances: community weights of OTUs "
+                    "are meant to be 0 or more; check W\n"),
+            1)
+      << r.err;
+  EXPECT_EQ(CountOf(r.err, "Warning"), 1) << r.err;
+  FreeGlobals2();
+}

@@ -275,3 +275,32 @@ TEST(Simulation, BadInputFilesEndTheProcess) {
   EXPECT_TRUE(Holds(r.err, "The correlation matrix in file bad.txt is not positive definite."));
   EXPECT_FALSE(Holds(r.err, "Quit and restart"));
 }
+
+// With 9 iterations no probability is below 1/9: at alpha 0.05 no test can
+// reject, which is said before the data sets are run; the default run of 99
+// iterations says nothing.
+TEST(Simulation, TestsThatCannotRejectAreWarnedOf) {
+  const std::string message =
+      "with 9 iterations the smallest possible probability is 1/9, above alpha 0.05: no test "
+      "can reject Ho and every rate will be 0; ask for at least 20 iterations";
+  TempDir dir;
+  WriteInputs(dir);
+  SimRun run;
+  run.tests = "y\n9\ns\n2\n4242\n";
+  run.evaluation = "y\n3\n0.05\n";
+  RunResult r = Simulate(dir, run);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(CountOf(r.err, "Warning: " + message + "\n"), 1) << r.err;
+  EXPECT_EQ(ReadFile(dir.file("Warnings.txt")), message + "\n");
+  const std::string text = Final(dir);
+  for (const std::string& test : kNullTests) EXPECT_EQ(ValueAfter(text, test, kRates), 0.0);
+
+  TempDir clean;
+  WriteInputs(clean);
+  SimRun enough;
+  enough.evaluation = "y\n3\n0.05\n";
+  r = Simulate(clean, enough);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(CountOf(r.err, "Warning"), 0) << r.err;
+  EXPECT_FALSE(FileExists(clean.file("Warnings.txt")));
+}
