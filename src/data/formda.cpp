@@ -9,6 +9,7 @@
 #include "data/dataset.h"
 #include "shell/console.h"
 #include "shell/failure.h"
+#include "shell/numtext.h"
 #include "shell/safefile.h"
 
 static const char kDataTag[] = "25Jun2016";      // current layout
@@ -31,10 +32,17 @@ static void PutLabels(SafeWriter& w, int n, char** labels) {
   w.Put("\n");
 }
 
-static void PutMatrix(SafeWriter& w, int rows, int columns, double** M, const char* format) {
+// One row of numbers at a time as "%.*g\t", written in one piece.
+static void PutMatrix(SafeWriter& w, int rows, int columns, double** M, int precision) {
+  std::string line;
   for (int i = 0; i < rows; i++) {
-    for (int j = 0; j < columns; j++) w.Put(format, M[i][j]);
-    w.Put("\n");
+    line.clear();
+    for (int j = 0; j < columns; j++) {
+      AppendG(line, M[i][j], precision);
+      line += '\t';
+    }
+    line += '\n';
+    w.Write(line.data(), line.size());
   }
 }
 
@@ -58,9 +66,9 @@ void WriteFormda(int nOTUs, const char* fileName, const char* title, double** B,
   w.Put("\n\n");
   w.Put("%s \n", kDataTag);
   // B and W with 6 significant digits whatever the printing preference.
-  PutMatrix(w, nOTUs, nch, B, "%.6g\t");
+  PutMatrix(w, nOTUs, nch, B, 6);
   w.Put("\n");
-  PutMatrix(w, nOTUs, ncsm, W, "%.6g\t");
+  PutMatrix(w, nOTUs, ncsm, W, 6);
   w.Put("\n");
 
   w.Put("%d \n", nenv);
@@ -71,9 +79,14 @@ void WriteFormda(int nOTUs, const char* fileName, const char* title, double** B,
     w.Put("\n");
     PutLabels(w, nenv, envLabel);
     w.Put("%s \n", OneLine(envName).c_str());
-    for (int j = 0; j < nenv; j++) {  // E transposed: one line per variable
-      for (int i = 0; i < ncsm; i++) w.Put("%6g\t", env[i][j]);
-      w.Put("\n");
+    for (int j = 0; j < nenv; j++) {  // E transposed: one line per variable ("%6g\t")
+      std::string line;
+      for (int i = 0; i < ncsm; i++) {
+        AppendGWidth(line, env[i][j], 6, 6);
+        line += '\t';
+      }
+      line += '\n';
+      w.Write(line.data(), line.size());
     }
   }
 
@@ -99,9 +112,9 @@ void WriteFormda(int nOTUs, const char* fileName, const char* title, double** B,
       w.Put("%d\n", nClados);
       for (int j = 0; j < nClados; j++) w.Put("%d\t", phylogenyVarType[j]);
       w.Put("\n");
-      PutMatrix(w, nOTUs, nClados, phylogenyData, "%g\t");
+      PutMatrix(w, nOTUs, nClados, phylogenyData, 6);
     } else {
-      PutMatrix(w, nOTUs, nOTUs, phylogenyRese, "%g\t");
+      PutMatrix(w, nOTUs, nOTUs, phylogenyRese, 6);
     }
   }
   w.Put("%d\n", hasTraitGroups ? 1 : 0);

@@ -12,6 +12,7 @@
 #include "data/track.h"
 #include "functional/settings.h"
 #include "shell/console.h"
+#include "shell/numtext.h"
 #include "shell/preferences.h"
 
 int writeTSV = 'y';
@@ -19,8 +20,8 @@ int writeTSV = 'y';
 std::string TsvNumber(double x) {
   if (std::isnan(x)) return "NA";
   if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
-  char text[40];
-  snprintf(text, sizeof text, "%.17g", x);
+  std::string text;
+  AppendG(text, x, 17);
   return text;
 }
 
