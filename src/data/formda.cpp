@@ -46,6 +46,18 @@ static void PutMatrix(SafeWriter& w, int rows, int columns, double** M, int prec
   }
 }
 
+// A map of '0' and '1' (anything but '1' written as '0'), one line a row.
+static void PutMap(SafeWriter& w, int rows, int columns, char** map) {
+  std::string line;
+  for (int i = 0; i < rows; i++) {
+    line.assign(static_cast<size_t>(columns), '0');
+    for (int j = 0; j < columns; j++)
+      if (map[i][j] == '1') line[static_cast<size_t>(j)] = '1';
+    line += '\n';
+    w.Write(line.data(), line.size());
+  }
+}
+
 void WriteFormda(int nOTUs, const char* fileName, const char* title, double** B, double** W) {
   SafeWriter w(fileName);
   w.Put("%s \n", OneLine(title).c_str());
@@ -94,14 +106,8 @@ void WriteFormda(int nOTUs, const char* fileName, const char* title, double** B,
   if (nSpp > 0) {
     w.Put("%s \n", OneLine(whichSpp).c_str());
     for (int s = 0; s < nSpp; s++) w.Put("%s\n", OneLine(spp[s]).c_str());
-    for (int s = 0; s < nSpp; s++) {
-      for (int c = 0; c < ncsm; c++) w.Put("%c", sppRelMap[s][c] == '1' ? '1' : '0');
-      w.Put("\n");
-    }
-    for (int o = 0; o < nOTUs; o++) {
-      for (int s = 0; s < nSpp; s++) w.Put("%c", cstSppMap[o][s] == '1' ? '1' : '0');
-      w.Put("\n");
-    }
+    PutMap(w, nSpp, ncsm, sppRelMap);
+    PutMap(w, nOTUs, nSpp, cstSppMap);
   }
 
   w.Put("SMW %d\n", SMWSize);
