@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "shell/console.h"
 #include "shell/failure.h"
+#include "shell/numtext.h"
 
 int maxColsPrint = 2147483647;
 int sDigits = 6;
@@ -110,29 +112,39 @@ void free3DVoid(void*** p, int planes, int rows) {
 
 // ---- printing ----------------------------------------------------------
 
+// A row of "%.*g\t" and the line end, formatted in one buffer.
+static void PutRow(FILE* fp, int columns, const double* row, int digits) {
+  std::string line;
+  for (int j = 0; j < columns; j++) {
+    AppendG(line, row[j], digits);
+    line += '\t';
+  }
+  line += '\n';
+  fwrite(line.data(), 1, line.size(), fp);
+}
+
 void PrintMatrixTab(FILE* fp, int rows, int columns, double** M, int digits) {
   for (int i = 0; i < rows; i++) {
     HandleEventInfoWhere2("PrintMatrixTab");
-    for (int j = 0; j < columns; j++) fprintf(fp, "%.*g\t", digits, M[i][j]);
-    fputc('\n', fp);
+    PutRow(fp, columns, M[i], digits);
   }
 }
 
 void PrintLowerHalfMatrixTab(FILE* fp, int n, double** M, int digits) {
   for (int i = 0; i < n; i++) {
     HandleEventInfoWhere2("PrintLowerHalfMatrixTab");
-    for (int j = 0; j <= i; j++) fprintf(fp, "%.*g\t", digits, M[i][j]);
-    fputc('\n', fp);
+    PutRow(fp, i + 1, M[i], digits);
   }
 }
 
 template <class T>
 static int GetWidthMaxT(int rows, int columns, T** M, int digits) {
   int width = 0;
-  char buf[512];
+  std::string text;
   for (int i = 0; i < rows; i++)
     for (int j = 0; j < columns; j++) {
-      int w = snprintf(buf, sizeof buf, "%.*g", digits, static_cast<double>(M[i][j]));
+      text.clear();
+      int w = AppendG(text, static_cast<double>(M[i][j]), digits);
       width = std::max(width, w);
     }
   return width;
@@ -149,6 +161,7 @@ template <class T>
 static int PrintMatrixT(FILE* fp, int rows, int columns, T** M, int digits, int width) {
   if (rows < 1) return width;
   if (width == 0) width = GetWidthMaxT(rows, columns, M, digits);
+  std::string text;
   for (int i = 0; i < rows; i++) {
     HandleEventInfoWhere2("PrintMatrix");
     long long count = 0;
@@ -157,7 +170,10 @@ static int PrintMatrixT(FILE* fp, int rows, int columns, T** M, int digits, int 
         fprintf(fp, "\n%*s\t", width, "");
         count = 0;
       }
-      fprintf(fp, "%*.*g\t", width, digits, static_cast<double>(M[i][j]));
+      text.clear();
+      AppendGWidth(text, static_cast<double>(M[i][j]), width, digits);
+      text += '\t';
+      fwrite(text.data(), 1, text.size(), fp);
       count += width + 1;
     }
     fputc('\n', fp);

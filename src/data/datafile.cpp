@@ -103,7 +103,7 @@ void DataReader::Malformed() {
 bool DataReader::SkipSpace() {
   int c;
   do {
-    c = fgetc(fp);
+    c = getc_unlocked(fp);
   } while (c != EOF && isspace(c));
   if (c == EOF) return false;
   ungetc(c, fp);
@@ -114,7 +114,7 @@ bool DataReader::NextToken(std::string& token) {
   token.clear();
   if (!SkipSpace()) return false;
   int c;
-  while ((c = fgetc(fp)) != EOF && !isspace(c)) token += static_cast<char>(c);
+  while ((c = getc_unlocked(fp)) != EOF && !isspace(c)) token += static_cast<char>(c);
   if (c != EOF) ungetc(c, fp);
   return true;
 }
@@ -125,9 +125,16 @@ std::string DataReader::Token() {
   return t;
 }
 
+// The numbers of the matrices are read through one word buffer kept by the
+// reader (no string made per value).
+bool DataReader::NextWord() {
+  word.clear();
+  return NextToken(word);
+}
+
 int DataReader::Int(int lo, int hi) {
   int v = 0;
-  if (!ParseInt(Token(), v) || v < lo || v > hi) Malformed();
+  if (!NextWord() || !ParseInt(word, v) || v < lo || v > hi) Malformed();
   return v;
 }
 
@@ -135,7 +142,7 @@ int DataReader::Int() { return Int(INT_MIN, INT_MAX); }
 
 double DataReader::Double() {
   double v = 0.0;
-  if (!ParseDouble(Token(), v)) Malformed();
+  if (!NextWord() || !ParseDouble(word, v)) Malformed();
   return v;
 }
 

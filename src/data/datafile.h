@@ -18,6 +18,7 @@ struct DataReader {
   FILE* fp = nullptr;
   std::string name;  // used in messages
   int64_t size = 0;  // bytes in the file (0 when not a regular file)
+  std::string word;  // the last number read (Int, Double)
 
   // Opens volumeName + name for reading; raises code 4 when it cannot.
   explicit DataReader(const char* fileName);
@@ -39,6 +40,8 @@ struct DataReader {
   bool SkipSpace();
   // Next whitespace-delimited word; false at the end of the file.
   bool NextToken(std::string& token);
+  // Next word into word; false at the end of the file.
+  bool NextWord();
   // Next word; malformed at the end of the file.
   std::string Token();
   // A whole integer word within [lo, hi]; anything else is malformed.

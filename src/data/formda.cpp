@@ -10,6 +10,7 @@
 #include "data/dataset.h"
 #include "shell/console.h"
 #include "shell/failure.h"
+#include "shell/numtext.h"
 #include "shell/safefile.h"
 
 static const char kDataTag[] = "25Jun2016";      // current layout
@@ -32,10 +33,29 @@ static void PutLabels(SafeWriter& w, int n, char** labels) {
   w.Put("\n");
 }
 
-static void PutMatrix(SafeWriter& w, int rows, int columns, double** M, const char* format) {
+// One row of numbers at a time as "%.*g\t", written in one piece.
+static void PutMatrix(SafeWriter& w, int rows, int columns, double** M, int precision) {
+  std::string line;
   for (int i = 0; i < rows; i++) {
-    for (int j = 0; j < columns; j++) w.Put(format, M[i][j]);
-    w.Put("\n");
+    line.clear();
+    for (int j = 0; j < columns; j++) {
+      AppendG(line, M[i][j], precision);
+      line += '\t';
+    }
+    line += '\n';
+    w.Write(line.data(), line.size());
+  }
+}
+
+// A map of '0' and '1' (anything but '1' written as '0'), one line a row.
+static void PutMap(SafeWriter& w, int rows, int columns, char** map) {
+  std::string line;
+  for (int i = 0; i < rows; i++) {
+    line.assign(static_cast<size_t>(columns), '0');
+    for (int j = 0; j < columns; j++)
+      if (map[i][j] == '1') line[static_cast<size_t>(j)] = '1';
+    line += '\n';
+    w.Write(line.data(), line.size());
   }
 }
 
@@ -59,9 +79,9 @@ void WriteFormda(int nOTUs, const char* fileName, const char* title, double** B,
   w.Put("\n\n");
   w.Put("%s \n", kDataTag);
   // B and W with 6 significant digits whatever the printing preference.
-  PutMatrix(w, nOTUs, nch, B, "%.6g\t");
+  PutMatrix(w, nOTUs, nch, B, 6);
   w.Put("\n");
-  PutMatrix(w, nOTUs, ncsm, W, "%.6g\t");
+  PutMatrix(w, nOTUs, ncsm, W, 6);
   w.Put("\n");
 
   w.Put("%d \n", nenv);
@@ -72,9 +92,14 @@ void WriteFormda(int nOTUs, const char* fileName, const char* title, double** B,
     w.Put("\n");
     PutLabels(w, nenv, envLabel);
     w.Put("%s \n", OneLine(envName).c_str());
-    for (int j = 0; j < nenv; j++) {  // E transposed: one line per variable
-      for (int i = 0; i < ncsm; i++) w.Put("%6g\t", env[i][j]);
-      w.Put("\n");
+    for (int j = 0; j < nenv; j++) {  // E transposed: one line per variable ("%6g\t")
+      std::string line;
+      for (int i = 0; i < ncsm; i++) {
+        AppendGWidth(line, env[i][j], 6, 6);
+        line += '\t';
+      }
+      line += '\n';
+      w.Write(line.data(), line.size());
     }
   }
 
@@ -82,14 +107,8 @@ void WriteFormda(int nOTUs, const char* fileName, const char* title, double** B,
   if (nSpp > 0) {
     w.Put("%s \n", OneLine(whichSpp).c_str());
     for (int s = 0; s < nSpp; s++) w.Put("%s\n", OneLine(spp[s]).c_str());
-    for (int s = 0; s < nSpp; s++) {
-      for (int c = 0; c < ncsm; c++) w.Put("%c", sppRelMap[s][c] == '1' ? '1' : '0');
-      w.Put("\n");
-    }
-    for (int o = 0; o < nOTUs; o++) {
-      for (int s = 0; s < nSpp; s++) w.Put("%c", cstSppMap[o][s] == '1' ? '1' : '0');
-      w.Put("\n");
-    }
+    PutMap(w, nSpp, ncsm, sppRelMap);
+    PutMap(w, nOTUs, nSpp, cstSppMap);
   }
 
   w.Put("SMW %d\n", SMWSize);
@@ -100,9 +119,9 @@ void WriteFormda(int nOTUs, const char* fileName, const char* title, double** B,
       w.Put("%d\n", nClados);
       for (int j = 0; j < nClados; j++) w.Put("%d\t", phylogenyVarType[j]);
       w.Put("\n");
-      PutMatrix(w, nOTUs, nClados, phylogenyData, "%g\t");
+      PutMatrix(w, nOTUs, nClados, phylogenyData, 6);
     } else {
-      PutMatrix(w, nOTUs, nOTUs, phylogenyRese, "%g\t");
+      PutMatrix(w, nOTUs, nOTUs, phylogenyRese, 6);
     }
   }
   w.Put("%d\n", hasTraitGroups ? 1 : 0);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "QELib/qelibDim.h"
@@ -184,12 +185,11 @@ static std::string SpeciesCode(const char* name) {
 // A code still taken after these eight changes has its last character
 // advanced further, at most once through the printable characters; should it
 // still be taken, it stays (the full name after it tells the species apart).
-static std::string UniqueCode(int s, std::string code) {
-  auto taken = [&] {
-    for (int e = 0; e < s; e++)
-      if (strncmp(code.c_str(), spp[e], 4) == 0) return true;
-    return false;
-  };
+// taken holds the first four characters (fewer for a shorter name) of every
+// earlier species' name: a code is taken when strncmp(code, name, 4) would
+// find them equal.
+static std::string UniqueCode(const std::unordered_set<std::string>& earlier, std::string code) {
+  auto taken = [&] { return earlier.count(std::string(code.c_str()).substr(0, 4)) > 0; };
   if (code.empty() || !taken()) return code;
   const size_t n = code.size();
   for (size_t k = 0; k < 4; k++) {
@@ -213,11 +213,13 @@ void CheckSpecies(int option) {
     for (int j = 0; j < tcst; j++) cstSppMap[i][j] = i == j ? '1' : '0';
   CheckSpeciesMerge();
   if (option != 2) return;  // the first 4 characters of each name are its code
+  std::unordered_set<std::string> earlier;
   for (int s = 0; s < nSpp; s++) {
     std::string name(spp[s]);
-    std::string code = UniqueCode(s, SpeciesCode(name.c_str()));
+    std::string code = UniqueCode(earlier, SpeciesCode(name.c_str()));
     std::string coded = code + " " + name.substr(0, 65);
     snprintf(spp[s], kSpeciesSize, "%s", coded.c_str());
+    earlier.insert(std::string(spp[s]).substr(0, 4));
   }
 }
 

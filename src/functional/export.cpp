@@ -13,6 +13,7 @@
 #include "data/track.h"
 #include "functional/settings.h"
 #include "shell/console.h"
+#include "shell/numtext.h"
 #include "shell/preferences.h"
 #include "shell/safefile.h"
 
@@ -21,8 +22,8 @@ int writeTSV = 'y';
 std::string TsvNumber(double x) {
   if (std::isnan(x)) return "NA";
   if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
-  char text[40];
-  snprintf(text, sizeof text, "%.17g", x);
+  std::string text;
+  AppendG(text, x, 17);
   return text;
 }
 
@@ -84,18 +85,30 @@ std::vector<std::string> FactorLabels() {
   return labels;
 }
 
-// A community-by-column table: the community label first.
+// A community-by-column table: the community label first.  Written a row at
+// a time (these tables can hold millions of cells), in the layout of Table.
 void CommunityTable(const std::string& name, int m, const std::vector<std::string>& columns,
                     const std::vector<int>& which, double** M) {
-  Table t;
-  t.header.push_back("community");
-  for (const auto& c : columns) t.header.push_back(c);
+  FILE* fp = OpenTsv(name);
+  if (fp == nullptr) return;
+  std::string line = "community";
+  for (const auto& c : columns) line += '\t' + c;
+  line += '\n';
+  fwrite(line.data(), 1, line.size(), fp);
   for (int c = 0; c < m; c++) {
-    std::vector<std::string> row{reLabel[c]};
-    for (int j : which) row.push_back(TsvNumber(M[c][j]));
-    t.rows.push_back(row);
+    line = reLabel[c];
+    for (int j : which) {
+      line += '\t';
+      const double x = M[c][j];
+      if (std::isfinite(x))
+        AppendG(line, x, 17);
+      else
+        line += TsvNumber(x);
+    }
+    line += '\n';
+    fwrite(line.data(), 1, line.size(), fp);
   }
-  t.Write(name);
+  CloseTsv(fp, name);
 }
 
 }  // namespace

@@ -62,37 +62,83 @@ void gower_similarityAverage(int n, int p, double*** partial, double** S, const 
   free1D(w);
 }
 
+namespace {
+
+// One trait of the Gower similarity as its partial similarities are formed
+// (GowerMVPartial_dAbsences): the column (ranked for an ordinal trait), its
+// range and its weight.
+struct GowerTrait {
+  int type;
+  double range, weight;
+  std::vector<double> x;
+};
+
+// The partial similarity of values a and b of trait t, rounded to single
+// precision as the partial similarities are kept; kMissing when the pair
+// cannot be compared.
+inline double Partial(const GowerTrait& t, double a, double b, int doubleZero) {
+  double v = kMissing;
+  const double w = t.weight;
+  if (!IsMissing(a) && !IsMissing(b)) {
+    if (t.type == 3 || t.type == 4) {
+      v = t.range > 0.0 ? w * (1.0 - std::fabs(a - b) / t.range) : w;
+    } else if (t.type == 2 || (t.type == 1 && doubleZero == 1)) {
+      v = a == b ? w : 0.0;
+    } else if (t.type == 1 && doubleZero == 0) {
+      if (a != b)
+        v = 0.0;
+      else if (a != 0.0)
+        v = w;
+    }
+  }
+  return static_cast<float>(v);
+}
+
+}  // namespace
+
 void gower_similarity(int p, double** B, int n, double** S, const int* types,
                        const double* ranges, const double* weights) {
   if (n <= 0) return;
-  // Trait by trait into the numerators (S) and the denominators, adding the
-  // traits of each pair in their order: the averages of the partial
-  // similarities without holding all of them at once.
-  double** den = dim2Double(n, n);
-  for (int i = 0; i < n; i++) std::fill(S[i], S[i] + n, 0.0);
-  if (p > 0) {
-    double* column = dim1Double(n);
-    double** work = dim2Double(n, n);
-    for (int k = 0; k < p; k++) {
-      if (!(weights[k] > 0.0)) continue;
-      for (int i = 0; i < n; i++) column[i] = B[i][k];
-      for (int i = 0; i < n; i++) std::fill(work[i], work[i] + n, 0.0);
-      GowerMVPartial_dAbsences(n, types[k], column, work, ranges[k], weights[k],
-                               countDoubleAbsence);
-      for (int i = 0; i < n; i++)
-        for (int j = 0; j < n; j++) {
-          if (IsMissing(work[i][j])) continue;
-          S[i][j] += work[i][j];
-          den[i][j] += weights[k];
-        }
+  // The average over the traits of weight (> 0) of the partial similarities
+  // of each pair, adding its traits in their order, without holding the
+  // partial similarities: each pair of the upper half on its own (rows in
+  // parallel), the lower half its mirror.
+  std::vector<GowerTrait> traits;
+  for (int k = 0; k < p; k++) {
+    if (!(weights[k] > 0.0)) continue;
+    GowerTrait t{types[k], ranges[k], weights[k], std::vector<double>(static_cast<size_t>(n))};
+    for (int i = 0; i < n; i++) t.x[i] = B[i][k];
+    if (t.type == 4) {
+      std::vector<double> ranks(static_cast<size_t>(n));
+      RankVectorAdjMV(n, t.x.data(), ranks.data());
+      t.x = ranks;
+      t.range = VectorRange(n, t.x.data());
+    } else if (t.type == 3 && t.range == 0.0) {
+      t.range = VectorRange(n, t.x.data());
     }
-    free2D(work, n);
-    free1D(column);
+    traits.push_back(std::move(t));
   }
-  for (int i = 0; i < n; i++)
-    for (int j = 0; j < n; j++)
-      S[i][j] = i == j ? 1.0 : (den[i][j] > 0.0 ? S[i][j] / den[i][j] : kMissing);
-  free2D(den, n);
+  const int doubleZero = countDoubleAbsence;
+#pragma omp parallel for schedule(dynamic, 16)
+  for (int i = 0; i < n; i++) {
+    std::vector<double> den(static_cast<size_t>(n - i), 0.0);
+    double* row = S[i];
+    for (int j = i; j < n; j++) row[j] = 0.0;
+    for (const GowerTrait& t : traits) {
+      const double a = t.x[i];
+      for (int j = i; j < n; j++) {
+        const double v = Partial(t, a, t.x[j], doubleZero);
+        if (IsMissing(v)) continue;
+        row[j] += v;
+        den[j - i] += t.weight;
+      }
+    }
+    for (int j = i; j < n; j++)
+      row[j] = i == j ? 1.0 : (den[j - i] > 0.0 ? row[j] / den[j - i] : kMissing);
+  }
+#pragma omp parallel for schedule(dynamic, 16)
+  for (int i = 1; i < n; i++)
+    for (int j = 0; j < i; j++) S[i][j] = S[j][i];
 }
 
 double GiniSimpson_Weight(int n, const double* p, const int* w, bool restrictWithin,

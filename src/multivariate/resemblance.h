@@ -31,6 +31,8 @@ void GowerMV(int n, int p, const int* types, double** X, double** S, const doubl
              const double* weight);
 void GowerMVOpt(int n, int p, const int* types, double** X, double** S, const float* range,
                 const float* weight, int doubleZeroOpt);
+// The range of the values that are not missing, in single precision.
+double VectorRange(int n, const double* x);
 // Partial similarity of one variable (column x of n values) for every pair.
 void GowerMVPartial_dAbsences(int n, int type, double* x, double** S, double range,
                               double weight, int doubleZeroOpt);

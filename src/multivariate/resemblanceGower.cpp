@@ -27,15 +27,6 @@ double ColumnRange(int n, double** X, int k, Real smallest, Real largest) {
   return static_cast<double>(max - min);
 }
 
-double VectorRange(int n, const double* x) {
-  double max = DBL_MIN, min = DBL_MAX;
-  for (int i = 0; i < n; i++) {
-    if (IsMissing(x[i])) continue;
-    if (x[i] > max) max = x[i];
-    if (x[i] < min) min = x[i];
-  }
-  return static_cast<float>(max - min);
-}
 
 void RankColumn(int n, double** X, int k) {
   std::vector<double> column(n), ranks(n);
@@ -89,6 +80,16 @@ void GowerFill(int n, int p, const int* types, double** X, double** S,
 }
 
 }  // namespace
+
+double VectorRange(int n, const double* x) {
+  double max = DBL_MIN, min = DBL_MAX;
+  for (int i = 0; i < n; i++) {
+    if (IsMissing(x[i])) continue;
+    if (x[i] > max) max = x[i];
+    if (x[i] < min) min = x[i];
+  }
+  return static_cast<float>(max - min);
+}
 
 // GowerMV does not rank ordinal variables: they are compared on their values
 // like quantitative ones.

@@ -286,6 +286,10 @@ void SafeWriter::Put(const char* format, ...) {
   if (n < 0 || ferror(fp)) Failed();
 }
 
+void SafeWriter::Write(const char* data, size_t n) {
+  if (n > 0 && (fwrite(data, 1, n, fp) != n || ferror(fp))) Failed();
+}
+
 void SafeWriter::Close() {
   if (fp == nullptr) return;
   fp = nullptr;

@@ -59,6 +59,8 @@ struct SafeWriter {
   SafeWriter& operator=(const SafeWriter&) = delete;
 
   void Put(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  // n bytes as they are.
+  void Write(const char* data, size_t n);
   // Puts the file in place.
   void Close();
   [[noreturn]] void Failed();

@@ -121,6 +121,27 @@ TEST(FormattedDataFile, WritingThenReadingRestoresTheDataSet) {
   FreeGlobals2();
 }
 
+// The tables are written in printf's layouts: "%.6g\t" for B, W and the
+// phylogeny, "%6g\t" for E (one line per variable), the maps as lines of
+// characters.  Worked out by hand from the values of BuildDataSet.
+TEST(FormattedDataFile, TablesAreWrittenInTheirLayouts) {
+  TempDir dir;
+  BuildDataSet();
+  const std::string text = WriteAndReload(dir);
+  const char* const lines[] = {
+      "25Jun2016 \n3.14159\t1\t0\t2\t\n-0.000123457\t2\t1\t3\t\n1.23457e+08\t1\t1\t1\t\n\n"
+      "12.3457\t0\t\n0\t-999\t\n1e-07\t98765.4\t\n\n2 \n",
+      "\nenv file.txt \n  10.5\t  -999\t\n     1\t     2\t\n2 \nspp.txt \n",
+      "\nPisy Pinus sylvestris\n10\n01\n10\n01\n10\nSMW 2\n1\n1\n"
+      "1\t0.25\t0.5\t\n0.25\t1\t0.125\t\n0.5\t0.125\t1\t\n1\n1\t1\t2\t2\t\n"};
+  for (const char* piece : lines) EXPECT_NE(text.find(piece), std::string::npos) << piece;
+  // Written again from what was read, the file is the same but for its time stamp.
+  const std::string again = WriteAndReload(dir);
+  auto body = [](const std::string& t) { return t.substr(0, t.rfind("\n", t.size() - 2)); };
+  EXPECT_EQ(body(again), body(text));
+  FreeGlobals2();
+}
+
 // The common head of the hand-written files: 2 traits, 2 communities, 2 OTUs.
 const std::string kHead = "old data\n2\nT1 T2\n3 2\n0 0\n2 2\n2\nR1 R2\n2\n0 0\n0 0 0 0 0 0 0\n";
 

@@ -201,9 +201,11 @@ TEST(Rao, GiniSimpsonAndGowerWithoutFullArrays) {
   for (int i = 0; i < n; i++)
     for (int k = 0; k < p; k++) B[i][k] = b[i][k];
   const int types[4] = {3, 1, 2, 4};
-  const double ranges[4] = {0.0, 0.0, 0.0, 0.0};
-  for (int dz = 0; dz < 2; dz++) {
-    countDoubleAbsence = dz;
+  // Ranges from the data, then given (an ordinal trait takes its ranks' range).
+  const double rangeSets[2][4] = {{0.0, 0.0, 0.0, 0.0}, {9.5, 0.0, 0.0, 2.0}};
+  for (int dz = 0; dz < 4; dz++) {
+    const double* ranges = rangeSets[dz / 2];
+    countDoubleAbsence = dz % 2;
     const double weights[4] = {1.0, 0.5, 0.0, 2.0};
     double*** partial = dim3Double(n, n, p);
     gower_similarityPartial(p, B.p(), n, partial, types, ranges, weights);
