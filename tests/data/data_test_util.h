@@ -109,6 +109,18 @@ struct FormdaText {
   }
 };
 
+// A data set of 3 OTUs in 3 communities with one variable.
+inline FormdaText SmallFormda() {
+  FormdaText d;
+  d.communities = {"c1", "c2", "c3"};
+  d.B = {{1, 1}, {3, 2}, {5, 2}};
+  d.W = {{1, 0, 1}, {1, 1, 0}, {0, 1, 3}};
+  d.envTypes = {3};
+  d.envLabels = {"Moist"};
+  d.E = {{0, 1, 3}};
+  return d;
+}
+
 // Loads session file `name` + "Formda.txt" of dir into the data set.
 inline void LoadSession(const TempDir& dir, const std::string& name) {
   snprintf(whichFormda, sizeof whichFormda, "%s", dir.file(name + "Formda.txt").c_str());

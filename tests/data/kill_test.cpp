@@ -60,18 +60,6 @@ int CallsOf(const std::string& dir, const std::string& input, const std::string&
   return CountOf(ReadFile(logs.file("log")), " " + syscall + "(");
 }
 
-// A data set of 3 OTUs in 3 communities with one variable.
-FormdaText Small() {
-  FormdaText d;
-  d.communities = {"c1", "c2", "c3"};
-  d.B = {{1, 1}, {3, 2}, {5, 2}};
-  d.W = {{1, 0, 1}, {1, 1, 0}, {0, 1, 3}};
-  d.envTypes = {3};
-  d.envLabels = {"Moist"};
-  d.E = {{0, 1, 3}};
-  return d;
-}
-
 // New preferences, then the functional analysis of session s (fuzzy, no
 // tests, Mantel on Euclidean distances) with its results rewritten and
 // its companion files.
@@ -152,7 +140,7 @@ bool CanTrace() {
 TEST(Kill, SessionFilesAreWholeAndTheNextStartCleansUp) {
   if (!CanTrace()) GTEST_SKIP() << "strace cannot trace here";
   TempDir ref;
-  Small().MakeSession(ref, "s");
+  SmallFormda().MakeSession(ref, "s");
   WriteFile(ref.file("sPrinda.txt"), "previous results\n");
   ASSERT_EQ(RunQuilta(ref.path, kRun).status, 0);
   ASSERT_EQ(RunQuilta(ref.path, kRun).status, 0);

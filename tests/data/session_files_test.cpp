@@ -63,18 +63,6 @@ struct SmallDisk {
 #define SKIP_WITHOUT_DISK(disk)                                                   \
   if (!(disk).mounted) GTEST_SKIP() << "needs root to mount a small file system"
 
-// A data set of 3 OTUs in 3 communities with one variable.
-FormdaText Small() {
-  FormdaText d;
-  d.communities = {"c1", "c2", "c3"};
-  d.B = {{1, 1}, {3, 2}, {5, 2}};
-  d.W = {{1, 0, 1}, {1, 1, 0}, {0, 1, 3}};
-  d.envTypes = {3};
-  d.envLabels = {"Moist"};
-  d.E = {{0, 1, 3}};
-  return d;
-}
-
 // A full track file for the small data set, as the functional analysis
 // leaves it (no partitions).
 const char kFullTrack[] =
@@ -208,7 +196,7 @@ TEST(FullDisk, FormattedDataAndTrackAreKept) {
   TempDir dir;
   SmallDisk disk(dir);
   SKIP_WITHOUT_DISK(disk);
-  const std::string formda = Small().Text();
+  const std::string formda = SmallFormda().Text();
   WriteFile(disk.file("sFormda.txt"), formda);
   WriteFile(disk.file("sTrk.txt"), "");  // data never chosen: the dialog runs
   WriteFile(disk.file("b.txt"), "1 2\n3 4\n");
@@ -248,7 +236,7 @@ TEST(FullDisk, CompanionFilesAreKept) {
   TempDir dir;
   SmallDisk disk(dir);
   SKIP_WITHOUT_DISK(disk);
-  WriteFile(disk.file("sFormda.txt"), Small().Text());
+  WriteFile(disk.file("sFormda.txt"), SmallFormda().Text());
   WriteFile(disk.file("sTrk.txt"), kFullTrack);
   WriteFile(dir.file("results.txt"), "");
   fs::create_symlink(dir.file("results.txt"), disk.file("sPrinda.txt"));
@@ -275,7 +263,7 @@ TEST(FullDisk, FailedAppendKeepsThePreviousResults) {
   TempDir dir;
   SmallDisk disk(dir);
   SKIP_WITHOUT_DISK(disk);
-  WriteFile(disk.file("sFormda.txt"), Small().Text());
+  WriteFile(disk.file("sFormda.txt"), SmallFormda().Text());
   WriteFile(disk.file("sTrk.txt"), kFullTrack);
   // Exactly one block, so that nothing can be added without a new one.
   const std::string previous = "previous results\n" + std::string(4096 - 17, '.');
@@ -295,7 +283,7 @@ TEST(FullDisk, FailedAppendKeepsThePreviousResults) {
 // stay as they were and no temporary file is left.
 TEST(Interrupt, LeavesThePreviousResultsAndNoTemporaryFile) {
   TempDir dir;
-  WriteFile(dir.file("sFormda.txt"), Small().Text());
+  WriteFile(dir.file("sFormda.txt"), SmallFormda().Text());
   WriteFile(dir.file("sTrk.txt"), kFullTrack);
   WriteFile(dir.file("sPrinda.txt"), "previous results\n");
   WriteFile(dir.file("answers"), "O\ns\nV\nH\nk\n1 2 3\n1\ny\n100000000\ns\n2\n7\n1\n6\n1\n1\n1\n"
