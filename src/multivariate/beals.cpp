@@ -8,6 +8,7 @@
 // Rows of the results are independent and are shared among the threads.
 #include "multivariate/beals.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "QELib/qelibDim.h"
@@ -130,18 +131,7 @@ void Smooth(int n, int s, double** W, double** X, double** Y, bool includeTarget
   double** Wr = dim2Double(n, s);
   UnitSumRowsAdjMV(n, s, Wr, W);
   const RowLists l = ListRows(n, s, Wr);
-  if (includeTarget) {
-    // Y = Wr M, each row a sum of the rows of M its community holds.
-#pragma omp parallel for schedule(static)
-    for (int i = 0; i < n; i++) {
-      double* y = Y[i];
-      for (int j = 0; j < s; j++) y[j] = 0.0;
-      for (int a = l.presentStart[i]; a < l.presentStart[i + 1]; a++) {
-        const int k = l.present[a];
-        AddRow(s, Wr[i][k], M[k], y);
-      }
-    }
-  } else {
+  if (!includeTarget) {
     for (int j = 0; j < s; j++) M[j][j] = 0.0;
     // The odds of the conditional probabilities (0 for a probability of 1:
     // such a term adds nothing).
@@ -151,17 +141,63 @@ void Smooth(int n, int s, double** W, double** X, double** Y, bool includeTarget
           const double m = M[k][j];
           M[k][j] = m == 1.0 ? 0.0 : m / (1.0 - m);
         }
-#pragma omp parallel for schedule(static)
-    for (int i = 0; i < n; i++) {
-      double* y = Y[i];
-      std::vector<double> rest(s);
-      for (int j = 0; j < s; j++) {
-        y[j] = 0.0;
-        rest[j] = 1.0 - (IsMissing(Wr[i][j]) ? 0.0 : Wr[i][j]);
-      }
-      for (int a = l.presentStart[i]; a < l.presentStart[i + 1]; a++) {
-        const int k = l.present[a];
-        AddRowOver(s, Wr[i][k], rest.data(), M[k], y);
+  }
+  // Each row of Y sums, over the OTUs its community holds in increasing
+  // order, the rows of M weighted by the community's performances (divided,
+  // without the target OTU, by what the target leaves of the community).
+  // M is far larger than the caches, so the rows of Y are taken in blocks
+  // of communities and their columns in strips: within a block and a strip,
+  // the OTUs are taken in increasing order and each strip of a row of M is
+  // added to every community of the block that holds the OTU while it is
+  // still in the cache.  Every element of Y still adds its terms in the
+  // same order, whatever the blocks and the number of threads.
+  constexpr int kBlockRows = 64, kStrip = 512;
+  const int blocks = (n + kBlockRows - 1) / kBlockRows;
+#pragma omp parallel
+  {
+    std::vector<int> kStart(s + 1), kComm;
+    std::vector<double> kWeight;
+    std::vector<double> rest(includeTarget ? 0 : static_cast<size_t>(kBlockRows) * kStrip);
+#pragma omp for schedule(dynamic, 1)
+    for (int blk = 0; blk < blocks; blk++) {
+      const int i0 = blk * kBlockRows, i1 = std::min(n, i0 + kBlockRows);
+      // The communities of the block holding each OTU, in order.
+      std::fill(kStart.begin(), kStart.end(), 0);
+      for (int a = l.presentStart[i0]; a < l.presentStart[i1]; a++) kStart[l.present[a] + 1]++;
+      for (int k = 0; k < s; k++) kStart[k + 1] += kStart[k];
+      kComm.resize(kStart[s]);
+      kWeight.resize(kStart[s]);
+      for (int i = i0; i < i1; i++)
+        for (int a = l.presentStart[i]; a < l.presentStart[i + 1]; a++) {
+          const int k = l.present[a], at = kStart[k]++;
+          kComm[at] = i;
+          kWeight[at] = Wr[i][k];
+        }
+      for (int k = s; k > 0; k--) kStart[k] = kStart[k - 1];
+      kStart[0] = 0;
+      for (int i = i0; i < i1; i++)
+        for (int j = 0; j < s; j++) Y[i][j] = 0.0;
+      for (int j0 = 0; j0 < s; j0 += kStrip) {
+        const int width = std::min(kStrip, s - j0);
+        if (includeTarget) {
+          for (int k = 0; k < s; k++)
+            for (int b = kStart[k]; b < kStart[k + 1]; b++)
+              AddRow(width, kWeight[b], M[k] + j0, Y[kComm[b]] + j0);
+        } else {
+          for (int i = i0; i < i1; i++) {
+            double* r = rest.data() + static_cast<size_t>(i - i0) * kStrip;
+            for (int j = 0; j < width; j++) {
+              const double w = Wr[i][j0 + j];
+              r[j] = 1.0 - (IsMissing(w) ? 0.0 : w);
+            }
+          }
+          for (int k = 0; k < s; k++)
+            for (int b = kStart[k]; b < kStart[k + 1]; b++) {
+              const int i = kComm[b];
+              AddRowOver(width, kWeight[b], rest.data() + static_cast<size_t>(i - i0) * kStrip,
+                         M[k] + j0, Y[i] + j0);
+            }
+        }
       }
     }
   }
