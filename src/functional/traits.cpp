@@ -119,7 +119,6 @@ void gower_similarity(int p, double** B, int n, double** S, const int* types,
     traits.push_back(std::move(t));
   }
   const int doubleZero = countDoubleAbsence;
-#pragma omp parallel for schedule(dynamic, 16)
   for (int i = 0; i < n; i++) {
     std::vector<double> den(static_cast<size_t>(n - i), 0.0);
     double* row = S[i];
@@ -136,7 +135,6 @@ void gower_similarity(int p, double** B, int n, double** S, const int* types,
     for (int j = i; j < n; j++)
       row[j] = i == j ? 1.0 : (den[j - i] > 0.0 ? row[j] / den[j - i] : kMissing);
   }
-#pragma omp parallel for schedule(dynamic, 16)
   for (int i = 1; i < n; i++)
     for (int j = 0; j < i; j++) S[i][j] = S[j][i];
 }

@@ -5,7 +5,8 @@
 // to any of the sums below: both steps run over the non-zero performances
 // of each community only, adding the remaining terms in the order of the
 // full sums, so the results are those of the full sums to the last bit.
-// Rows of the results are independent and are shared among the threads.
+// It runs on the calling thread: the threads of the program work on
+// permutations, subsets and data sets, never inside one of them.
 #include "multivariate/beals.h"
 
 #include <algorithm>
@@ -80,7 +81,6 @@ void ConditionalProb(int n, int s, double** X, double** M, int mode, bool unitRo
   }
   const std::vector<int>& kStart = mode == 2 ? l.presentStart : l.positiveStart;
   const std::vector<int>& kIdx = mode == 2 ? l.present : l.positive;
-#pragma omp parallel for schedule(static)
   for (int j = 0; j < s; j++) {
     double* row = M[j];
     for (int k = 0; k < s; k++) row[k] = 0.0;
@@ -150,15 +150,13 @@ void Smooth(int n, int s, double** W, double** X, double** Y, bool includeTarget
   // the OTUs are taken in increasing order and each strip of a row of M is
   // added to every community of the block that holds the OTU while it is
   // still in the cache.  Every element of Y still adds its terms in the
-  // same order, whatever the blocks and the number of threads.
+  // same order, whatever the blocks.
   constexpr int kBlockRows = 64, kStrip = 512;
   const int blocks = (n + kBlockRows - 1) / kBlockRows;
-#pragma omp parallel
   {
     std::vector<int> kStart(s + 1), kComm;
     std::vector<double> kWeight;
     std::vector<double> rest(includeTarget ? 0 : static_cast<size_t>(kBlockRows) * kStrip);
-#pragma omp for schedule(dynamic, 1)
     for (int blk = 0; blk < blocks; blk++) {
       const int i0 = blk * kBlockRows, i1 = std::min(n, i0 + kBlockRows);
       // The communities of the block holding each OTU, in order.

@@ -4,7 +4,6 @@
 // of relative profiles.
 #include "multivariate/resemblance.h"
 
-#include <omp.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -217,10 +216,9 @@ void EuclideanUpperRows(int n, int p, double** X, double** D, const int* select)
   std::vector<double> xt(static_cast<size_t>(q) * n);
   for (int t = 0; t < q; t++)
     for (int i = 0; i < n; i++) xt[static_cast<size_t>(t) * n + i] = X[i][vars[t]];
-  // Rows are shared among the threads only for large matrices formed
-  // outside any parallel loop (never inside a permutation).
+  // Rows in blocks of 16, so that a column of the transposed data serves
+  // several rows while it is in the cache.
   const int block = 16;
-#pragma omp parallel for schedule(static) if (n >= 256 && !omp_in_parallel())
   for (int i0 = 0; i0 < n; i0 += block) {
     const int rows = n - i0 < block ? n - i0 : block;
     for (int r = 0; r < rows; r++) {
