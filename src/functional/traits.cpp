@@ -139,14 +139,19 @@ void gower_similarity(int p, double** B, int n, double** S, const int* types,
     for (int j = 0; j < i; j++) S[i][j] = S[j][i];
 }
 
-double GiniSimpson_Weight(int n, const double* p, const int* w, bool restrictWithin,
-                          bool adjust) {
-  // The entropy with the identity as similarity: only the OTUs present take
-  // part, pairs in the order of the full double sum.
+namespace {
+// The weighted quadratic entropy sum_ij w_ij p_i p_j d_ij of the relative
+// performances p / sum(p), over the pairs of OTUs present (in the order of
+// the full double sum) for which dissimilarity(i, j, d) gives a d; adjusted,
+// it is divided by the share of the pairs that the weights select.
+template <class Dissimilarity>
+double WeightedEntropy(int n, const double* p, const int* w, bool restrictWithin, bool adjust,
+                       Dissimilarity dissimilarity) {
   double A = 0.0;
   for (int i = 0; i < n; i++)
     if (!IsMissing(p[i])) A += p[i];
   if (!(A > 0.0)) return 0.0;
+  // A zero abundance adds nothing to any of the three sums.
   std::vector<int> present;
   for (int i = 0; i < n; i++)
     if (!IsMissing(p[i]) && p[i] != 0.0) present.push_back(i);
@@ -155,11 +160,12 @@ double GiniSimpson_Weight(int n, const double* p, const int* w, bool restrictWit
     const double pi = p[i] / A;
     const int wi = w != nullptr ? w[i] : 1;
     for (int j : present) {
+      double d;
+      if (!dissimilarity(i, j, d)) continue;
       const double pj = p[j] / A;
       const int wj = w != nullptr ? w[j] : 1;
       const double wij = restrictWithin ? static_cast<double>(wi) * wj
                                         : ((wi == 1 || wj == 1) ? 1.0 : 0.0);
-      const double d = i == j ? 0.0 : 1.0;
       const double pp = pi * pj;
       Q += wij * pp * d;
       SW += wij * pp;
@@ -167,8 +173,19 @@ double GiniSimpson_Weight(int n, const double* p, const int* w, bool restrictWit
     }
   }
   if (!adjust) return Q;
+  // No pair with a selected OTU: nothing to rescale, the entropy is 0.
   if (!(SW > 0.0)) return 0.0;
   return Q / (SW / SP);
+}
+}  // namespace
+
+double GiniSimpson_Weight(int n, const double* p, const int* w, bool restrictWithin,
+                          bool adjust) {
+  // The entropy with the identity as similarity.
+  return WeightedEntropy(n, p, w, restrictWithin, adjust, [](int i, int j, double& d) {
+    d = i == j ? 0.0 : 1.0;
+    return true;
+  });
 }
 
 // typeOf[i] = column of OTU i (position of its label among the distinct
@@ -250,42 +267,16 @@ bool FuzzyBelonging(int n, int g, double** S, const int* partition, double** U,
 
 double RaoIndex_Weight(int n, const double* p, double** rese, bool isDissimilarity,
                        bool squareRoot, const int* w, bool restrictWithin, bool adjust) {
-  double A = 0.0;
-  for (int i = 0; i < n; i++)
-    if (!IsMissing(p[i])) A += p[i];
   for (int i = 0; i < n; i++)
     for (int j = i + 1; j < n; j++) rese[j][i] = rese[i][j];
-  if (!(A > 0.0)) return 0.0;
-
-  double Q = 0.0, SW = 0.0, SP = 0.0;
-  for (int i = 0; i < n; i++) {
-    // A zero abundance adds nothing to any of the three sums.
-    if (IsMissing(p[i]) || p[i] == 0.0) continue;
-    double pi = p[i] / A;
-    int wi = w != nullptr ? w[i] : 1;
-    for (int j = 0; j < n; j++) {
-      if (IsMissing(p[j]) || p[j] == 0.0 || IsMissing(rese[i][j])) continue;
-      double pj = p[j] / A;
-      int wj = w != nullptr ? w[j] : 1;
-      double wij;
-      if (restrictWithin)
-        wij = static_cast<double>(wi) * wj;
-      else
-        wij = (wi == 1 || wj == 1) ? 1.0 : 0.0;
-      double d = isDissimilarity ? rese[i][j] : 1.0 - rese[i][j];
-      // A negative dissimilarity (a distance above 1 read as a similarity)
-      // has no square root; it is taken as 0.
-      if (squareRoot) d = d > 0.0 ? std::sqrt(d) : 0.0;
-      double pp = pi * pj;
-      Q += wij * pp * d;
-      SW += wij * pp;
-      SP += pp;
-    }
-  }
-  if (!adjust) return Q;
-  // No pair with a selected OTU: nothing to rescale, the entropy is 0.
-  if (!(SW > 0.0)) return 0.0;
-  return Q / (SW / SP);
+  return WeightedEntropy(n, p, w, restrictWithin, adjust, [&](int i, int j, double& d) {
+    if (IsMissing(rese[i][j])) return false;
+    d = isDissimilarity ? rese[i][j] : 1.0 - rese[i][j];
+    // A negative dissimilarity (a distance above 1 read as a similarity)
+    // has no square root; it is taken as 0.
+    if (squareRoot) d = d > 0.0 ? std::sqrt(d) : 0.0;
+    return true;
+  });
 }
 
 double RaoIndex_Weight(int n, const double* p, double** rese, bool isDissimilarity,
