@@ -26,13 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Every name in dir, hidden ones included.
-std::set<std::string> Listing(const std::string& dir) {
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-  return names;
-}
-
 // A small tmpfs mounted at dir/disk for the life of the object.
 struct SmallDisk {
   std::string path;

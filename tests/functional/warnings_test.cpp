@@ -179,7 +179,7 @@ TEST(Warnings, ProcrustesWithMoreVariablesThanCommunities) {
 // The example sessions, the change between surveys and the simulation
 // included, run on clean data and warn of nothing.
 TEST(Warnings, ExampleSessionsWarnOfNothing) {
-  for (const char* answers : {"import", "demo", "change", "simulation"}) {
+  for (const char* answers : {"import", "demo", "change", "simulation", "tables"}) {
     SCOPED_TRACE(answers);
     TempDir dir;
     for (const auto& f : std::filesystem::directory_iterator(QUILTA_EXAMPLES))

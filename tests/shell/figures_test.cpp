@@ -14,12 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::set<std::string> Listing(const std::string& dir) {
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-  return names;
-}
-
 TEST(SafeTemp, HiddenBesideTheFileAndInstalledOrRemoved) {
   TempDir dir;
   const std::string path = dir.file("f.svg");

@@ -40,6 +40,12 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 bool FileExists(const std::string& path) { return fs::exists(path); }
 
+std::set<std::string> Listing(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+  return names;
+}
+
 RunResult RunQuilta(const std::string& dir, const std::string& input, int timeoutSeconds) {
   // The streams live outside dir, so that the run directory holds only what
   // the program writes (and may be a full or read-only file system).

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ RunResult RunQuilta(const std::string& dir, const std::string& input, int timeou
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
+// Every name in dir, hidden ones included.
+std::set<std::string> Listing(const std::string& dir);
 // The text without the lines that look like ctime time stamps.
 std::string WithoutTimeStamps(const std::string& text);
 // Number of non-overlapping occurrences of needle in text.
