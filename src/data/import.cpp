@@ -397,6 +397,21 @@ static void CheckPlainRows(const RawInput& in, int64_t rows, PerLine perLine,
   }
 }
 
+// Reads the rows x cols matrix M from a plain file whose lines hold the rows
+// of M (byRows) or its columns, and checks the lines against that layout.
+static void ReadPlainMatrix(RawInput& in, double** M, int rows, int cols, bool byRows,
+                            const char* layout) {
+  if (byRows) {
+    for (int r = 0; r < rows; r++)
+      for (int c = 0; c < cols; c++) M[r][c] = RawNumber(in);
+    CheckPlainRows(in, rows, [cols](int64_t) { return cols; }, layout);
+  } else {
+    for (int c = 0; c < cols; c++)
+      for (int r = 0; r < rows; r++) M[r][c] = RawNumber(in);
+    CheckPlainRows(in, cols, [rows](int64_t) { return rows; }, layout);
+  }
+}
+
 // Asks the name of a raw file until one opens and can be read, and says what
 // it is.  blankTables: see RecogniseRawFile.
 static void AskRawFile(RawInput& in, bool blankTables, bool keepValues = true) {
@@ -671,15 +686,8 @@ static void ReadTraits(RawInput& traits) {
             "Type option no.: ");
     int format = ReadOption("1 2");
     StartMatrix(traits, static_cast<int64_t>(tcst) * nch);
-    if (format == 1) {
-      for (int j = 0; j < nch; j++)
-        for (int i = 0; i < tcst; i++) csm_Float[i][j] = RawNumber(traits);
-      CheckPlainRows(traits, nch, [](int64_t) { return tcst; }, "traits as rows");
-    } else {
-      for (int i = 0; i < tcst; i++)
-        for (int j = 0; j < nch; j++) csm_Float[i][j] = RawNumber(traits);
-      CheckPlainRows(traits, tcst, [](int64_t) { return nch; }, "OTUs as rows");
-    }
+    ReadPlainMatrix(traits, csm_Float, tcst, nch, format == 2,
+                    format == 2 ? "OTUs as rows" : "traits as rows");
     if (labels == 1)
       DefaultLabels(nch, chLabel);
     else
@@ -939,16 +947,10 @@ static void ReadPerformances(RawInput& perf) {
       RefuseCount(text);
     }
     cadat = dim2Double(tcst, ncsm);
-    if (format == 1) {
+    if (format == 1 || format == 2) {
       StartMatrix(perf, static_cast<int64_t>(tcst) * ncsm);
-      for (int c = 0; c < ncsm; c++)
-        for (int o = 0; o < tcst; o++) cadat[o][c] = RawNumber(perf);
-      CheckPlainRows(perf, ncsm, [](int64_t) { return tcst; }, "communities as rows");
-    } else if (format == 2) {
-      StartMatrix(perf, static_cast<int64_t>(tcst) * ncsm);
-      for (int o = 0; o < tcst; o++)
-        for (int c = 0; c < ncsm; c++) cadat[o][c] = RawNumber(perf);
-      CheckPlainRows(perf, tcst, [](int64_t) { return ncsm; }, "communities as columns");
+      ReadPlainMatrix(perf, cadat, tcst, ncsm, format == 2,
+                      format == 2 ? "communities as columns" : "communities as rows");
     } else {
       ReadCommunityCounts();
       int64_t values = 0;
@@ -1141,15 +1143,8 @@ static void ReadEnvironment(RawInput& envFile) {
     // Every value of E must be a number: a word refuses the file.
     envFile.strict = true;
     StartMatrix(envFile, static_cast<int64_t>(nenv) * ncsm);
-    if (byVariables) {
-      for (int j = 0; j < nenv; j++)
-        for (int c = 0; c < ncsm; c++) env[c][j] = RawNumber(envFile);
-      CheckPlainRows(envFile, nenv, [](int64_t) { return ncsm; }, "data by variables");
-    } else {
-      for (int c = 0; c < ncsm; c++)
-        for (int j = 0; j < nenv; j++) env[c][j] = RawNumber(envFile);
-      CheckPlainRows(envFile, ncsm, [](int64_t) { return nenv; }, "data by communities");
-    }
+    ReadPlainMatrix(envFile, env, ncsm, nenv, !byVariables,
+                    byVariables ? "data by variables" : "data by communities");
     if (labels == 1)
       DefaultLabels(nenv, envLabel);
     else
