@@ -132,31 +132,6 @@ TEST(SafeWriter, ReplacesWholeOrNotAtAll) {
   EXPECT_EQ(FailureOf([&] { SafeWriter w(dir.file("none/c.txt").c_str()); }), kFailOpen);
 }
 
-// A temporary file handed to another writer: next to its file, hidden,
-// put in place whole; when it cannot be put in place it is removed and the
-// file is untouched.
-TEST(SafeTemp, InstalledOrRemoved) {
-  TempDir dir;
-  const std::string target = dir.file("fig.svg");
-  WriteFile(target, "old");
-  const std::string temp = SafeTempPath(target.c_str());
-  ASSERT_FALSE(temp.empty());
-  EXPECT_EQ(temp.rfind(dir.file(".fig.svg."), 0), 0u) << temp;
-  ASSERT_TRUE(FileExists(temp));
-  WriteFile(temp, "new");
-  EXPECT_TRUE(SafeInstallTemp(temp, target.c_str()));
-  EXPECT_EQ(ReadFile(target), "new");
-  EXPECT_EQ(Listing(dir.path), std::set<std::string>{"fig.svg"});
-
-  fs::create_directory(dir.file("sub"));
-  const std::string temp2 = SafeTempPath(target.c_str());
-  WriteFile(temp2, "newer");
-  EXPECT_FALSE(SafeInstallTemp(temp2, dir.file("sub").c_str()));  // a directory is in the way
-  EXPECT_EQ(ReadFile(target), "new");
-  EXPECT_EQ(Listing(dir.path), (std::set<std::string>{"fig.svg", "sub"}));
-  EXPECT_TRUE(SafeTempPath(dir.file("none/x.svg").c_str()).empty());
-}
-
 // Starting without a preferences file on a full disk leaves none behind;
 // an existing one (with its companion-file line) stays byte for byte.
 TEST(FullDisk, PreferencesAreKeptOrNotCreated) {
