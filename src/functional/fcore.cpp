@@ -126,12 +126,6 @@ static void SetUpperFromRaw(UpperHalf& u, int len) {
   }
 }
 
-static void RawUpper(int n, double** D, double* raw) {
-  int k = 0;
-  for (int i = 0; i < n; i++)
-    for (int j = i + 1; j < n; j++) raw[k++] = D[i][j];
-}
-
 static void SetUpper(UpperHalf& u, double** D) {
   const int m = u.m;
   int k = 0;
@@ -238,12 +232,14 @@ static void BuildRao(FcoreContext& ctx) {
 }
 
 // Dense products (through the optimised BLAS) or sums over the OTUs present
-// in each community.  The dense products reuse what they read from memory;
-// a sum over present OTUs reads a whole row of the OTU block for each
-// present OTU, and one element of the dissimilarities for each pair of
-// them.  Measured on survey-like data (bench_structures), the sums pay below
-// about 4 % of non-zero performances for T, X and P, and below about 12 %
-// for the entropies.
+// in each community.  The dense products reuse what they read from memory
+// at the full speed of the processor; a sum over present OTUs reads a row
+// of B, U or Q for each present OTU, and two elements of the
+// dissimilarities for each pair of them.  Measured on survey-like data
+// (bench_structures), the sums pay below about 20 % of non-zero
+// performances for T, X and P, and while the pairs of present OTUs are
+// fewer than about a twelfth of the dense product's terms for the
+// entropies.
 static void ChoosePaths(FcoreContext& ctx) {
   const FcoreInput& in = ctx.in;
   const int m = in.m, n = in.n;
@@ -261,17 +257,19 @@ static void ChoosePaths(FcoreContext& ctx) {
       ctx.sparseXP = ctx.sparseRao = true;
       break;
     default:
-      ctx.sparseXP = present * 25.0 < dense;
-      ctx.sparseRao = pairs * 140.0 < raoDense;
+      ctx.sparseXP = present * 5.0 < dense;
+      ctx.sparseRao = pairs * 12.0 < raoDense;
   }
   // With the structures from the present OTUs their digits already differ
   // from the dense products' by rounding: the distances between
   // communities then come from the Gram matrix too (a dense product instead
   // of m^2/2 differences per column).
   ctx.gramDistances = ctx.sparseXP;
-  if (ctx.sparseXP) SparseRowsTranspose(ctx.wpSparse, ctx.wpColumns);
   if (!ctx.sparseXP) ctx.wpSparse = SparseRows();
-  if (!ctx.sparseRao) ctx.raoRowsSparse = SparseRows();
+  if (ctx.sparseRao)
+    SparseRowsTranspose(ctx.raoRowsSparse, ctx.raoColumns);
+  else
+    ctx.raoRowsSparse = SparseRows();
 }
 
 void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
@@ -292,27 +290,29 @@ void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
   ctx.ownF = ctx.phyl && !IsSymmetric(n, in.F);
   ctx.F = ctx.phyl ? (ctx.ownF ? SymmetricCopy(n, in.F) : in.F) : nullptr;
 
-  // The OTU-side block and the weighted performances of the products.
-  ctx.block = dim2Double(n, ctx.K);
-  for (int i = 0; i < n; i++) {
-    for (int k = 0; k < p; k++) ctx.block[i][k] = in.traitSelect[k] == 1 ? in.B[i][k] : 0.0;
-    for (int t = 0; t < in.g; t++) ctx.block[i][p + t] = in.U[i][t];
-    for (int t = 0; t < in.h; t++) ctx.block[i][p + in.g + t] = in.Q[i][t];
-  }
+  // B with the traits left out of T as 0, U and Q: what the products read.
+  ctx.Bsel = dim2Double(n, p > 0 ? p : 1);
+  for (int i = 0; i < n; i++)
+    for (int k = 0; k < p; k++) ctx.Bsel[i][k] = in.traitSelect[k] == 1 ? in.B[i][k] : 0.0;
   ctx.fastT = true;
   for (int i = 0; i < n; i++)
     for (int k = 0; k < p; k++)
       if (in.traitSelect[k] == 1 && IsMissing(in.B[i][k])) ctx.fastT = false;
   ctx.fastXP = !AnyMissingValue(m, n, in.W) && !AnyMissingValue(n, in.g, in.U) &&
                !(ctx.phyl && AnyMissingValue(n, in.h, in.Q));
-  ctx.Wp = dim2Double(m, n);
+  // The weighted performances: W itself when every weight is 1 and no
+  // performance is missing.
+  bool plain = !AnyMissingValue(m, n, in.W);
+  for (int i = 0; i < n && plain; i++) plain = in.weightOTUs[i] == 1;
+  ctx.ownWp = !plain;
+  ctx.Wp = plain ? in.W : dim2Double(m, n);
   ctx.divisor = dim1Double(m);
   for (int c = 0; c < m; c++) {
     double sumA = 0.0, sumWA = 0.0;
     for (int i = 0; i < n; i++) {
       const double a = IsMissing(in.W[c][i]) ? 0.0 : in.W[c][i];
       const double wa = in.weightOTUs[i] * a;
-      ctx.Wp[c][i] = wa;
+      if (ctx.ownWp) ctx.Wp[c][i] = wa;
       sumA += a;
       sumWA += wa;
     }
@@ -325,6 +325,14 @@ void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
   ctx.fastRaoPhyl = ctx.phyl && !(in.scaleAdjust && AnyMissingValue(n, n, ctx.F));
   BuildRao(ctx);
   ChoosePaths(ctx);
+  // The dense products read their matrices as one block each.
+  ctx.U = in.U;
+  ctx.Q = in.Q;
+  if (!ctx.sparseXP && ctx.fastXP) {
+    if (n > 0 && in.g > 0 && !IsDenseMatrix(n, in.g, in.U)) ctx.U = ctx.ownU = CopyOf(n, in.g, in.U);
+    if (ctx.phyl && n > 0 && in.h > 0 && !IsDenseMatrix(n, in.h, in.Q))
+      ctx.Q = ctx.ownQ = CopyOf(n, in.h, in.Q);
+  }
 
   ctx.Bn = dim2Double(n, p > 0 ? p : 1);
   NormalizeColsMV(n, p, in.B, ctx.Bn);
@@ -337,16 +345,6 @@ void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
   fixed(ctx.de, ctx.env ? in.DE : nullptr);
   fixed(ctx.dy1, in.DY1);
   fixed(ctx.dy2, in.DY2);
-  if (ctx.phyl) {
-    // ro(BF) reads the pairs as they are (no deviations kept).
-    for (UpperHalf* u : {&ctx.fUpper, &ctx.sUpper}) {
-      u->m = n;
-      u->raw = dim1Double(n * (n - 1) / 2);
-    }
-    RawUpper(n, ctx.F, ctx.fUpper.raw);
-    RawUpper(n, ctx.S, ctx.sUpper.raw);
-  }
-
   // Layout of the statistics vector.
   const int q = in.q;
   ctx.regBase = kStatCount;
@@ -374,15 +372,17 @@ void FcoreRelease(FcoreContext& ctx) {
   const int m = in.m, n = in.n;
   if (ctx.ownS) free2D(ctx.S, n);
   if (ctx.ownF) free2D(ctx.F, n);
-  free2D(ctx.block, n);
-  free2D(ctx.Wp, m);
+  free2D(ctx.Bsel, n);
+  free2D(ctx.ownU, n);
+  free2D(ctx.ownQ, n);
+  if (ctx.ownWp) free2D(ctx.Wp, m);
   free1D(ctx.divisor);
   free2D(ctx.raoV, ctx.raoRows * m);
   free2D(ctx.raoD, n);
   free1D(ctx.raoScale);
   free1D(ctx.raoNone);
   free2D(ctx.Bn, n);
-  for (UpperHalf* u : {&ctx.de, &ctx.dy1, &ctx.dy2, &ctx.sUpper, &ctx.fUpper}) FreeUpper(*u);
+  for (UpperHalf* u : {&ctx.de, &ctx.dy1, &ctx.dy2}) FreeUpper(*u);
   free2D(ctx.groups, in.q);
   free2D(ctx.included, in.q);
   CovariateBasisFree(ctx.baseT);
@@ -438,9 +438,11 @@ FcoreWorkspace* FcoreNewWorkspace(const FcoreContext& ctx) {
     ws->DRp = dim2Double(m, m);
     for (UpperHalf* u : {&ws->uT, &ws->uX, &ws->uR, &ws->uP, &ws->uRp}) AllocUpper(m, *u);
   }
-  ws->G = dim2Double(m, ctx.K);
-  ws->sparsePos = dim1Dint(n);
-  ws->sparseVal = dim1Double(n);
+  if (ctx.sparseRao) {
+    QuadraticScratchInit(ctx.raoRowsSparse, n, ws->quadraticScratch);
+    ws->quadratic.assign(2 * ctx.raoRows * m, 0.0);
+  }
+  ws->rowOf = dim1Dint(static_cast<int>(SparseRowsCount(ctx.wpSparse)));
   // The scratch of the dense products only on their path.
   ws->Ws = dim2Double(m, ctx.sparseXP ? 1 : n);
   ws->Vs = dim2Double(ctx.raoRows * m, ctx.sparseRao ? 1 : n);
@@ -460,7 +462,6 @@ FcoreWorkspace* FcoreNewWorkspace(const FcoreContext& ctx) {
   ws->work = dim2Double(m, widest);
   ws->Xt = dim2Double(widest, m);
   ws->Dk = dim2Double(m, m);
-  ws->sPairs = dim1Double(n > 1 ? n * (n - 1) / 2 : 0);
   ws->BnRnd = dim2Double(n, p);
   if (in.optRo == 4 && ctx.env) {
     ws->regY = dim2Double(m, p + 2);
@@ -486,7 +487,7 @@ void FcoreFreeWorkspace(const FcoreContext& ctx, FcoreWorkspace* ws) {
   const FcoreInput& in = ctx.in;
   const int m = in.m, n = in.n, q = in.q;
   for (double** M : {ws->T, ws->X, ws->R, ws->P, ws->Rp, ws->DT, ws->DX, ws->DR, ws->DP,
-                     ws->DRp, ws->G, ws->Ws, ws->work, ws->Dk, ws->regY, ws->regYhat, ws->Z,
+                     ws->DRp, ws->Ws, ws->work, ws->Dk, ws->regY, ws->regYhat, ws->Z,
                      ws->RA, ws->RB})
     free2D(M, m);
   free2D(ws->Vs, ctx.raoRows * m);
@@ -496,8 +497,8 @@ void FcoreFreeWorkspace(const FcoreContext& ctx, FcoreWorkspace* ws) {
   free2D(ws->regE, m);
   free2D(ws->regB, q);
   for (UpperHalf* u : {&ws->uT, &ws->uX, &ws->uR, &ws->uP, &ws->uRp}) FreeUpper(*u);
-  for (void* v : {static_cast<void*>(ws->sparsePos), static_cast<void*>(ws->sparseVal),
-                  static_cast<void*>(ws->sPairs), static_cast<void*>(ws->regB0),
+  for (void* v : {static_cast<void*>(ws->rowOf),
+                  static_cast<void*>(ws->regB0),
                   static_cast<void*>(ws->regR2), static_cast<void*>(ws->regSS),
                   static_cast<void*>(ws->regResponse)})
     free1D(v);
@@ -661,15 +662,15 @@ static void Entropies(const FcoreContext& ctx, const int* list, FcoreWorkspace& 
   const bool fast = ctx.fastRao && (!ctx.phyl || ctx.fastRaoPhyl);
   if (fast && ctx.sparseRao) {
     // Over the pairs of OTUs present in each community.
+    double* q0 = ws.quadratic.data();
+    double* q1 = q0 + ctx.raoRows * m;
+    SparseQuadraticForms(ctx.raoRowsSparse, ctx.raoColumns, list, ctx.raoD, n, ctx.phyl,
+                         ws.quadraticScratch, q0, q1);
     for (int c = 0; c < m; c++) {
-      double r = 0.0, rp = 0.0, r2 = 0.0, rp2 = 0.0;
-      SparseRowQuadratic(ctx.raoRowsSparse, c, list, ctx.raoD, n, ctx.phyl, ws.sparsePos,
-                         ws.sparseVal, r, rp);
+      double r = q0[c], rp = ctx.phyl ? q1[c] : 0.0;
       if (ctx.raoRows == 2) {
-        SparseRowQuadratic(ctx.raoRowsSparse, m + c, list, ctx.raoD, n, ctx.phyl, ws.sparsePos,
-                           ws.sparseVal, r2, rp2);
-        r -= r2;
-        rp -= rp2;
+        r -= q0[m + c];
+        if (ctx.phyl) rp -= q1[m + c];
       }
       if (ctx.raoNone[c]) r = rp = 0.0;
       ws.R[c][0] = r / ctx.raoScale[c];
@@ -712,41 +713,54 @@ static void Entropies(const FcoreContext& ctx, const int* list, FcoreWorkspace& 
   }
 }
 
+// Y (m x cols) = the permuted weighted performances times M (n x cols): a
+// sum over each community's present OTUs, or the dense product of Ws (the
+// performances with their columns permuted, formed by the caller).
+static void Product(const FcoreContext& ctx, FcoreWorkspace& ws, double** M, int cols,
+                    double** Y) {
+  if (cols <= 0) return;
+  if (ctx.sparseXP)
+    SparseRowsTimes(ctx.wpSparse, ws.rowOf, M, 0, cols, Y, 0);
+  else
+    DenseProd(false, false, ctx.in.m, cols, ctx.in.n, 1.0, ws.Ws, M, 0.0, Y);
+}
+
 void FcoreStructures(const FcoreContext& ctx, const int* list, FcoreWorkspace& ws) {
   const FcoreInput& in = ctx.in;
   const int m = in.m, n = in.n, p = in.p, g = in.g, h = in.h;
-  // T, X and P by one product of the permuted weighted performances with the
-  // OTU block, then the scale adjustment of each community.
-  if (ctx.sparseXP) {
-    // Each community's row: its present OTUs' rows of the block, weighted.
-    // A band of columns at a time, OTU by OTU: each OTU's band of the block
-    // is read once and added to the communities holding it, whose bands
-    // stay in the cache (about a megabyte).
-    for (int c = 0; c < m; c++) std::fill(ws.G[c], ws.G[c] + ctx.K, 0.0);
-    const int band = std::max(16, std::min(512, 131072 / (m > 0 ? m : 1)));
-    for (int k0 = 0; k0 < ctx.K; k0 += band) {
-      const int len = ctx.K - k0 < band ? ctx.K - k0 : band;
-      SparseColumnsTimes(ctx.wpColumns, list, ctx.block, k0, len, ws.G);
+  ws.otuList = list;
+  // T, X and P: the permuted weighted performances times B, U and Q, then
+  // the scale adjustment of each community.  Missing values follow the
+  // rules of the weighted products.
+  if (ctx.fastT || ctx.fastXP) {
+    if (ctx.sparseXP)
+      SparseRowsMapRows(ctx.wpSparse, list, ws.rowOf);
+    else
+      ScatterColumns(m, n, ctx.Wp, list, ws.Ws);
+  }
+  auto adjust = [&](double** Y, int cols) {
+    for (int c = 0; c < m; c++) {
+      const double d = ctx.divisor[c];
+      if (d != 1.0)
+        for (int k = 0; k < cols; k++) Y[c][k] /= d;
     }
+  };
+  if (ctx.fastT) {
+    Product(ctx, ws, ctx.Bsel, p, ws.T);
+    adjust(ws.T, p);
   } else {
-    ScatterColumns(m, n, ctx.Wp, list, ws.Ws);
-    DenseProd(false, false, m, ctx.K, n, 1.0, ws.Ws, ctx.block, 0.0, ws.G);
-  }
-  for (int c = 0; c < m; c++) {
-    const double d = ctx.divisor[c];
-    const double* row = ws.G[c];
-    for (int k = 0; k < p; k++)
-      ws.T[c][k] = in.traitSelect[k] != 1 ? 0.0 : (d != 1.0 ? row[k] / d : row[k]);
-    for (int t = 0; t < g; t++) ws.X[c][t] = d != 1.0 ? row[p + t] / d : row[p + t];
-    for (int t = 0; t < h; t++) ws.P[c][t] = d != 1.0 ? row[p + g + t] / d : row[p + g + t];
-  }
-  // Missing values follow the rules of the weighted products.
-  if (!ctx.fastT) {
     PermuteRows(n, p, in.B, list, ws.Brnd);
     MatrixProdSelectMV_Adjust_Weight(m, n, n, p, in.W, ws.Brnd, ws.T, in.traitSelect,
                                      in.weightOTUs, in.scaleAdjust);
   }
-  if (!ctx.fastXP) {
+  if (ctx.fastXP) {
+    Product(ctx, ws, ctx.U, g, ws.X);
+    adjust(ws.X, g);
+    if (ctx.phyl) {
+      Product(ctx, ws, ctx.Q, h, ws.P);
+      adjust(ws.P, h);
+    }
+  } else {
     PermuteRows(n, g, in.U, list, ws.Urnd);
     MatrixProdMV_Weight(m, n, n, g, in.W, ws.Urnd, ws.X, in.weightOTUs, in.scaleAdjust);
     if (ctx.phyl) {
@@ -759,14 +773,6 @@ void FcoreStructures(const FcoreContext& ctx, const int* list, FcoreWorkspace& w
   if (ctx.distances) CommunityDistances(ctx, list == nullptr || in.optRo == 5, ws);
   // The column-normalised B of this permutation (Procrustes and RV ro(BF)).
   if (ctx.phyl && in.optRo >= 2 && in.optRo <= 3) PermuteRows(n, p, ctx.Bn, list, ws.BnRnd);
-  // ro(BF) under the Mantel measure: the permuted S against the observed F.
-  if (ctx.phyl && in.optRo == 1) {
-    int k = 0;
-    for (int i = 0; i < n; i++) {
-      const double* row = ctx.S[list != nullptr ? list[i] - 1 : i];
-      for (int j = i + 1; j < n; j++) ws.sPairs[k++] = row[list != nullptr ? list[j] - 1 : j];
-    }
-  }
 }
 
 static void GatherSquare(int m, double** from, const int* list, double** to) {
@@ -812,8 +818,8 @@ void FcoreSiteShuffle(const FcoreContext& ctx, const FcoreWorkspace& obs, const 
     }
   }
   // OTU-level matrices stay in place.
+  ws.otuList = nullptr;
   if (ctx.phyl && in.optRo >= 2 && in.optRo <= 3) PermuteRows(n, in.p, ctx.Bn, nullptr, ws.BnRnd);
-  if (ctx.phyl && in.optRo == 1) memcpy(ws.sPairs, ctx.sUpper.raw, sizeof(double) * (n * (n - 1) / 2));
 }
 
 // ---- statistics -------------------------------------------------------------------
@@ -921,8 +927,7 @@ void MantelStatistics(const FcoreContext& ctx, const FcoreWorkspace& o, FcoreWor
   }
   if (!ctx.phyl) return;
   const int n = ctx.in.n;
-  const int len = n > 1 ? n * (n - 1) / 2 : 0;
-  const double bf = n < 2 ? 0.0 : PairsCorr(len, q.sPairs, ctx.fUpper.raw);
+  const double bf = n < 2 ? 0.0 : PermutedPairsCorr(n, ctx.S, q.otuList, ctx.F);
   st[kStatBF] = ctx.in.phylIsDissimilarity ? -bf : bf;
   st[kStatPT] = Mantel(q.uP, o.uT);
   st[kStatPX] = Mantel(q.uP, q.uX);

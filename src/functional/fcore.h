@@ -5,7 +5,8 @@
 // - FcoreInput: the sizes, settings and OTU- and community-level matrices of
 //   one run, borrowed from the caller and never modified;
 // - FcoreContext: everything derived from them once per run (symmetric
-//   copies, the weighted performances, the OTU-side block [B | U | Q], the
+//   copies, the weighted performances, B with the traits left out of T as 0,
+//   the compressed rows of the performances, the
 //   dissimilarities of the Rao entropies, the centred resemblances of the
 //   fixed matrices, the analysis-of-variance groups), read-only afterwards;
 // - FcoreWorkspace: the community structures T, X, R, P, Rp of one iteration
@@ -19,6 +20,8 @@
 
 #include "multivariate/congruence.h"
 #include "numeric/sparse.h"
+
+#include <vector>
 
 // A copy of the rows x cols matrix M, allocated with at least one column.
 double** CopyOf(int rows, int cols, double** M);
@@ -120,7 +123,7 @@ struct FcoreContext {
   bool phyl = false;       // phylogeny included and given
   bool distances = false;  // the measure reads community resemblance matrices
   int reseCode = 3;        // resemblance code for X and P
-  int K = 0;               // columns of the OTU-side block: p + g + h
+  int K = 0;               // columns of T, X and P together: p + g + h
   bool fastT = false;      // T by the dense product (no missing trait value)
   bool fastXP = false;     // X and P by the dense product (no missing performance)
   bool fastRao = false;    // entropies by the dense product
@@ -129,14 +132,19 @@ struct FcoreContext {
   bool sparseRao = false;  // entropies over the pairs of present OTUs
   bool gramDistances = false;  // Euclidean distances of X and P from their Gram matrices
   SparseRows wpSparse;       // the non-zero cells of Wp
-  SparseRows wpColumns;      // the same by OTU
   SparseRows raoRowsSparse;  // the non-zero cells of raoV
+  SparseRows raoColumns;     // the same by OTU
   double** S = nullptr;    // n x n symmetric trait similarity (a copy when ownS)
   double** F = nullptr;    // n x n symmetric F (phylogeny; a copy when ownF)
   bool ownS = false;
   bool ownF = false;
-  double** block = nullptr;  // n x K: [B | U | Q]
-  double** Wp = nullptr;     // m x n: weight x W, missing as 0
+  double** Bsel = nullptr;   // n x p: B, the traits left out of T as 0
+  double** U = nullptr;      // n x g: U, one block (a copy when ownU)
+  double** Q = nullptr;      // n x h: Q, one block (a copy when ownQ)
+  double** ownU = nullptr;
+  double** ownQ = nullptr;
+  double** Wp = nullptr;     // m x n: weight x W, missing as 0 (W itself unless ownWp)
+  bool ownWp = false;
   double* divisor = nullptr;  // m: scale adjustment of the products (1: none)
   int raoRows = 1;           // abundance rows per community of the entropies
   double** raoV = nullptr;   // (raoRows m) x n: relative abundances, weighted
@@ -145,7 +153,6 @@ struct FcoreContext {
   bool* raoNone = nullptr;     // m: community without abundance (entropy 0)
   double** Bn = nullptr;       // n x p, column-normalised B
   UpperHalf de, dy1, dy2;      // fixed resemblances between communities
-  UpperHalf sUpper, fUpper;    // OTU level (ro(BF)): S observed, F
   // Procrustes and RV: the principal components of the observed T, X and P
   // that partial coefficients remove, and E's residuals on them, set once
   // from the observed structures (FcoreSetObserved).
@@ -178,9 +185,9 @@ struct FcoreWorkspace {
   double** DRp = nullptr;
   UpperHalf uT, uX, uR, uP, uRp;
   // Scratch of one thread.
-  double** G = nullptr;      // m x K: weighted performances times the OTU block
-  int* sparsePos = nullptr;  // n: scratch of the sums over present OTUs
-  double* sparseVal = nullptr;
+  int* rowOf = nullptr;      // the OTU block row each present performance reads
+  QuadraticScratch quadraticScratch;  // the entropies over pairs of present OTUs
+  std::vector<double> quadratic;      // their quadratic forms
   double** Ws = nullptr;     // m x n: Wp with its columns permuted
   double** Vs = nullptr;     // (raoRows m) x n
   double** H = nullptr;      // (raoRows m) x (n or 2n)
@@ -192,7 +199,7 @@ struct FcoreWorkspace {
   double** work = nullptr;   // m x max(p, g, h): chord distance rows
   double** Xt = nullptr;     // max(p, g, h) x m: transposed rows of a distance
   double** Dk = nullptr;     // m x m: distance on one trait
-  double* sPairs = nullptr;  // n(n-1)/2: permuted S for ro(BF)
+  const int* otuList = nullptr;  // the OTU permutation of the structures (null: none)
   double** BnRnd = nullptr;  // n x p
   double** Z = nullptr;       // m x (p + 1 + h): covariates of a partial coefficient
   double** RA = nullptr;      // m x max(p, g, h, q): residuals

@@ -38,27 +38,54 @@ double MatrixCorr(int n, double** A, double** B) {
   return sab / std::sqrt(saa * sbb);
 }
 
-double PairsCorr(long n, const double* a, const double* b) {
+namespace {
+// Pearson correlation of the pairs of values that forEach(f) hands to f, in
+// its order, the pairs with a missing value left out: the means first, then
+// the sums of the deviations.
+template <class ForEach>
+double CorrelationOfPairs(ForEach forEach) {
   double sa = 0.0, sb = 0.0;
   long c = 0;
-  for (long k = 0; k < n; k++) {
-    if (IsMissing(a[k]) || IsMissing(b[k])) continue;
-    sa += a[k];
-    sb += b[k];
+  forEach([&](double x, double y) {
+    if (IsMissing(x) || IsMissing(y)) return;
+    sa += x;
+    sb += y;
     c++;
-  }
+  });
   if (c == 0) return 0.0;
   const double ma = sa / c, mb = sb / c;
   double saa = 0.0, sbb = 0.0, sab = 0.0;
-  for (long k = 0; k < n; k++) {
-    if (IsMissing(a[k]) || IsMissing(b[k])) continue;
-    const double da = a[k] - ma, db = b[k] - mb;
+  forEach([&](double x, double y) {
+    if (IsMissing(x) || IsMissing(y)) return;
+    const double da = x - ma, db = y - mb;
     saa += da * da;
     sbb += db * db;
     sab += da * db;
-  }
+  });
   if (saa == 0.0 || sbb == 0.0) return 0.0;
   return sab / std::sqrt(saa * sbb);
+}
+}  // namespace
+
+double PairsCorr(long n, const double* a, const double* b) {
+  return CorrelationOfPairs([&](auto&& f) {
+    for (long k = 0; k < n; k++) f(a[k], b[k]);
+  });
+}
+
+double PermutedPairsCorr(int n, double** A, const int* list, double** B) {
+  return CorrelationOfPairs([&](auto&& f) {
+    for (int i = 0; i < n; i++) {
+      const double* b = B[i];
+      if (list == nullptr) {
+        const double* a = A[i];
+        for (int j = i + 1; j < n; j++) f(a[j], b[j]);
+      } else {
+        const double* a = A[list[i] - 1];
+        for (int j = i + 1; j < n; j++) f(a[list[j] - 1], b[j]);
+      }
+    }
+  });
 }
 
 // A controlling correlation of 1 (or -1) within 1e-9, or one whose square

@@ -47,6 +47,11 @@ double TwoCommunityCorr(double a, double b);
 // two resemblance matrices read row by row), pairs with -999 skipped; 0 when
 // either side is constant or no pair is left.  The arithmetic of MatrixCorr.
 double PairsCorr(long n, const double* a, const double* b);
+// PairsCorr of the strict upper halves of A, its rows and columns permuted
+// (element i, j taken from A[list[i] - 1][list[j] - 1]; A itself when list is
+// null), and of B (n x n each), read in place pair by pair in row order:
+// the digits of PairsCorr on the two halves copied out.
+double PermutedPairsCorr(int n, double** A, const int* list, double** B);
 // Matrix correlation of two resemblance matrices between m communities: with
 // two communities the two-community rule, with fewer than two 0.
 double CommunityMatrixCorr(int m, double** A, double** B);

@@ -26,6 +26,18 @@ void SparseRowsTranspose(const SparseRows& s, SparseRows& t);
 // is read once.
 void SparseColumnsTimes(const SparseRows& cols, const int* map, double** X, int first, int len,
                         double** G);
+// Y[r][yFirst..yFirst + len) = sum over the cells (j, v) of row r of v
+// X[rowOf[e]][xFirst..xFirst + len), for every row r, where rowOf[e] is the
+// row of X that cell e reads (SparseRowsMapRows).  Each element adds its
+// terms in the order of the row's cells, as SparseRowTimes does.  The
+// columns go a band at a time: the band of one row of Y is summed in
+// registers over the row's cells, and the band of X, read by every row,
+// stays in the cache.
+void SparseRowsTimes(const SparseRows& s, const int* rowOf, double** X, int xFirst, int len,
+                     double** Y, int yFirst);
+// rowOf[e] = map[j] - 1 for each cell e of column j (j itself when map is
+// null): the rows a permutation makes the cells read.
+void SparseRowsMapRows(const SparseRows& s, const int* map, int* rowOf);
 // Number of cells kept, and the sum over rows of the squared row counts.
 size_t SparseRowsCount(const SparseRows& s);
 double SparseRowsPairs(const SparseRows& s);
@@ -38,6 +50,28 @@ void SparseRowTimes(const SparseRows& s, int r, const int* map, double** X, int 
 // The same for the columns first..first + len - 1 of X into y[0..len).
 void SparseRowTimes(const SparseRows& s, int r, const int* map, double** X, int first, int len,
                     double* y);
+
+// Scratch of SparseQuadraticForms for rows s and n OTUs.
+struct QuadraticScratch {
+  std::vector<int> inverse;   // n
+  std::vector<int> fill;      // rows
+  std::vector<int> pos;       // cells: permuted position of each cell, by row
+  std::vector<double> val;    // cells: its value
+  std::vector<int> segment;   // rows x (tiles + 1): first cell of each tile
+};
+void QuadraticScratchInit(const SparseRows& s, int n, QuadraticScratch& w);
+
+// The quadratic forms of every row r of s: with (j, u), (k, v) two cells of
+// the row and a = map(j), b = map(k) (map(j) = map[j] - 1, or j when map is
+// null), q0[r] = sum u v D[a][b] and, when two is set, q1[r] = sum u v D[a][n
+// + b] (D symmetric in each half).  byColumn is the transpose of s.  The
+// cells of each row are taken in the order of their permuted positions, D in
+// square tiles that stay in the cache while every row adds the pairs that
+// fall in them (each unordered pair once, doubled, and the diagonal); the
+// order of the additions depends on the permutation only.
+void SparseQuadraticForms(const SparseRows& s, const SparseRows& byColumn, const int* map,
+                          double** D, int n, bool two, QuadraticScratch& w, double* q0,
+                          double* q1);
 
 // Quadratic forms over the pairs of cells of row r: with (j, u), (k, v) two
 // cells and a = map(j), b = map(k), q0 = sum u v D[a][b] and, when two is
