@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
   if (perms <= 0) {
     // The choice only, with the arithmetic of one permutation on each path:
     // products 2 m n K (dense) or 2 K per present performance; entropies
-    // 2 m n cols (dense) or 2 per pair of present OTUs; distances of X and
+    // 2 m n cols (dense) or 2 per unordered pair of present OTUs and matrix; distances of X and
     // P 3 m(m-1)/2 per column (direct) or m^2 per column (Gram).
     FcoreContext automatic;
     in.path = FcorePath::kAutomatic;
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
       pairs += k * k;
     }
     const double flops = (automatic.sparseXP ? 2.0 * K * nnz : 2.0 * m * n * K) +
-                         (automatic.sparseRao ? pairs : 2.0 * m * n * cols) +
+                         (automatic.sparseRao ? pairs * (phyl ? 2.0 : 1.0) : 2.0 * m * n * cols) +
                          (automatic.gramDistances ? 1.0 * m * m * gh : 1.5 * m * (m - 1.0) * gh);
     printf("products %s, entropies %s, distances %s; about %.3g floating-point operations per "
            "permutation\n",
@@ -139,15 +139,18 @@ int main(int argc, char** argv) {
     ms[path] = 1000.0 * (omp_get_wtime() - t0) / perms;
   }
   for (int only = 0; only < 2; only++) {
-    ctx[1].sparseXP = only == 0;
-    ctx[1].sparseRao = only == 1;
-    FcoreWorkspace* ws = FcoreNewWorkspace(ctx[1]);
+    FcoreContext one;
+    in.path = only == 0 ? FcorePath::kSparse : FcorePath::kDense;
+    in.entropyPath = only == 1 ? FcorePath::kSparse : FcorePath::kDense;
+    FcoreBuild(in, one);
+    FcoreWorkspace* ws = FcoreNewWorkspace(one);
     const double t0 = omp_get_wtime();
-    for (int k = 0; k < perms; k++) FcoreStructures(ctx[1], lists[k].data(), *ws);
+    for (int k = 0; k < perms; k++) FcoreStructures(one, lists[k].data(), *ws);
     part[only] = 1000.0 * (omp_get_wtime() - t0) / perms;
-    FcoreFreeWorkspace(ctx[1], ws);
+    FcoreFreeWorkspace(one, ws);
+    FcoreRelease(one);
   }
-  ctx[1].sparseXP = ctx[1].sparseRao = true;
+  in.entropyPath = FcorePath::kAutomatic;
   printf("sparse products only %.1f ms, sparse entropies only %.1f ms\n", part[0], part[1]);
   FcoreContext automatic;
   in.path = FcorePath::kAutomatic;

@@ -184,18 +184,24 @@ static void BuildRao(FcoreContext& ctx) {
   // Without restriction a pair counts when either OTU is selected: the sum
   // over all pairs less the sum over pairs of unselected OTUs.
   ctx.raoRows = !in.restrictRaoWithin && anyExcluded ? 2 : 1;
-  const int cols = ctx.phyl ? 2 * n : n;
   ctx.raoV = dim2Double(ctx.raoRows * m, n);
-  ctx.raoD = dim2Double(n, cols);
   ctx.raoScale = dim1Double(m);
   ctx.raoNone = static_cast<bool*>(dim1D(sizeof(bool), m > 0 ? m : 1));
+  ctx.raoD = dim2Double(n, n);
   for (int i = 0; i < n; i++)
-    for (int j = 0; j < n; j++) {
+    for (int j = 0; j < n; j++)
       ctx.raoD[i][j] = RaoDissimilarity(ctx.S[i][j], false, in.sqrtRaoTraits);
-      if (ctx.phyl)
-        ctx.raoD[i][n + j] =
-            RaoDissimilarity(ctx.F[i][j], in.phylIsDissimilarity, in.sqrtRaoPhyl);
-    }
+  if (ctx.phyl) {
+    // Dissimilarities without missing values and without square roots are
+    // F itself.
+    ctx.ownRaoDp = in.sqrtRaoPhyl || !in.phylIsDissimilarity || AnyMissingValue(n, n, ctx.F) ||
+                   !IsDenseMatrix(n, n, ctx.F);
+    ctx.raoDp = ctx.ownRaoDp ? dim2Double(n, n) : ctx.F;
+    if (ctx.ownRaoDp)
+      for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++)
+          ctx.raoDp[i][j] = RaoDissimilarity(ctx.F[i][j], in.phylIsDissimilarity, in.sqrtRaoPhyl);
+  }
   for (int c = 0; c < m; c++) {
     double A = 0.0;
     for (int i = 0; i < n; i++)
@@ -249,27 +255,25 @@ static void ChoosePaths(FcoreContext& ctx) {
   const double present = static_cast<double>(SparseRowsCount(ctx.wpSparse));
   const double pairs = SparseRowsPairs(ctx.raoRowsSparse) / 2.0;
   const double raoDense = static_cast<double>(ctx.raoRows) * m * n * n;
-  switch (in.path) {
-    case FcorePath::kDense:
-      ctx.sparseXP = ctx.sparseRao = false;
-      break;
-    case FcorePath::kSparse:
-      ctx.sparseXP = ctx.sparseRao = true;
-      break;
-    default:
-      ctx.sparseXP = present * 5.0 < dense;
-      ctx.sparseRao = pairs * 12.0 < raoDense;
-  }
+  // Each part on its own forced path, or the cheaper one.
+  const FcorePath raoPath = in.entropyPath != FcorePath::kAutomatic ? in.entropyPath : in.path;
+  ctx.sparseXP = in.path == FcorePath::kAutomatic ? present * 5.0 < dense
+                                                  : in.path == FcorePath::kSparse;
+  ctx.sparseRao = raoPath == FcorePath::kAutomatic ? pairs * 12.0 < raoDense
+                                                   : raoPath == FcorePath::kSparse;
   // With the structures from the present OTUs their digits already differ
   // from the dense products' by rounding: the distances between
   // communities then come from the Gram matrix too (a dense product instead
   // of m^2/2 differences per column).
   ctx.gramDistances = ctx.sparseXP;
   if (!ctx.sparseXP) ctx.wpSparse = SparseRows();
-  if (ctx.sparseRao)
+  if (ctx.sparseRao) {
     SparseRowsTranspose(ctx.raoRowsSparse, ctx.raoColumns);
-  else
+    free2D(ctx.raoV, ctx.raoRows * m);
+    ctx.raoV = nullptr;
+  } else {
     ctx.raoRowsSparse = SparseRows();
+  }
 }
 
 void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
@@ -379,6 +383,7 @@ void FcoreRelease(FcoreContext& ctx) {
   free1D(ctx.divisor);
   free2D(ctx.raoV, ctx.raoRows * m);
   free2D(ctx.raoD, n);
+  if (ctx.ownRaoDp) free2D(ctx.raoDp, n);
   free1D(ctx.raoScale);
   free1D(ctx.raoNone);
   free2D(ctx.Bn, n);
@@ -446,7 +451,8 @@ FcoreWorkspace* FcoreNewWorkspace(const FcoreContext& ctx) {
   // The scratch of the dense products only on their path.
   ws->Ws = dim2Double(m, ctx.sparseXP ? 1 : n);
   ws->Vs = dim2Double(ctx.raoRows * m, ctx.sparseRao ? 1 : n);
-  ws->H = dim2Double(ctx.raoRows * m, ctx.sparseRao ? 1 : (ctx.phyl ? 2 * n : n));
+  ws->H = dim2Double(ctx.raoRows * m, ctx.sparseRao ? 1 : n);
+  ws->Hp = dim2Double(ctx.raoRows * m, ctx.sparseRao || !ctx.phyl ? 1 : n);
   // Permuted copies only for the products with missing values.
   if (!ctx.fastT) ws->Brnd = dim2Double(n, p);
   if (!ctx.fastXP) {
@@ -492,6 +498,7 @@ void FcoreFreeWorkspace(const FcoreContext& ctx, FcoreWorkspace* ws) {
     free2D(M, m);
   free2D(ws->Vs, ctx.raoRows * m);
   free2D(ws->H, ctx.raoRows * m);
+  free2D(ws->Hp, ctx.raoRows * m);
   for (double** M : {ws->Brnd, ws->Urnd, ws->Qrnd, ws->Srnd, ws->Frnd, ws->BnRnd}) free2D(M, n);
   free2D(ws->Xt, in.p > in.g ? in.p : in.g);
   free2D(ws->regE, m);
@@ -664,7 +671,7 @@ static void Entropies(const FcoreContext& ctx, const int* list, FcoreWorkspace& 
     // Over the pairs of OTUs present in each community.
     double* q0 = ws.quadratic.data();
     double* q1 = q0 + ctx.raoRows * m;
-    SparseQuadraticForms(ctx.raoRowsSparse, ctx.raoColumns, list, ctx.raoD, n, ctx.phyl,
+    SparseQuadraticForms(ctx.raoRowsSparse, ctx.raoColumns, list, ctx.raoD, ctx.raoDp, n,
                          ws.quadraticScratch, q0, q1);
     for (int c = 0; c < m; c++) {
       double r = q0[c], rp = ctx.phyl ? q1[c] : 0.0;
@@ -679,19 +686,20 @@ static void Entropies(const FcoreContext& ctx, const int* list, FcoreWorkspace& 
     return;
   }
   if (fast) {
-    const int rows = ctx.raoRows * m, cols = ctx.phyl ? 2 * n : n;
+    const int rows = ctx.raoRows * m;
     ScatterColumns(rows, n, ctx.raoV, list, ws.Vs);
-    DenseProd(false, false, rows, cols, n, 1.0, ws.Vs, ctx.raoD, 0.0, ws.H);
+    DenseProd(false, false, rows, n, n, 1.0, ws.Vs, ctx.raoD, 0.0, ws.H);
+    if (ctx.phyl) DenseProd(false, false, rows, n, n, 1.0, ws.Vs, ctx.raoDp, 0.0, ws.Hp);
     for (int c = 0; c < m; c++) {
       double r = 0.0, rp = 0.0;
       for (int a = 0; a < n; a++) {
         r += ws.H[c][a] * ws.Vs[c][a];
-        if (ctx.phyl) rp += ws.H[c][n + a] * ws.Vs[c][a];
+        if (ctx.phyl) rp += ws.Hp[c][a] * ws.Vs[c][a];
       }
       if (ctx.raoRows == 2)
         for (int a = 0; a < n; a++) {
           r -= ws.H[m + c][a] * ws.Vs[m + c][a];
-          if (ctx.phyl) rp -= ws.H[m + c][n + a] * ws.Vs[m + c][a];
+          if (ctx.phyl) rp -= ws.Hp[m + c][a] * ws.Vs[m + c][a];
         }
       if (ctx.raoNone[c]) r = rp = 0.0;
       ws.R[c][0] = r / ctx.raoScale[c];

@@ -105,6 +105,7 @@ struct FcoreInput {
   bool phylIsDissimilarity = false;
   bool twoTailed = true;       // correlations compared by absolute value
   FcorePath path = FcorePath::kAutomatic;
+  FcorePath entropyPath = FcorePath::kAutomatic;  // the entropies' own (automatic: as path)
 };
 
 // Centred strict upper half of a resemblance matrix between communities,
@@ -147,8 +148,10 @@ struct FcoreContext {
   bool ownWp = false;
   double* divisor = nullptr;  // m: scale adjustment of the products (1: none)
   int raoRows = 1;           // abundance rows per community of the entropies
-  double** raoV = nullptr;   // (raoRows m) x n: relative abundances, weighted
-  double** raoD = nullptr;   // n x (n or 2n): dissimilarities [of S | of F]
+  double** raoV = nullptr;   // (raoRows m) x n: relative abundances, weighted (dense entropies)
+  double** raoD = nullptr;   // n x n: dissimilarities of S
+  double** raoDp = nullptr;  // n x n: dissimilarities of F (F itself unless ownRaoDp)
+  bool ownRaoDp = false;
   double* raoScale = nullptr;  // m: divisor of the adjusted entropy (1: none)
   bool* raoNone = nullptr;     // m: community without abundance (entropy 0)
   double** Bn = nullptr;       // n x p, column-normalised B
@@ -190,7 +193,8 @@ struct FcoreWorkspace {
   std::vector<double> quadratic;      // their quadratic forms
   double** Ws = nullptr;     // m x n: Wp with its columns permuted
   double** Vs = nullptr;     // (raoRows m) x n
-  double** H = nullptr;      // (raoRows m) x (n or 2n)
+  double** H = nullptr;      // (raoRows m) x n
+  double** Hp = nullptr;     // (raoRows m) x n (phylogeny)
   double** Brnd = nullptr;   // n x p, U and Q permuted (missing-value products)
   double** Urnd = nullptr;
   double** Qrnd = nullptr;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 
 void SparseRowsBuild(int rows, int cols, double** M, SparseRows& s) {
   s.rows = rows;
@@ -29,65 +28,6 @@ double SparseRowsPairs(const SparseRows& s) {
     pairs += k * k;
   }
   return pairs;
-}
-
-// y += a x over len values; the vector unit is chosen at run time, each
-// lane doing the same operations (no fused multiply-add).
-__attribute__((target_clones("avx512f", "avx2", "default"))) static void AddMultiple(
-    int len, double a, const double* __restrict x, double* __restrict y) {
-  for (int t = 0; t < len; t++) y[t] += a * x[t];
-}
-
-void SparseRowTimes(const SparseRows& s, int r, const int* map, double** X, int len, double* y) {
-  SparseRowTimes(s, r, map, X, 0, len, y);
-}
-
-void SparseRowTimes(const SparseRows& s, int r, const int* map, double** X, int first, int len,
-                    double* y) {
-  std::fill(y, y + len, 0.0);
-  for (int e = s.start[r]; e < s.start[r + 1]; e++) {
-    const int j = s.index[e];
-    AddMultiple(len, s.value[e], X[map != nullptr ? map[j] - 1 : j] + first, y);
-  }
-}
-
-void SparseRowQuadratic(const SparseRows& s, int r, const int* map, double** D, int n, bool two,
-                        int* pos, double* val, double& q0, double& q1) {
-  const int first = s.start[r], k = s.start[r + 1] - first;
-  // The cells in the order of their permuted positions, so that the rows of
-  // D are read forwards.
-  for (int e = 0; e < k; e++) {
-    const int j = s.index[first + e];
-    pos[e] = map != nullptr ? map[j] - 1 : j;
-    val[e] = s.value[first + e];
-  }
-  if (map != nullptr) {
-    std::vector<int> order(k);
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return pos[a] < pos[b]; });
-    std::vector<int> p2(k);
-    std::vector<double> v2(k);
-    for (int e = 0; e < k; e++) {
-      p2[e] = pos[order[e]];
-      v2[e] = val[order[e]];
-    }
-    std::copy(p2.begin(), p2.end(), pos);
-    std::copy(v2.begin(), v2.end(), val);
-  }
-  // Each unordered pair once, doubled, and the diagonal.
-  double a0 = 0.0, a1 = 0.0;
-  for (int e = 0; e < k; e++) {
-    const double* row = D[pos[e]];
-    double s0 = 0.0, s1 = 0.0;
-    for (int f = e + 1; f < k; f++) {
-      s0 += val[f] * row[pos[f]];
-      if (two) s1 += val[f] * row[n + pos[f]];
-    }
-    a0 += val[e] * (val[e] * row[pos[e]] + 2.0 * s0);
-    if (two) a1 += val[e] * (val[e] * row[n + pos[e]] + 2.0 * s1);
-  }
-  q0 = a0;
-  q1 = a1;
 }
 
 void SparseRowsMapRows(const SparseRows& s, const int* map, int* rowOf) {
@@ -195,9 +135,10 @@ inline double GatherDot(int first, int last, const int* a, const double* v, cons
 }  // namespace
 
 void SparseQuadraticForms(const SparseRows& s, const SparseRows& byColumn, const int* map,
-                          double** D, int n, bool two, QuadraticScratch& w, double* q0,
+                          double** D, double** D1, int n, QuadraticScratch& w, double* q0,
                           double* q1) {
   const int rows = s.rows, tiles = (n + kTile - 1) / kTile;
+  const bool two = D1 != nullptr;
   for (int r = 0; r < rows; r++) {
     q0[r] = 0.0;
     if (two) q1[r] = 0.0;
@@ -237,14 +178,14 @@ void SparseQuadraticForms(const SparseRows& s, const SparseRows& byColumn, const
         double a0 = 0.0, a1 = 0.0;
         for (int e = e0; e < e1; e++) {
           const double* row = D[pos[e]];
+          const double* row1 = two ? D1[pos[e]] : nullptr;
           if (ti == tj) {
             a0 += val[e] * (val[e] * row[pos[e]] + 2.0 * GatherDot(e + 1, f1, pos, val, row));
             if (two)
-              a1 += val[e] *
-                    (val[e] * row[n + pos[e]] + 2.0 * GatherDot(e + 1, f1, pos, val, row + n));
+              a1 += val[e] * (val[e] * row1[pos[e]] + 2.0 * GatherDot(e + 1, f1, pos, val, row1));
           } else {
             a0 += val[e] * (2.0 * GatherDot(f0, f1, pos, val, row));
-            if (two) a1 += val[e] * (2.0 * GatherDot(f0, f1, pos, val, row + n));
+            if (two) a1 += val[e] * (2.0 * GatherDot(f0, f1, pos, val, row1));
           }
         }
         q0[r] += a0;
@@ -267,13 +208,4 @@ void SparseRowsTranspose(const SparseRows& s, SparseRows& t) {
       t.index[at] = r;
       t.value[at] = s.value[e];
     }
-}
-
-void SparseColumnsTimes(const SparseRows& cols, const int* map, double** X, int first, int len,
-                        double** G) {
-  for (int j = 0; j < cols.rows; j++) {
-    const double* x = X[map != nullptr ? map[j] - 1 : j] + first;
-    for (int e = cols.start[j]; e < cols.start[j + 1]; e++)
-      AddMultiple(len, cols.value[e], x, G[cols.index[e]] + first);
-  }
 }

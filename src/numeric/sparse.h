@@ -19,17 +19,10 @@ void SparseRowsBuild(int rows, int cols, double** M, SparseRows& s);
 // t = the cells of s by column: row j of t holds the cells (r, v) of column
 // j of s, r ascending.
 void SparseRowsTranspose(const SparseRows& s, SparseRows& t);
-// G[r][first..first + len) += v X[map(j)][first..first + len) for every cell
-// (j, v) of row r of cols, the cells taken by column j ascending (cols is the
-// transpose of the rows of G): for each element of G the terms arrive in
-// the order of the columns, as SparseRowTimes adds them, and each row of X
-// is read once.
-void SparseColumnsTimes(const SparseRows& cols, const int* map, double** X, int first, int len,
-                        double** G);
 // Y[r][yFirst..yFirst + len) = sum over the cells (j, v) of row r of v
 // X[rowOf[e]][xFirst..xFirst + len), for every row r, where rowOf[e] is the
 // row of X that cell e reads (SparseRowsMapRows).  Each element adds its
-// terms in the order of the row's cells, as SparseRowTimes does.  The
+// terms in the order of the row's cells.  The
 // columns go a band at a time: the band of one row of Y is summed in
 // registers over the row's cells, and the band of X, read by every row,
 // stays in the cache.
@@ -42,14 +35,6 @@ void SparseRowsMapRows(const SparseRows& s, const int* map, int* rowOf);
 size_t SparseRowsCount(const SparseRows& s);
 double SparseRowsPairs(const SparseRows& s);
 
-// y (len) = sum over the cells (j, v) of row r of v X[map(j)], map(j) =
-// map[j] - 1, or j when map is null: the row of the product of M with the
-// rows of X (len columns) permuted by map.  Terms added in the order of the
-// cells.
-void SparseRowTimes(const SparseRows& s, int r, const int* map, double** X, int len, double* y);
-// The same for the columns first..first + len - 1 of X into y[0..len).
-void SparseRowTimes(const SparseRows& s, int r, const int* map, double** X, int first, int len,
-                    double* y);
 
 // Scratch of SparseQuadraticForms for rows s and n OTUs.
 struct QuadraticScratch {
@@ -63,19 +48,12 @@ void QuadraticScratchInit(const SparseRows& s, int n, QuadraticScratch& w);
 
 // The quadratic forms of every row r of s: with (j, u), (k, v) two cells of
 // the row and a = map(j), b = map(k) (map(j) = map[j] - 1, or j when map is
-// null), q0[r] = sum u v D[a][b] and, when two is set, q1[r] = sum u v D[a][n
-// + b] (D symmetric in each half).  byColumn is the transpose of s.  The
+// null), q0[r] = sum u v D[a][b] and, when D1 is given, q1[r] = sum u v
+// D1[a][b] (D and D1 symmetric, n x n).  byColumn is the transpose of s.  The
 // cells of each row are taken in the order of their permuted positions, D in
 // square tiles that stay in the cache while every row adds the pairs that
 // fall in them (each unordered pair once, doubled, and the diagonal); the
 // order of the additions depends on the permutation only.
 void SparseQuadraticForms(const SparseRows& s, const SparseRows& byColumn, const int* map,
-                          double** D, int n, bool two, QuadraticScratch& w, double* q0,
+                          double** D, double** D1, int n, QuadraticScratch& w, double* q0,
                           double* q1);
-
-// Quadratic forms over the pairs of cells of row r: with (j, u), (k, v) two
-// cells and a = map(j), b = map(k), q0 = sum u v D[a][b] and, when two is
-// set, q1 = sum u v D[a][n + b] (D symmetric in each half).  pos and val
-// are scratch of the row's length.
-void SparseRowQuadratic(const SparseRows& s, int r, const int* map, double** D, int n, bool two,
-                        int* pos, double* val, double& q0, double& q1);

@@ -60,21 +60,21 @@ TEST(SparseRows, ProductWithPermutedRowsEqualsTheSum) {
 
 // The quadratic forms of every row over the pairs of its cells, with the
 // permuted positions spread over several tiles of D, against the double
-// sum over all pairs of the definition; the second half of D too.
+// sum over all pairs of the definition; a second matrix too.
 TEST(SparseRows, QuadraticFormsOverTilesEqualTheDoubleSum) {
   const int m = 9, n = 700;
   Sparse s(m, n, 0.08, 5);
-  Mat D(n, 2 * n);
+  Mat D(n, n), D1(n, n);
   for (int i = 0; i < n; i++)
     for (int j = i; j < n; j++) {
       D[i][j] = D[j][i] = std::fabs(std::cos(0.01 * i * j + i));
-      D[i][n + j] = D[j][n + i] = 1.0 / (1.0 + i + j);
+      D1[i][j] = D1[j][i] = 1.0 / (1.0 + i + j);
     }
   QuadraticScratch w;
   QuadraticScratchInit(s.rows, n, w);
   std::vector<double> q0(m), q1(m);
   for (const int* map : {static_cast<const int*>(nullptr), static_cast<const int*>(s.list.data())}) {
-    SparseQuadraticForms(s.rows, s.columns, map, D, n, true, w, q0.data(), q1.data());
+    SparseQuadraticForms(s.rows, s.columns, map, D, D1, n, w, q0.data(), q1.data());
     for (int c = 0; c < m; c++) {
       double want0 = 0.0, want1 = 0.0;
       for (int i = 0; i < n; i++)
@@ -83,7 +83,7 @@ TEST(SparseRows, QuadraticFormsOverTilesEqualTheDoubleSum) {
           if (uv == 0.0) continue;
           const int a = map ? map[i] - 1 : i, b = map ? map[j] - 1 : j;
           want0 += uv * D[a][b];
-          want1 += uv * D[a][n + b];
+          want1 += uv * D1[a][b];
         }
       EXPECT_NEAR(q0[c], want0, 1e-12 * std::max(1.0, want0)) << "row " << c;
       EXPECT_NEAR(q1[c], want1, 1e-12 * std::max(1.0, want1)) << "row " << c;
