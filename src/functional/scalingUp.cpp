@@ -124,35 +124,39 @@ void FreeEnvironment(int m, Environment& e) {
 // The working copies of W (communities x OTUs), their unit totals, the Beals
 // smoothing of the TDAP copy and the Gini-Simpson index of each community.
 struct Communities {
-  double** Wraw = nullptr;   // as stored
-  double** Wtcap = nullptr;  // behind T
+  double** Wraw = nullptr;   // as stored (detailed printout)
+  double** Wtcap = nullptr;  // behind T (released once T is formed)
   double** Wtdap = nullptr;  // behind X, P, the entropies and Beals
-  double** Y1 = nullptr;
-  double** Y2 = nullptr;
-  double** DY1 = nullptr;
-  double** DY2 = nullptr;
+  double** Y1 = nullptr;     // Beals smoothing (released when only DY1 is read)
+  double** DY1 = nullptr;    // Mantel measure
   double* D = nullptr;       // Gini-Simpson index
 };
 
+// W as stored is kept only for the detailed printout; the Beals smoothing
+// only for the measures that read it (the Mantel measure its resemblance
+// alone) and the detailed printout.  The second Beals matrix and its
+// statistics are neither printed nor used by the functional analysis.
 void MakeCommunities(int m, int n, bool scaleAdjust, Communities& w) {
-  w.Wraw = dim2Double(m, n);
-  TransposeMatrix(n, m, cadat, w.Wraw);
-  w.Wtcap = CopyOf(m, n, w.Wraw);
-  w.Wtdap = CopyOf(m, n, w.Wraw);
+  const bool detailed = printDetail == 1;
+  if (detailed) {
+    w.Wraw = dim2Double(m, n);
+    TransposeMatrix(n, m, cadat, w.Wraw);
+  }
+  w.Wtcap = dim2Double(m, n);
+  TransposeMatrix(n, m, cadat, w.Wtcap);
+  w.Wtdap = dim2Double(m, n);
+  TransposeMatrix(n, m, cadat, w.Wtdap);
   if (optUnitTotalAdjust1) UnitSumRowsAdjMV(m, n, w.Wtcap, w.Wtcap);
   if (optUnitTotalAdjust2) UnitSumRowsAdjMV(m, n, w.Wtdap, w.Wtdap);
 
-  w.Y1 = dim2Double(m, n);
-  w.Y2 = dim2Double(m, n);
-  BealsSmoothing(m, n, w.Wtdap, w.Wtdap, w.Y1, BealsIncludeOpt != 0, 1, false);
-  BealsSmoothing(m, n, w.Wtdap, w.Wtdap, w.Y2, BealsIncludeOpt != 0, 1, true);
-  w.DY1 = dim2Double(m, m);
-  w.DY2 = dim2Double(m, m);
+  if (opt_ro == 1 || opt_ro == 2 || opt_ro == 3 || detailed) {
+    w.Y1 = dim2Double(m, n);
+    BealsSmoothing(m, n, w.Wtdap, w.Wtdap, w.Y1, BealsIncludeOpt != 0, 1, false);
+  }
   if (opt_ro == 1) {
+    w.DY1 = dim2Double(m, m);
     NominalReseNonHier(m, n, w.Y1, w.DY1, rese_opt);
-    NominalReseNonHier(m, n, w.Y2, w.DY2, rese_opt);
     UpperToLowerMatrix(m, w.DY1);
-    UpperToLowerMatrix(m, w.DY2);
   }
 
   // Rao entropy with crisp (identity) similarities.
@@ -164,7 +168,7 @@ void MakeCommunities(int m, int n, bool scaleAdjust, Communities& w) {
 
 void FreeCommunities(int m, Communities& w) {
   free1D(w.D);
-  for (double** M : {w.DY2, w.DY1, w.Y2, w.Y1, w.Wtdap, w.Wtcap, w.Wraw}) free2D(M, m);
+  for (double** M : {w.DY1, w.Y1, w.Wtdap, w.Wtcap, w.Wraw}) free2D(M, m);
 }
 
 // F (from the stored matrix or the phylogenetic variables), its principal
@@ -233,9 +237,14 @@ void MakePhylogeny(int n, Phylogeny& ph) {
   }
 
   if (fuzzyPhyl == 1) {
-    double** work = CopyOf(n, n, ph.F);
+    // The fuzzy belonging makes its matrix symmetric from the upper half:
+    // a symmetric F is read in place, another on a copy.
+    bool symmetric = true;
+    for (int i = 0; i < n && symmetric; i++)
+      for (int j = i + 1; j < n && symmetric; j++) symmetric = ph.F[i][j] == ph.F[j][i];
+    double** work = symmetric ? ph.F : CopyOf(n, n, ph.F);
     FuzzyBelonging(n, nTaxa, work, partition_OTUs_Phyl, ph.Q, ph.isDissimilarity);
-    free2D(work, n);
+    if (!symmetric) free2D(work, n);
   } else {
     CrispBelonging(n, nTaxa, partition_OTUs_Phyl, ph.Q);
   }
@@ -297,11 +306,14 @@ struct Types {
   int g = 0;
   int* labels = nullptr;
   int* sizes = nullptr;
-  double** C = nullptr;          // n x g
+  int* typeOf = nullptr;         // n: the type column of each OTU
+  double** C = nullptr;          // n x g, crisp belonging (crisp runs, detailed printout)
   double** U = nullptr;          // n x g
   double** avgTraits = nullptr;  // g x p
 };
 
+// The crisp belonging matrix is made only for a crisp run and the detailed
+// printout; otherwise each OTU's type column stands for it.
 void MakeTypes(int n, int p, const Traits& t, Types& ty) {
   CountGroupsNew(n, partition_OTUs, &ty.g, nullptr);
   if (p > 0) ty.g = nGrPoly[0];
@@ -313,26 +325,29 @@ void MakeTypes(int n, int p, const Traits& t, Types& ty) {
   for (int k = 0; k < ty.g; k++)
     for (int i = 0; i < n; i++)
       if (partition_OTUs[i] == ty.labels[k]) ty.sizes[k]++;
-  ty.C = dim2Double(n, g);
+  ty.typeOf = dim1Dint(n > 0 ? n : 1);
+  TypeColumns(n, partition_OTUs, ty.typeOf);
+  if (fuzzy != 3 || printDetail == 1) {
+    ty.C = dim2Double(n, g);
+    CrispBelonging(n, ty.g, partition_OTUs, ty.C);
+  }
+  // S is symmetric: the fuzzy belonging reads it in place.
   ty.U = dim2Double(n, g);
-  CrispBelonging(n, ty.g, partition_OTUs, ty.C);
-  double** work = CopyOf(n, n, t.S);
-  FuzzyBelonging(n, ty.g, work, partition_OTUs, ty.U, reseCSTopt != 1);
-  free2D(work, n);
+  FuzzyBelonging(n, ty.g, t.S, partition_OTUs, ty.U, reseCSTopt != 1);
   // The mean over its OTUs with a value (missing values are left out of both
   // the sum and the count).
   // OTU by OTU into the sums of its type, in the order of the OTUs.
   ty.avgTraits = dim2Double(g, p > 0 ? p : 1);
   std::vector<int> count(static_cast<size_t>(g) * (p > 0 ? p : 1), 0);
-  for (int i = 0; i < n; i++)
-    for (int k = 0; k < ty.g; k++) {
-      if (ty.C[i][k] != 1.0) continue;
-      for (int j = 0; j < p; j++)
-        if (!IsMissing(t.B[i][j])) {
-          ty.avgTraits[k][j] += t.B[i][j];
-          count[static_cast<size_t>(k) * p + j]++;
-        }
-    }
+  for (int i = 0; i < n; i++) {
+    const int k = ty.typeOf[i];
+    if (k < 0 || k >= ty.g) continue;
+    for (int j = 0; j < p; j++)
+      if (!IsMissing(t.B[i][j])) {
+        ty.avgTraits[k][j] += t.B[i][j];
+        count[static_cast<size_t>(k) * p + j]++;
+      }
+  }
   for (int k = 0; k < ty.g; k++)
     for (int j = 0; j < p; j++) {
       const int c = count[static_cast<size_t>(k) * p + j];
@@ -344,6 +359,7 @@ void FreeTypes(int n, Types& ty) {
   free2D(ty.avgTraits, ty.g > 0 ? ty.g : 1);
   free2D(ty.U, n);
   free2D(ty.C, n);
+  free1D(ty.typeOf);
   free1D(ty.sizes);
   free1D(ty.labels);
 }
@@ -375,9 +391,7 @@ PermTest_FunctionalPhyl_Correl_Input* MakeRecord(int m, int n, int p, const Envi
   rec->W = w.Wtdap;
   rec->DE = e.DE;
   rec->DY1 = w.DY1;
-  rec->DY2 = w.DY2;
   rec->Y1 = w.Y1;
-  rec->Y2 = w.Y2;
   rec->saveRndData = optRndTests && saveRndData == 'y';
   rec->scaleAdjust = scaleAdjust;
   rec->includePhylogeny = ph.on;
@@ -449,14 +463,17 @@ void PFTs_ScalingUp() {
     if (hasEnv) rTE = RVcoeff(m, e.q, p, e.E, Tnorm);
     rTY = RVcoeff(m, n, p, w.Y1, Tnorm);
   }
-  double** crispPooled = dim2Double(m, g);
-  MatrixProdMV_Weight(m, n, n, ty.g, w.Wtdap, ty.C, crispPooled, weight_OTUs, scaleAdjust);
-  // The crisp belonging is read afterwards only as the types of a crisp run
-  // and by the detailed printout.
-  if (fuzzy == 3 && printDetail != 1) {
-    free2D(ty.C, n);
-    ty.C = nullptr;
+  // T and r(TY) are formed: the TCAP copy of W and, when the Mantel measure
+  // reads only its resemblance, the Beals smoothing are not read again.
+  free2D(w.Wtcap, m);
+  w.Wtcap = nullptr;
+  if (opt_ro == 1 && printDetail != 1) {
+    free2D(w.Y1, m);
+    w.Y1 = nullptr;
   }
+  double** crispPooled = dim2Double(m, g);
+  MatrixProdMV_WeightCrisp(m, n, ty.g, w.Wtdap, ty.typeOf, crispPooled, weight_OTUs,
+                           scaleAdjust);
 
   // X, the entropies, P and every statistic, observed and, with tests,
   // against the null model.  Without tests the same routine runs on the

@@ -21,6 +21,9 @@ void gower_similarity(int p, double** B, int n, double** S, const int* types,
 // C[i][t] = 1 when OTU i carries the t-th label (labels ascending); a null
 // partition makes every OTU its own type.
 bool CrispBelonging(int n, int g, const int* partition, double** C);
+// typeOf[i] = the column of OTU i in C (the position of its label among the
+// distinct labels, ascending); the number of distinct labels.
+int TypeColumns(int n, const int* partition, int* typeOf);
 // Fuzzy belonging U (n x g) from the similarity (or dissimilarity) S, made
 // symmetric from its upper triangle; every row of U sums to 1.
 bool FuzzyBelonging(int n, int g, double** S, const int* partition, double** U,
@@ -33,7 +36,7 @@ double RaoIndex_Weight(int n, const double* p, double** rese, bool isDissimilari
                        bool squareRoot, const int* w, bool restrictWithin);
 
 // The Gini-Simpson index: RaoIndex_Weight with the identity as similarity
-// matrix (no square root), over the OTUs present only.
+// matrix (no square root), in time linear in the OTUs present.
 double GiniSimpson_Weight(int n, const double* p, const int* w, bool restrictWithin,
                           bool adjust);
 

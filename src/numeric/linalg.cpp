@@ -33,6 +33,11 @@ bool BothPresent(double a, double b) { return !IsMissing(a) && !IsMissing(b); }
 // belonging, an identity): each row of A meets only the non-zero elements of
 // the rows of B.  The terms left out are exact zeros, the others are added
 // in the order of the full sum, so the results are the same to the last bit.
+void CompressedWeightedProduct(int n, int k, int m, double** A, const std::vector<int>& start,
+                               const std::vector<int>& col, const std::vector<double>& val,
+                               double** C, const int* w, bool adjust, bool missingRule,
+                               const int* select);
+
 bool SparseWeightedProduct(int n, int k, int m, double** A, double** B, double** C,
                            const int* w, bool adjust, bool missingRule, const int* select) {
   size_t nonZero = 0;
@@ -54,6 +59,16 @@ bool SparseWeightedProduct(int n, int k, int m, double** A, double** B, double**
       }
     start[l + 1] = static_cast<int>(col.size());
   }
+  CompressedWeightedProduct(n, k, m, A, start, col, val, C, w, adjust, missingRule, select);
+  return true;
+}
+
+// The weighted product with B given by its non-zero elements: row l of B
+// holds (col[e], val[e]) for e from start[l] to start[l + 1].
+void CompressedWeightedProduct(int n, int k, int m, double** A, const std::vector<int>& start,
+                               const std::vector<int>& col, const std::vector<double>& val,
+                               double** C, const int* w, bool adjust, bool missingRule,
+                               const int* select) {
   std::vector<double> s(m > 0 ? m : 1);
   for (int i = 0; i < n; i++) {
     std::fill(s.begin(), s.end(), 0.0);
@@ -81,7 +96,6 @@ bool SparseWeightedProduct(int n, int k, int m, double** A, double** B, double**
       C[i][j] = v;
     }
   }
-  return true;
 }
 
 void WeightedProduct(int n, int k, int m, double** A, double** B, double** C, const int* w,
@@ -142,6 +156,17 @@ int MatrixProdMV_Weight(int nA, int kA, int kB, int mB, double** A, double** B, 
   if (kA != kB) return 1;
   WeightedProduct(nA, kA, mB, A, B, C, w, adjust, true, nullptr);
   return 0;
+}
+
+void MatrixProdMV_WeightCrisp(int nA, int kA, int g, double** A, const int* typeOf, double** C,
+                              const int* w, bool adjust) {
+  std::vector<int> start(kA + 1, 0), col;
+  for (int l = 0; l < kA; l++) {
+    if (typeOf[l] >= 0 && typeOf[l] < g) col.push_back(typeOf[l]);
+    start[l + 1] = static_cast<int>(col.size());
+  }
+  const std::vector<double> ones(col.size(), 1.0);
+  CompressedWeightedProduct(nA, kA, g, A, start, col, ones, C, w, adjust, true, nullptr);
 }
 
 // Weighted sum divided by the total of A over the terms used: a weighted

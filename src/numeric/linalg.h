@@ -12,6 +12,11 @@ int MatrixProdMV_Weight(int nA, int kA, int kB, int mB, double** A, double** B, 
                         const int* w);
 int MatrixProdMV_Weight(int nA, int kA, int kB, int mB, double** A, double** B, double** C,
                         const int* w, bool adjust);
+// MatrixProdMV_Weight of A (nA x kA) with the crisp belonging of kA OTUs to
+// g types (OTU l in column typeOf[l]; in none when typeOf[l] is not below
+// g), without the kA x g matrix: the same digits.
+void MatrixProdMV_WeightCrisp(int nA, int kA, int g, double** A, const int* typeOf, double** C,
+                              const int* w, bool adjust);
 int MatrixProdSelectMV_Adjust_Weight(int nA, int kA, int kB, int mB, double** A, double** B,
                                      double** C, const int* select, const int* w);
 int MatrixProdSelectMV_Adjust_Weight(int nA, int kA, int kB, int mB, double** A, double** B,
