@@ -1,5 +1,7 @@
 #include "functional/scalingUp.h"
 
+#include <omp.h>
+
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -84,7 +86,7 @@ void IFHierarchicalAccum() {
 // ---------------------------------------------------------------------------
 // The analysis proper: what one run computes once (the environment, the
 // working copies of W and their Beals smoothing, the phylogeny, the traits
-// and the types), then the community structures and every statistic from the
+// and the types, the larger of them on the team of threads), then the community structures and every statistic from the
 // functional core (through the permutation test routine, with or without
 // permutations), then the printout.
 
@@ -151,7 +153,8 @@ void MakeCommunities(int m, int n, bool scaleAdjust, Communities& w) {
 
   if (opt_ro == 1 || opt_ro == 2 || opt_ro == 3 || detailed) {
     w.Y1 = dim2Double(m, n);
-    BealsSmoothing(m, n, w.Wtdap, w.Wtdap, w.Y1, BealsIncludeOpt != 0, 1, false);
+    BealsSmoothing(m, n, w.Wtdap, w.Wtdap, w.Y1, BealsIncludeOpt != 0, 1, false,
+                   omp_get_max_threads());
   }
   if (opt_ro == 1) {
     w.DY1 = dim2Double(m, m);
@@ -243,7 +246,8 @@ void MakePhylogeny(int n, Phylogeny& ph) {
     for (int i = 0; i < n && symmetric; i++)
       for (int j = i + 1; j < n && symmetric; j++) symmetric = ph.F[i][j] == ph.F[j][i];
     double** work = symmetric ? ph.F : CopyOf(n, n, ph.F);
-    FuzzyBelonging(n, nTaxa, work, partition_OTUs_Phyl, ph.Q, ph.isDissimilarity);
+    FuzzyBelonging(n, nTaxa, work, partition_OTUs_Phyl, ph.Q, ph.isDissimilarity,
+                   omp_get_max_threads());
     if (!symmetric) free2D(work, n);
   } else {
     CrispBelonging(n, nTaxa, partition_OTUs_Phyl, ph.Q);
@@ -282,7 +286,7 @@ void MakeTraits(int n, int p, Traits& t) {
   t.S = dim2Double(n, n);
   if (reseCSTopt == 1) {
     double** work = CopyOf(n, p, csm_Float);
-    gower_similarity(p, work, n, t.S, chtype, chrange, weight);
+    gower_similarity(p, work, n, t.S, chtype, chrange, weight, omp_get_max_threads());
     free2D(work, n);
   } else {
     double** work = CopyOf(n, p, t.Bmasked);
@@ -333,7 +337,7 @@ void MakeTypes(int n, int p, const Traits& t, Types& ty) {
   }
   // S is symmetric: the fuzzy belonging reads it in place.
   ty.U = dim2Double(n, g);
-  FuzzyBelonging(n, ty.g, t.S, partition_OTUs, ty.U, reseCSTopt != 1);
+  FuzzyBelonging(n, ty.g, t.S, partition_OTUs, ty.U, reseCSTopt != 1, omp_get_max_threads());
   // The mean over its OTUs with a value (missing values are left out of both
   // the sum and the count).
   // OTU by OTU into the sums of its type, in the order of the OTUs.

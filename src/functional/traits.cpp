@@ -97,12 +97,12 @@ inline double Partial(const GowerTrait& t, double a, double b, int doubleZero) {
 }  // namespace
 
 void gower_similarity(int p, double** B, int n, double** S, const int* types,
-                       const double* ranges, const double* weights) {
+                       const double* ranges, const double* weights, int threads) {
   if (n <= 0) return;
   // The average over the traits of weight (> 0) of the partial similarities
   // of each pair, adding its traits in their order, without holding the
-  // partial similarities: each pair of the upper half on its own (rows in
-  // parallel), the lower half its mirror.
+  // partial similarities: each pair of the upper half on its own (rows
+  // shared by the threads handed over), the lower half its mirror.
   std::vector<GowerTrait> traits;
   for (int k = 0; k < p; k++) {
     if (!(weights[k] > 0.0)) continue;
@@ -119,6 +119,7 @@ void gower_similarity(int p, double** B, int n, double** S, const int* types,
     traits.push_back(std::move(t));
   }
   const int doubleZero = countDoubleAbsence;
+#pragma omp parallel for schedule(dynamic, 16) num_threads(threads) if (threads > 1)
   for (int i = 0; i < n; i++) {
     std::vector<double> den(static_cast<size_t>(n - i), 0.0);
     double* row = S[i];
@@ -253,7 +254,7 @@ bool CrispBelonging(int n, int g, const int* partition, double** C) {
 }
 
 bool FuzzyBelonging(int n, int g, double** S, const int* partition, double** U,
-                    bool isDissimilarity) {
+                    bool isDissimilarity, int threads) {
   if (n <= 0) return true;
   int* typeOf = dim1Dint(n);
   int count = TypeColumns(n, partition, typeOf);
@@ -280,8 +281,9 @@ bool FuzzyBelonging(int n, int g, double** S, const int* partition, double** U,
     }
   }
 
-  // On the calling thread: U is formed once per analysis, never per
-  // permutation.
+  // U is formed once per analysis, never per permutation: its rows are
+  // shared by the threads handed over, if any.
+#pragma omp parallel for schedule(dynamic, 16) num_threads(threads) if (threads > 1)
   for (int i = 0; i < n; i++) {
     for (int t = 0; t < g; t++) U[i][t] = 0.0;
     for (int j = 0; j < n; j++) {

@@ -15,8 +15,10 @@ void gower_similarityAverage(int n, int p, double*** partial, double** S, const 
 
 // S (n x n, full) as gower_similarityAverage of gower_similarityPartial with
 // the same weights gives it, without the n x n x p array.
+// threads: the team of a computation made once per analysis (1: the
+// calling thread); the digits do not depend on it.
 void gower_similarity(int p, double** B, int n, double** S, const int* types,
-                       const double* ranges, const double* weights);
+                       const double* ranges, const double* weights, int threads = 1);
 
 // C[i][t] = 1 when OTU i carries the t-th label (labels ascending); a null
 // partition makes every OTU its own type.
@@ -27,7 +29,7 @@ int TypeColumns(int n, const int* partition, int* typeOf);
 // Fuzzy belonging U (n x g) from the similarity (or dissimilarity) S, made
 // symmetric from its upper triangle; every row of U sums to 1.
 bool FuzzyBelonging(int n, int g, double** S, const int* partition, double** U,
-                    bool isDissimilarity);
+                    bool isDissimilarity, int threads = 1);
 
 // Rao quadratic entropy of one community with abundances p (n OTUs).
 double RaoIndex_Weight(int n, const double* p, double** rese, bool isDissimilarity,

@@ -5,8 +5,9 @@
 // to any of the sums below: both steps run over the non-zero performances
 // of each community only, adding the remaining terms in the order of the
 // full sums, so the results are those of the full sums to the last bit.
-// It runs on the calling thread: the threads of the program work on
-// permutations, subsets and data sets, never inside one of them.
+// It runs on the calling thread unless the caller hands it a team (once per
+// analysis, never inside a permutation, a subset or a simulated data set):
+// its rows are independent, each summed in the same order on any thread.
 #include "multivariate/beals.h"
 
 #include <algorithm>
@@ -65,7 +66,8 @@ void ConditionalProb(int n, int s, double** X, double** M, int mode) {
 // N[j][k] sums over the communities c, in order, a term that is 0 unless
 // X[c][j] is non-zero (mode 0 and 1: positive) and X[c][k] is positive (mode
 // 2: non-zero); only those terms are added.
-void ConditionalProb(int n, int s, double** X, double** M, int mode, bool unitRows) {
+void ConditionalProb(int n, int s, double** X, double** M, int mode, bool unitRows,
+                     int threads) {
   const RowLists l = ListRows(n, s, X);
   // The communities holding each OTU (non-zero, or positive for mode 0), in
   // order.
@@ -81,6 +83,7 @@ void ConditionalProb(int n, int s, double** X, double** M, int mode, bool unitRo
   }
   const std::vector<int>& kStart = mode == 2 ? l.presentStart : l.positiveStart;
   const std::vector<int>& kIdx = mode == 2 ? l.present : l.positive;
+#pragma omp parallel for schedule(dynamic, 16) num_threads(threads) if (threads > 1)
   for (int j = 0; j < s; j++) {
     double* row = M[j];
     for (int k = 0; k < s; k++) row[k] = 0.0;
@@ -125,9 +128,9 @@ namespace {
 // conditional probability of exactly 1 has no finite odds and its term is
 // left out.
 void Smooth(int n, int s, double** W, double** X, double** Y, bool includeTarget, int mode,
-            bool unitRows, bool odds) {
+            bool unitRows, bool odds, int threads) {
   double** M = dim2Double(s, s);
-  ConditionalProb(n, s, X, M, mode, unitRows);
+  ConditionalProb(n, s, X, M, mode, unitRows, threads);
   double** Wr = dim2Double(n, s);
   UnitSumRowsAdjMV(n, s, Wr, W);
   const RowLists l = ListRows(n, s, Wr);
@@ -153,10 +156,12 @@ void Smooth(int n, int s, double** W, double** X, double** Y, bool includeTarget
   // same order, whatever the blocks.
   constexpr int kBlockRows = 64, kStrip = 512;
   const int blocks = (n + kBlockRows - 1) / kBlockRows;
+#pragma omp parallel num_threads(threads) if (threads > 1)
   {
     std::vector<int> kStart(s + 1), kComm;
     std::vector<double> kWeight;
     std::vector<double> rest(includeTarget ? 0 : static_cast<size_t>(kBlockRows) * kStrip);
+#pragma omp for schedule(dynamic, 1)
     for (int blk = 0; blk < blocks; blk++) {
       const int i0 = blk * kBlockRows, i1 = std::min(n, i0 + kBlockRows);
       // The communities of the block holding each OTU, in order.
@@ -207,10 +212,10 @@ void Smooth(int n, int s, double** W, double** X, double** Y, bool includeTarget
 
 void BealsSmoothing(int n, int s, double** W, double** X, double** Y, bool includeTarget,
                     int mode) {
-  Smooth(n, s, W, X, Y, includeTarget, mode, false, mode == 2);
+  Smooth(n, s, W, X, Y, includeTarget, mode, false, mode == 2, 1);
 }
 
 void BealsSmoothing(int n, int s, double** W, double** X, double** Y, bool includeTarget,
-                    int mode, bool unitRows) {
-  Smooth(n, s, W, X, Y, includeTarget, mode, unitRows, unitRows);
+                    int mode, bool unitRows, int threads) {
+  Smooth(n, s, W, X, Y, includeTarget, mode, unitRows, unitRows, threads);
 }
