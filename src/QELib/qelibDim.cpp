@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <omp.h>
 #include <sys/mman.h>
 
 #include "shell/console.h"
@@ -131,29 +132,52 @@ void free3DVoid(void*** p, int planes, int rows) {
 
 // ---- printing ----------------------------------------------------------
 
-// A row of "%.*g\t" and the line end, formatted in one buffer.
-static void PutRow(FILE* fp, int columns, const double* row, int digits) {
-  std::string line;
+// Rows of a printed matrix are formatted apart, and a large matrix (a
+// quarter of a million numbers and more) has its rows formatted by the team
+// of threads, a block at a time, outside any other parallel region: only
+// the text is made in parallel, the file is written in row order by the
+// calling thread.
+constexpr long long kParallelCells = 1 << 18;
+
+template <class Format>
+static void WriteRows(FILE* fp, int rows, long long cells, const char* progress, Format format) {
+  if (rows < 1) return;
+  const bool team = cells >= kParallelCells && !omp_in_parallel() && omp_get_max_threads() > 1;
+  const long long perRow = std::max<long long>(1, cells / rows);
+  const int block = team ? static_cast<int>(std::clamp<long long>(kParallelCells / perRow, 1, rows))
+                         : 1;
+  std::vector<std::string> text(static_cast<size_t>(block));
+  for (int first = 0; first < rows; first += block) {
+    const int count = std::min(block, rows - first);
+#pragma omp parallel for schedule(dynamic, 1) if (team)
+    for (int r = 0; r < count; r++) {
+      text[r].clear();
+      format(first + r, text[r]);
+    }
+    for (int r = 0; r < count; r++) {
+      HandleEventInfoWhere2(progress);
+      fwrite(text[r].data(), 1, text[r].size(), fp);
+    }
+  }
+}
+
+// A row of "%.*g\t" and the line end.
+static void FormatRow(int columns, const double* row, int digits, std::string& line) {
   for (int j = 0; j < columns; j++) {
     AppendG(line, row[j], digits);
     line += '\t';
   }
   line += '\n';
-  fwrite(line.data(), 1, line.size(), fp);
 }
 
 void PrintMatrixTab(FILE* fp, int rows, int columns, double** M, int digits) {
-  for (int i = 0; i < rows; i++) {
-    HandleEventInfoWhere2("PrintMatrixTab");
-    PutRow(fp, columns, M[i], digits);
-  }
+  WriteRows(fp, rows, static_cast<long long>(rows) * columns, "PrintMatrixTab",
+            [&](int i, std::string& line) { FormatRow(columns, M[i], digits, line); });
 }
 
 void PrintLowerHalfMatrixTab(FILE* fp, int n, double** M, int digits) {
-  for (int i = 0; i < n; i++) {
-    HandleEventInfoWhere2("PrintLowerHalfMatrixTab");
-    PutRow(fp, i + 1, M[i], digits);
-  }
+  WriteRows(fp, n, static_cast<long long>(n) * (n + 1) / 2, "PrintLowerHalfMatrixTab",
+            [&](int i, std::string& line) { FormatRow(i + 1, M[i], digits, line); });
 }
 
 template <class T>
@@ -176,27 +200,47 @@ int GetWidthMax(int rows, int columns, float** M, int digits) {
   return GetWidthMaxT(rows, columns, M, digits);
 }
 
+// "%*.*g\t" for each number, the width the widest number's unless given, and
+// a line break (with an indent of the width) whenever a line exceeds
+// maxColsPrint characters.  Each number is formatted once: the rows are
+// formatted without padding first (by the team of threads when the matrix
+// is large) and padded as they are written.
 template <class T>
 static int PrintMatrixT(FILE* fp, int rows, int columns, T** M, int digits, int width) {
   if (rows < 1) return width;
-  if (width == 0) width = GetWidthMaxT(rows, columns, M, digits);
-  std::string text;
-  for (int i = 0; i < rows; i++) {
-    HandleEventInfoWhere2("PrintMatrix");
-    long long count = 0;
+  std::vector<std::string> plain(static_cast<size_t>(rows));
+  const bool team = static_cast<long long>(rows) * columns >= kParallelCells &&
+                    !omp_in_parallel() && omp_get_max_threads() > 1;
+  int widest = 0;
+#pragma omp parallel for schedule(dynamic, 4) reduction(max : widest) if (team)
+  for (int i = 0; i < rows; i++)
     for (int j = 0; j < columns; j++) {
-      if (count > maxColsPrint) {
-        fprintf(fp, "\n%*s\t", width, "");
-        count = 0;
-      }
-      text.clear();
-      AppendGWidth(text, static_cast<double>(M[i][j]), width, digits);
-      text += '\t';
-      fwrite(text.data(), 1, text.size(), fp);
-      count += width + 1;
+      widest = std::max(widest, AppendG(plain[i], static_cast<double>(M[i][j]), digits));
+      plain[i] += '\t';
     }
-    fputc('\n', fp);
-  }
+  if (width == 0) width = widest;
+  WriteRows(fp, rows, static_cast<long long>(rows) * columns, "PrintMatrix",
+            [&](int i, std::string& line) {
+              const std::string& numbers = plain[i];
+              long long count = 0;
+              size_t at = 0;
+              for (int j = 0; j < columns; j++) {
+                if (count > maxColsPrint) {
+                  line += '\n';
+                  line.append(static_cast<size_t>(width), ' ');
+                  line += '\t';
+                  count = 0;
+                }
+                const size_t end = numbers.find('\t', at);
+                const size_t len = end - at;
+                if (len < static_cast<size_t>(width)) line.append(width - len, ' ');
+                line.append(numbers, at, len + 1);
+                at = end + 1;
+                count += width + 1;
+              }
+              line += '\n';
+              std::string().swap(plain[i]);
+            });
   return width;
 }
 
