@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -132,15 +133,14 @@ void free3DVoid(void*** p, int planes, int rows) {
 
 // ---- printing ----------------------------------------------------------
 
-// Rows of a printed matrix are formatted apart, and a large matrix (a
-// quarter of a million numbers and more) has its rows formatted by the team
-// of threads, a block at a time, outside any other parallel region: only
-// the text is made in parallel, the file is written in row order by the
-// calling thread.
+// A large table (a quarter of a million numbers and more) has its rows
+// formatted by the team of threads, a block at a time, outside any other
+// parallel region: only the text is made in parallel, the file is written
+// in row order by the calling thread.
 constexpr long long kParallelCells = 1 << 18;
 
-template <class Format>
-static void WriteRows(FILE* fp, int rows, long long cells, const char* progress, Format format) {
+void WriteRows(FILE* fp, int rows, long long cells, const char* progress,
+               const std::function<void(int, std::string&)>& format) {
   if (rows < 1) return;
   const bool team = cells >= kParallelCells && !omp_in_parallel() && omp_get_max_threads() > 1;
   const long long perRow = std::max<long long>(1, cells / rows);

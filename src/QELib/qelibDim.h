@@ -13,6 +13,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
+#include <string>
 
 // ---- allocation --------------------------------------------------------
 void* dim1D_Clear(size_t count, size_t size);
@@ -46,6 +48,13 @@ inline void free3D(T*** p, int planes, int rows) {
 }
 
 // ---- printing ----------------------------------------------------------
+// Writes rows 0..rows - 1 of a table of about `cells` numbers, the text of
+// row i made by format(i, text) (text empty on entry): a large table's rows
+// are formatted by the team of threads a block at a time (format must then
+// write only its own text), the file written in row order on the calling
+// thread, which shows progress under the given name.
+void WriteRows(FILE* fp, int rows, long long cells, const char* progress,
+               const std::function<void(int, std::string&)>& format);
 // Widest matrix row printed before wrapping (preference), and significant
 // digits callers pass when printing results (preference).
 extern int maxColsPrint;

@@ -86,7 +86,8 @@ std::vector<std::string> FactorLabels() {
 }
 
 // A community-by-column table: the community label first.  Written a row at
-// a time (these tables can hold millions of cells), in the layout of Table.
+// a time (these tables can hold millions of cells, formatted by the team of
+// threads), in the layout of Table.
 void CommunityTable(const std::string& name, int m, const std::vector<std::string>& columns,
                     const std::vector<int>& which, double** M) {
   FILE* fp = OpenTsv(name);
@@ -95,19 +96,19 @@ void CommunityTable(const std::string& name, int m, const std::vector<std::strin
   for (const auto& c : columns) line += '\t' + c;
   line += '\n';
   fwrite(line.data(), 1, line.size(), fp);
-  for (int c = 0; c < m; c++) {
-    line = reLabel[c];
-    for (int j : which) {
-      line += '\t';
-      const double x = M[c][j];
-      if (std::isfinite(x))
-        AppendG(line, x, 17);
-      else
-        line += TsvNumber(x);
-    }
-    line += '\n';
-    fwrite(line.data(), 1, line.size(), fp);
-  }
+  WriteRows(fp, m, static_cast<long long>(m) * which.size(), "CommunityTable",
+            [&](int c, std::string& row) {
+              row = reLabel[c];
+              for (int j : which) {
+                row += '\t';
+                const double x = M[c][j];
+                if (std::isfinite(x))
+                  AppendG(row, x, 17);
+                else
+                  row += TsvNumber(x);
+              }
+              row += '\n';
+            });
   CloseTsv(fp, name);
 }
 
