@@ -187,10 +187,18 @@ static void BuildRao(FcoreContext& ctx) {
   ctx.raoV = dim2Double(ctx.raoRows * m, n);
   ctx.raoScale = dim1Double(m);
   ctx.raoNone = static_cast<bool*>(dim1D(sizeof(bool), m > 0 ? m : 1));
-  ctx.raoD = dim2Double(n, n);
+  // S itself turns into the dissimilarities when nothing reads it again (the
+  // caller's consent; no ro(BF), no pairwise loop): n x n doubles saved.
+  const bool inPlace = in.mayOverwriteS && !ctx.phyl && ctx.fastRao;
+  ctx.ownRaoD = !inPlace || ctx.ownS;
+  ctx.raoD = inPlace ? ctx.S : dim2Double(n, n);
   for (int i = 0; i < n; i++)
     for (int j = 0; j < n; j++)
       ctx.raoD[i][j] = RaoDissimilarity(ctx.S[i][j], false, in.sqrtRaoTraits);
+  if (inPlace) {
+    ctx.S = nullptr;
+    ctx.ownS = false;
+  }
   if (ctx.phyl) {
     // Dissimilarities without missing values and without square roots are
     // F itself.
@@ -382,7 +390,7 @@ void FcoreRelease(FcoreContext& ctx) {
   if (ctx.ownWp) free2D(ctx.Wp, m);
   free1D(ctx.divisor);
   free2D(ctx.raoV, ctx.raoRows * m);
-  free2D(ctx.raoD, n);
+  if (ctx.ownRaoD) free2D(ctx.raoD, n);
   if (ctx.ownRaoDp) free2D(ctx.raoDp, n);
   free1D(ctx.raoScale);
   free1D(ctx.raoNone);

@@ -104,6 +104,9 @@ struct FcoreInput {
   bool phylogeny = false;      // P, Rp and the phylogenetic statistics
   bool phylIsDissimilarity = false;
   bool twoTailed = true;       // correlations compared by absolute value
+  // S is not read after the run: its memory may hold the dissimilarities of
+  // the entropies when the run reads S for nothing else.
+  bool mayOverwriteS = false;
   FcorePath path = FcorePath::kAutomatic;
   FcorePath entropyPath = FcorePath::kAutomatic;  // the entropies' own (automatic: as path)
 };
@@ -149,7 +152,8 @@ struct FcoreContext {
   double* divisor = nullptr;  // m: scale adjustment of the products (1: none)
   int raoRows = 1;           // abundance rows per community of the entropies
   double** raoV = nullptr;   // (raoRows m) x n: relative abundances, weighted (dense entropies)
-  double** raoD = nullptr;   // n x n: dissimilarities of S
+  double** raoD = nullptr;   // n x n: dissimilarities of S (in S itself unless ownRaoD)
+  bool ownRaoD = false;
   double** raoDp = nullptr;  // n x n: dissimilarities of F (F itself unless ownRaoDp)
   bool ownRaoDp = false;
   double* raoScale = nullptr;  // m: divisor of the adjusted entropy (1: none)

@@ -249,6 +249,8 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
   fi.phylogeny = in->includePhylogeny;
   fi.phylIsDissimilarity = in->phylIsDissimilarity;
   fi.twoTailed = in->twoTailedTestMantel;
+  // The random-data file prints S.
+  fi.mayOverwriteS = in->overwriteS && !(in->saveRndData && in->rndDataFile != nullptr);
 
   Resources res;
   FcoreBuild(fi, res.ctx);
@@ -477,4 +479,5 @@ void PermTestSettingsFromGlobals(PermTest_FunctionalPhyl_Correl_Input* rec) {
   rec->twoTailedTestMantel = twoTailedTestMantel != 0;
   rec->restrictRaoWithinOpt = restrictRaoWithinOpt != 0;
   rec->rndDataFile = nullptr;
+  rec->overwriteS = false;
 }

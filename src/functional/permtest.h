@@ -78,6 +78,9 @@ struct PermTest_FunctionalPhyl_Correl_Input {
   int* weight_OTUs;
   bool restrictRaoWithinOpt;
   FILE* rndDataFile;
+  // The caller does not read S after the routine: the routine may turn it
+  // into the dissimilarities of the entropies (less memory).
+  bool overwriteS;
   // With keepNullValues the routine keeps the value of every statistic in
   // every iteration, the observed one first: nullValues[i * nullStride + k]
   // for iteration i (0 = observed) and statistic k (0 to nullStride - 1:

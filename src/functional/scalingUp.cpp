@@ -397,6 +397,8 @@ PermTest_FunctionalPhyl_Correl_Input* MakeRecord(int m, int n, int p, const Envi
   rec->DY1 = w.DY1;
   rec->Y1 = w.Y1;
   rec->saveRndData = optRndTests && saveRndData == 'y';
+  // S is printed afterwards only in the detailed printout.
+  rec->overwriteS = printDetail != 1;
   rec->scaleAdjust = scaleAdjust;
   rec->includePhylogeny = ph.on;
   rec->phylIsDissimilarity = ph.isDissimilarity;
