@@ -251,6 +251,7 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
   fi.twoTailed = in->twoTailedTestMantel;
   // The random-data file prints S.
   fi.mayOverwriteS = in->overwriteS && !(in->saveRndData && in->rndDataFile != nullptr);
+  fi.path = in->corePath;
 
   Resources res;
   FcoreBuild(fi, res.ctx);
@@ -480,4 +481,5 @@ void PermTestSettingsFromGlobals(PermTest_FunctionalPhyl_Correl_Input* rec) {
   rec->restrictRaoWithinOpt = restrictRaoWithinOpt != 0;
   rec->rndDataFile = nullptr;
   rec->overwriteS = false;
+  rec->corePath = FcorePath::kAutomatic;
 }

@@ -81,6 +81,8 @@ struct PermTest_FunctionalPhyl_Correl_Input {
   // The caller does not read S after the routine: the routine may turn it
   // into the dissimilarities of the entropies (less memory).
   bool overwriteS;
+  // How the community structures are formed (automatic: the cheaper way).
+  FcorePath corePath;
   // With keepNullValues the routine keeps the value of every statistic in
   // every iteration, the observed one first: nullValues[i * nullStride + k]
   // for iteration i (0 = observed) and statistic k (0 to nullStride - 1:

@@ -35,6 +35,36 @@ TEST(PermTest, ReorderingOTUsLeavesObservedStatistics) {
   }
 }
 
+// The dense products and the sums over present OTUs give every measure the
+// same probabilities under both null models, and the same statistics to
+// far more digits than are printed.
+TEST(PermTest, DenseAndPresentOTUPathsAgree) {
+  countDoubleAbsence = 1;
+  for (int opt = 1; opt <= 5; opt++)
+    for (const int shuffle : {'t', 's'}) {
+      SCOPED_TRACE(testing::Message() << "measure " << opt << " shuffle "
+                                      << static_cast<char>(shuffle));
+      std::vector<double> value[2], prob[2];
+      for (int path = 0; path < 2; path++) {
+        Case c = Generic(kIdentity);
+        c.Prepare(opt, 99, shuffle);
+        c.rec.corePath = path == 0 ? FcorePath::kDense : FcorePath::kSparse;
+        InitRndNumberGenerator(5);
+        PermTest_FunctionalPhyl_Correl(&c.rec);
+        value[path] = c.Values();
+        prob[path] = c.Collect(true);
+      }
+      EXPECT_EQ(prob[0], prob[1]);
+      int below = 0;
+      for (size_t k = 0; k < value[0].size(); k++) {
+        EXPECT_NEAR(value[1][k], value[0][k], 1e-12 * std::fmax(1.0, std::fabs(value[0][k])))
+            << "value " << k;
+        below += prob[0][k] < 0.5;
+      }
+      EXPECT_GT(below, 0);
+    }
+}
+
 TEST(PermTest, WithoutPhylogenyNothingPhylogeneticIsFormed) {
   Case c = Generic(kIdentity, false);
   c.Prepare(1, 10, 't');
