@@ -1,7 +1,9 @@
 #include "data/formda.h"
+#include "data/datafile.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <string>
@@ -207,3 +209,20 @@ TEST(FormattedDataFile, DamagedFilesEndInFailureCodeTwo) {
 }
 
 }  // namespace
+
+// Numbers of the data files are read to the double strtod reads (the fast
+// reader takes the plain decimal words, strtod the rest); words that are not
+// a whole finite number are refused.
+TEST(FormattedDataFile, NumbersReadAsStrtodReadsThem) {
+  for (const char* w : {"0", "-0", "3.25", ".5", "5.", "-1e-300", "1e-320", "2.2250738585072011e-308",
+                        "+7", "0x1p3", "1E5", "123456789012345678901234567890",
+                        "0.1000000000000000055511151231257827021181583404541015625"}) {
+    double got = -1.0;
+    ASSERT_TRUE(ParseDouble(w, got)) << w;
+    const double want = strtod(w, nullptr);
+    EXPECT_EQ(memcmp(&got, &want, sizeof got), 0) << w;
+  }
+  double v = 0.0;
+  for (const char* w : {"", "1e", "1.5x", "inf", "nan", "1e400", "--1", "1,5"})
+    EXPECT_FALSE(ParseDouble(w, v)) << w;
+}
