@@ -413,37 +413,40 @@ void PrepareTypes(RankData& d) {
   }
 }
 
+// The partial similarities of each trait taking part, one trait at a time
+// through one n x n work matrix (never the whole n x n x p array), kept as
+// the pairs of the upper half.
 void PrepareSimilarities(RankData& d) {
   const int n = d.n, p = d.p;
   RangeStates(p, n, csm_Float, chtype, chrange);
-  double*** partial = dim3Double(n, n, p > 0 ? p : 1);
-  try {
-    gower_similarityPartial(p, d.B, n, partial, chtype, chrange, weight);
-    d.sNum.assign(static_cast<size_t>(p) * d.npn, 0.0);
-    std::vector<double> cnt(static_cast<size_t>(p) * d.npn, 0.0);
-    bool missing = false;
-    for (int k = 0; k < p; k++) {
-      if (!d.positive[k]) continue;
-      const size_t base = static_cast<size_t>(k) * d.npn;
-      long x = 0;
-      for (int i = 0; i < n; i++)
-        for (int j = i + 1; j < n; j++, x++) {
-          const double s = partial[i][j][k];
-          if (IsMissing(s)) {
-            missing = true;
-            continue;
-          }
-          d.sNum[base + x] = s;
-          cnt[base + x] = 1.0;
+  MatrixPool scratch;
+  double** work = scratch.Mat(n, n);
+  double* column = scratch.Vec(n);
+  d.sNum.assign(static_cast<size_t>(p) * d.npn, 0.0);
+  std::vector<double> cnt(static_cast<size_t>(p) * d.npn, 0.0);
+  bool missing = false;
+  for (int k = 0; k < p; k++) {
+    if (!d.positive[k]) continue;
+    // The column is copied: an ordinal trait is replaced by its ranks.
+    for (int i = 0; i < n; i++) column[i] = d.B[i][k];
+    for (int i = 0; i < n; i++) std::fill(work[i], work[i] + n, 0.0);
+    GowerMVPartial_dAbsences(n, chtype[k], column, work, chrange[k], weight[k],
+                             countDoubleAbsence);
+    const size_t base = static_cast<size_t>(k) * d.npn;
+    long x = 0;
+    for (int i = 0; i < n; i++)
+      for (int j = i + 1; j < n; j++, x++) {
+        const double s = work[i][j];
+        if (IsMissing(s)) {
+          missing = true;
+          continue;
         }
-    }
-    d.sCounts = missing;
-    if (missing) d.sCnt.swap(cnt);
-  } catch (...) {
-    free3D(partial, n, n);
-    throw;
+        d.sNum[base + x] = s;
+        cnt[base + x] = 1.0;
+      }
   }
-  free3D(partial, n, n);
+  d.sCounts = missing;
+  if (missing) d.sCnt.swap(cnt);
   PrepareTypes(d);
 }
 
