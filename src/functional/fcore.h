@@ -5,10 +5,10 @@
 // - FcoreInput: the sizes, settings and OTU- and community-level matrices of
 //   one run, borrowed from the caller and never modified;
 // - FcoreContext: everything derived from them once per run (symmetric
-//   copies, the weighted performances, B with the traits left out of T as 0,
-//   the compressed rows of the performances, the
-//   dissimilarities of the Rao entropies, the centred resemblances of the
-//   fixed matrices, the analysis-of-variance groups), read-only afterwards;
+//   copies, the weighted performances and their compressed rows, B with the
+//   traits left out of T as 0, the dissimilarities of the Rao entropies, the
+//   centred resemblances of the fixed matrices, the analysis-of-variance
+//   groups), read-only afterwards;
 // - FcoreWorkspace: the community structures T, X, R, P, Rp of one iteration
 //   with their resemblance matrices and the scratch of one thread.
 // FcoreStructures fills a workspace for an OTU permutation (taxa shuffle;
@@ -138,7 +138,8 @@ struct FcoreContext {
   SparseRows wpSparse;       // the non-zero cells of Wp
   SparseRows raoRowsSparse;  // the non-zero cells of raoV
   SparseRows raoColumns;     // the same by OTU
-  double** S = nullptr;    // n x n symmetric trait similarity (a copy when ownS)
+  double** S = nullptr;    // n x n symmetric trait similarity (a copy when ownS;
+                           // null when its memory holds raoD)
   double** F = nullptr;    // n x n symmetric F (phylogeny; a copy when ownF)
   bool ownS = false;
   bool ownF = false;
@@ -192,10 +193,10 @@ struct FcoreWorkspace {
   double** DRp = nullptr;
   UpperHalf uT, uX, uR, uP, uRp;
   // Scratch of one thread.
-  int* rowOf = nullptr;      // the OTU block row each present performance reads
+  int* rowOf = nullptr;      // the row of B, U and Q each present performance reads
   QuadraticScratch quadraticScratch;  // the entropies over pairs of present OTUs
   std::vector<double> quadratic;      // their quadratic forms
-  double** Ws = nullptr;     // m x n: Wp with its columns permuted
+  double** Ws = nullptr;     // m x n: Wp with its columns permuted (dense products)
   double** Vs = nullptr;     // (raoRows m) x n
   double** H = nullptr;      // (raoRows m) x n
   double** Hp = nullptr;     // (raoRows m) x n (phylogeny)
