@@ -16,6 +16,7 @@ Writes into DIR (default: the working directory):
   answers      a scripted session: import, then the functional analysis
                (fuzzy belonging, taxa shuffle, Mantel, Euclidean distance,
                N permutations, fixed seed), then exit
+  answers1     the same session with one permutation
 
 Each OTU has an optimum and a tolerance on the first two environmental
 gradients and responds to them unimodally; three quantitative traits follow
@@ -138,10 +139,13 @@ def main():
     if a.phylogeny:
         answers += ["1"]
     answers += [str(m), "2", "2", "2", "4", "2", "2", "n"]
-    answers += ["V", "H", "y", "1", "y", str(a.perms + 1), "t", "0", "2", "12345", "1", "6",
-                "1", "1", "1", "y", "n", "C", "C", "X"]
-    with open(path("answers"), "w") as f:
-        f.write("\n".join(answers) + "\n")
+    # The session, and the same session with one permutation (what the run
+    # costs outside the permutations).
+    for name, perms in (("answers", a.perms), ("answers1", 1)):
+        session = answers + ["V", "H", "y", "1", "y", str(perms + 1), "t", "0", "2", "12345", "1",
+                             "6", "1", "1", "1", "y", "n", "C", "C", "X"]
+        with open(path(name), "w") as f:
+            f.write("\n".join(session) + "\n")
 
 
 if __name__ == "__main__":
