@@ -41,7 +41,7 @@ namespace {
 // lane (no fused multiply-add), whatever vector unit carries them.
 typedef double Lanes __attribute__((vector_size(64)));
 
-constexpr int kAhead = 4;
+constexpr int kAhead = 8;
 
 // One band of 8 VECTORS columns of one row of Y: the terms held in
 // registers while the row's cells are added in order.
