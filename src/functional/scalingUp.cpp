@@ -158,7 +158,7 @@ void MakeCommunities(int m, int n, bool scaleAdjust, Communities& w) {
   }
   if (opt_ro == 1) {
     w.DY1 = dim2Double(m, m);
-    NominalReseNonHier(m, n, w.Y1, w.DY1, rese_opt);
+    NominalReseNonHier(m, n, w.Y1, w.DY1, rese_opt, omp_get_max_threads());
     UpperToLowerMatrix(m, w.DY1);
   }
 
@@ -511,7 +511,7 @@ void PFTs_ScalingUp() {
   for (int c = 0; c < m; c++) Rf[c] = rec->R[c][0];
   double** DP = dim2Double(m, m);
   if (ph.on) {
-    NominalReseNonHier(m, nTaxa, rec->P, DP, rese_opt);
+    NominalReseNonHier(m, nTaxa, rec->P, DP, rese_opt, omp_get_max_threads());
     UpperToLowerMatrix(m, DP);
   }
 

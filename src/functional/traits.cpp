@@ -321,11 +321,12 @@ double RaoIndex_Weight(int n, const double* p, double** rese, bool isDissimilari
   return RaoIndex_Weight(n, p, rese, isDissimilarity, squareRoot, w, restrictWithin, false);
 }
 
-void NominalReseNonHier(int rows, int columns, double** data, double** D, int reseOpt) {
+void NominalReseNonHier(int rows, int columns, double** data, double** D, int reseOpt,
+                        int threads) {
   switch (reseOpt) {
     case 6:
     case 7:
-      EucliDistMV(rows, columns, data, D);
+      EucliDistMV(rows, columns, data, D, threads);
       break;
     case 8:
     case 9:
@@ -335,7 +336,7 @@ void NominalReseNonHier(int rows, int columns, double** data, double** D, int re
       // The rows are normalised in a copy; the data stay as they are.
       double** work = dim2Double(rows, columns);
       NormalizeRowsMV(rows, columns, data, work);
-      EucliDistMV(rows, columns, work, D);
+      EucliDistMV(rows, columns, work, D, threads);
       free2D(work, rows);
       break;
     }

@@ -42,8 +42,10 @@ double RaoIndex_Weight(int n, const double* p, double** rese, bool isDissimilari
 double GiniSimpson_Weight(int n, const double* p, const int* w, bool restrictWithin,
                           bool adjust);
 
-// Resemblance between communities (rows of data) for rese_opt 6..10.
-void NominalReseNonHier(int rows, int columns, double** data, double** D, int reseOpt);
+// Resemblance between communities (rows of data) for rese_opt 6..10; the
+// Euclidean ones on the team of threads given (once per analysis).
+void NominalReseNonHier(int rows, int columns, double** data, double** D, int reseOpt,
+                        int threads = 1);
 
 // True when some OTU is excluded (weight not > 0) and additivity is not kept.
 bool ScaleAdjustFlag(int nOTUs, const int* weightOTUs, bool keepAdditivity);

@@ -208,7 +208,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void AddSquaredDiff
 
 // D (upper half and diagonal) for the variables k with select[k] != 0
 // (select null: all), skipping missing values pairwise.
-void EuclideanUpperRows(int n, int p, double** X, double** D, const int* select) {
+void EuclideanUpperRows(int n, int p, double** X, double** D, const int* select, int threads) {
   std::vector<int> vars;
   for (int k = 0; k < p; k++)
     if (select == nullptr || select[k] != 0) vars.push_back(k);
@@ -218,7 +218,9 @@ void EuclideanUpperRows(int n, int p, double** X, double** D, const int* select)
     for (int i = 0; i < n; i++) xt[static_cast<size_t>(t) * n + i] = X[i][vars[t]];
   // Rows in blocks of 16, so that a column of the transposed data serves
   // several rows while it is in the cache.
+  // The blocks are shared by the team the caller hands over, if any.
   const int block = 16;
+#pragma omp parallel for schedule(dynamic, 1) num_threads(threads) if (threads > 1)
   for (int i0 = 0; i0 < n; i0 += block) {
     const int rows = n - i0 < block ? n - i0 : block;
     for (int r = 0; r < rows; r++) {
@@ -264,10 +266,12 @@ void EucliDist(int n, int p, double** X, double** D) {
   EuclideanRows(n, p, X, D, [](int, double, double) { return true; });
 }
 
-void EucliDistMV(int n, int p, double** X, double** D) { EuclideanUpperRows(n, p, X, D, nullptr); }
+void EucliDistMV(int n, int p, double** X, double** D, int threads) {
+  EuclideanUpperRows(n, p, X, D, nullptr, threads);
+}
 
 void EucliDistMVSelect(int n, int p, double** X, double** D, const int* select) {
-  EuclideanUpperRows(n, p, X, D, select);
+  EuclideanUpperRows(n, p, X, D, select, 1);
 }
 
 // k counts variables from 1; a k outside 1..p selects no variable and every

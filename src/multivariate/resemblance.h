@@ -17,7 +17,9 @@ int TranslateReseOpt_QUILTA_VARIMO(int reseOpt);
 
 // ---- Euclidean family (OpenMP over rows) ----
 void EucliDist(int n, int p, double** X, double** D);
-void EucliDistMV(int n, int p, double** X, double** D);
+// threads: the team of a matrix formed once per analysis (1: the calling
+// thread); the same digits either way.
+void EucliDistMV(int n, int p, double** X, double** D, int threads = 1);
 void EucliDistMVSelect(int n, int p, double** X, double** D, const int* select);
 void EucliDistMVSelectOne(int n, int p, double** X, double** D, int k);
 
