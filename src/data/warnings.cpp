@@ -120,6 +120,18 @@ void WriteWarningsFile(const char* session) {
 // computed ("compute change between communities"), where a decrease is a
 // negative value by design.  The warnings of the import are kept while the
 // same formatted data file is loaded again after each analysis.
+// "a, b and c"; beyond ten names the first ten and "and k others".
+static std::string NameList(const std::vector<std::string>& names) {
+  const size_t shown = names.size() > 10 ? 10 : names.size();
+  std::string text;
+  for (size_t k = 0; k < shown; k++) {
+    if (k > 0) text += k + 1 == shown && shown == names.size() ? " and " : ", ";
+    text += names[k];
+  }
+  if (shown < names.size()) text += " and " + std::to_string(names.size() - shown) + " others";
+  return text;
+}
+
 void WarnAboutDataSet(bool imported) {
   static std::string checked;  // the formatted data file last checked
   if (imported || checked != whichFormda) ClearDataWarnings();
@@ -151,17 +163,30 @@ void WarnAboutDataSet(bool imported) {
          "0 or more; check W");
   // Present means a nonzero performance (a change may be negative).
   auto present = [](double v) { return v != 0.0 && !Missing(v); };
+  // One warning for all the OTUs (communities) concerned, the first ten
+  // named: a survey of thousands of OTUs may have hundreds that occur
+  // nowhere.
+  std::vector<std::string> absent, empty;
   for (int i = 0; i < tcst; i++) {
     bool found = false;
     for (int c = 0; c < ncsm && !found; c++) found = present(cadat[i][c]);
-    if (!found)
-      Warn("OTU %d occurs in no community: it takes no part in T or X; leave it out", i + 1);
+    if (!found) absent.push_back(std::to_string(i + 1));
   }
   for (int c = 0; c < ncsm; c++) {
     bool found = false;
     for (int i = 0; i < tcst && !found; i++) found = present(cadat[i][c]);
-    if (!found)
-      Warn("community %s holds no OTU: its T, X and diversities are undefined; leave it out",
-           reLabel[c]);
+    if (!found) empty.push_back(reLabel[c]);
   }
+  if (absent.size() == 1)
+    Warn("OTU %s occurs in no community: it takes no part in T or X; leave it out",
+         absent[0].c_str());
+  else if (!absent.empty())
+    Warn("OTUs %s occur in no community: they take no part in T or X; leave them out",
+         NameList(absent).c_str());
+  if (empty.size() == 1)
+    Warn("community %s holds no OTU: its T, X and diversities are undefined; leave it out",
+         empty[0].c_str());
+  else if (!empty.empty())
+    Warn("communities %s hold no OTU: their T, X and diversities are undefined; leave them out",
+         NameList(empty).c_str());
 }

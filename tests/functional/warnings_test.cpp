@@ -88,6 +88,8 @@ TEST(Warnings, DataThatContradictsItsTypes) {
        "OTU 3 occurs in no community: it takes no part in T or X; leave it out"},
       {"empty community", {3, 3}, base.B, {{1, 0, 1}, {1, 0, 0}, {0, 0, 3}}, base.E,
        "community c2 holds no OTU: its T, X and diversities are undefined; leave it out"},
+      {"two OTUs absent", {3, 3}, base.B, {{1, 1, 1}, {0, 0, 0}, {0, 0, 0}}, base.E,
+       "OTUs 2 and 3 occur in no community: they take no part in T or X; leave them out"},
       {"E mostly missing", {3, 3}, base.B, base.W, {{0, 1, 3}, {-999, 4, -999}},
        "variable e2 is missing (-999) in 2 of the 3 communities: its results rest on few "
        "communities; leave it out or complete it"},
