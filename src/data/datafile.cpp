@@ -112,14 +112,11 @@ void DataReader::Malformed() {
   RaiseFailure(kFailEndOfFile);
 }
 
-// White space of the C locale, without a call per character.
-static inline bool IsBlank(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 bool DataReader::SkipSpace() {
   int c;
   do {
     c = getc_unlocked(fp);
-  } while (c != EOF && IsBlank(c));
+  } while (c != EOF && IsBlankChar(c));
   if (c == EOF) return false;
   ungetc(c, fp);
   return true;
@@ -129,7 +126,7 @@ bool DataReader::NextToken(std::string& token) {
   token.clear();
   if (!SkipSpace()) return false;
   int c;
-  while ((c = getc_unlocked(fp)) != EOF && !IsBlank(c)) token += static_cast<char>(c);
+  while ((c = getc_unlocked(fp)) != EOF && !IsBlankChar(c)) token += static_cast<char>(c);
   if (c != EOF) ungetc(c, fp);
   return true;
 }

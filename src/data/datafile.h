@@ -73,6 +73,9 @@ struct DataReader {
 };
 
 
+// White space of the C locale (isspace), without a call per character.
+inline bool IsBlankChar(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // Bytes in an open file (0 when it is not a regular file).
 int64_t FileSizeOf(FILE* fp);
 // Parses a whole word as an int / a finite double.

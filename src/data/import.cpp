@@ -328,11 +328,11 @@ static bool PlainToken(RawInput& in, std::string& token) {
   FILE* fp = in.reader->fp;
   token.clear();
   int c;
-  while ((c = getc(fp)) != EOF && isspace(c))
+  while ((c = getc_unlocked(fp)) != EOF && IsBlankChar(c))
     if (c == '\n') in.line++;
   if (c == EOF) return false;
   do token += static_cast<char>(c);
-  while ((c = getc(fp)) != EOF && !isspace(c));
+  while ((c = getc_unlocked(fp)) != EOF && !IsBlankChar(c));
   if (c != EOF) ungetc(c, fp);
   return true;
 }
