@@ -124,10 +124,17 @@ bool DataReader::SkipSpace() {
 
 bool DataReader::NextToken(std::string& token) {
   token.clear();
-  if (!SkipSpace()) return false;
   int c;
-  while ((c = getc_unlocked(fp)) != EOF && !IsBlankChar(c)) token += static_cast<char>(c);
-  if (c != EOF) ungetc(c, fp);
+  do {
+    c = getc_unlocked(fp);
+  } while (c != EOF && IsBlankChar(c));
+  if (c == EOF) return false;
+  do token += static_cast<char>(c);
+  while ((c = getc_unlocked(fp)) != EOF && !IsBlankChar(c));
+  // Every reading starts by passing over white space, so the blank that
+  // ends the word stays read, but for a line end (a raw file's lines are
+  // counted).
+  if (c == '\n') ungetc(c, fp);
   return true;
 }
 

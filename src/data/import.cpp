@@ -333,7 +333,9 @@ static bool PlainToken(RawInput& in, std::string& token) {
   if (c == EOF) return false;
   do token += static_cast<char>(c);
   while ((c = getc_unlocked(fp)) != EOF && !IsBlankChar(c));
-  if (c != EOF) ungetc(c, fp);
+  // The blank after the word is passed over by the next reading anyway; a
+  // line end goes back to be counted.
+  if (c == '\n') ungetc(c, fp);
   return true;
 }
 
