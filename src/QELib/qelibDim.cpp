@@ -330,6 +330,20 @@ int compareInt(const void* a, const void* b) {
   return (x > y) - (x < y);
 }
 
+// In square tiles, so that the column read in the lower half stays in the
+// cache while the rows of the tile are read.
+bool IsSymmetricMatrix(int n, double** M) {
+  constexpr int kTile = 64;
+  for (int i0 = 0; i0 < n; i0 += kTile)
+    for (int j0 = i0; j0 < n; j0 += kTile) {
+      const int i1 = std::min(n, i0 + kTile), j1 = std::min(n, j0 + kTile);
+      for (int i = i0; i < i1; i++)
+        for (int j = std::max(j0, i + 1); j < j1; j++)
+          if (!(M[j][i] == M[i][j])) return false;
+    }
+  return true;
+}
+
 bool IsDenseMatrix(int rows, int columns, double** M) {
   for (int i = 1; i < rows; i++)
     if (M[i] != M[0] + static_cast<size_t>(i) * static_cast<size_t>(columns)) return false;

@@ -27,6 +27,8 @@ void** dim2D(size_t size, int rows, int columns);
 // True when the rows of M (rows x columns doubles) lie one after the other,
 // so that M[0] is a dense row-major array with leading dimension columns.
 bool IsDenseMatrix(int rows, int columns, double** M);
+// True when the n x n matrix M equals its transpose element for element.
+bool IsSymmetricMatrix(int n, double** M);
 char** dim2Dchar(int rows, int columns);
 int** dim2Dint(int rows, int columns);
 float** dim2Dfloat(int rows, int columns);

@@ -150,13 +150,6 @@ static double Mantel(const UpperHalf& a, const UpperHalf& b) {
 
 // ---- the context -------------------------------------------------------------
 
-static bool IsSymmetric(int n, double** M) {
-  for (int i = 0; i < n; i++)
-    for (int j = i + 1; j < n; j++)
-      if (!(M[j][i] == M[i][j])) return false;
-  return true;
-}
-
 static double** SymmetricCopy(int n, double** M) {
   double** C = dim2Double(n, n);
   for (int i = 0; i < n; i++) {
@@ -297,9 +290,9 @@ void FcoreBuild(const FcoreInput& input, FcoreContext& ctx) {
   ctx.K = p + in.g + in.h;
 
   // A matrix already symmetric is read where it is (n x n doubles saved).
-  ctx.ownS = !IsSymmetric(n, in.S);
+  ctx.ownS = !IsSymmetricMatrix(n, in.S);
   ctx.S = ctx.ownS ? SymmetricCopy(n, in.S) : in.S;
-  ctx.ownF = ctx.phyl && !IsSymmetric(n, in.F);
+  ctx.ownF = ctx.phyl && !IsSymmetricMatrix(n, in.F);
   ctx.F = ctx.phyl ? (ctx.ownF ? SymmetricCopy(n, in.F) : in.F) : nullptr;
 
   // B with the traits left out of T as 0, U and Q: what the products read.

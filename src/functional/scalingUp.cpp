@@ -242,9 +242,7 @@ void MakePhylogeny(int n, Phylogeny& ph) {
   if (fuzzyPhyl == 1) {
     // The fuzzy belonging makes its matrix symmetric from the upper half:
     // a symmetric F is read in place, another on a copy.
-    bool symmetric = true;
-    for (int i = 0; i < n && symmetric; i++)
-      for (int j = i + 1; j < n && symmetric; j++) symmetric = ph.F[i][j] == ph.F[j][i];
+    const bool symmetric = IsSymmetricMatrix(n, ph.F);
     double** work = symmetric ? ph.F : CopyOf(n, n, ph.F);
     FuzzyBelonging(n, nTaxa, work, partition_OTUs_Phyl, ph.Q, ph.isDissimilarity,
                    omp_get_max_threads());
