@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     for (int include = 0; include < 2; include++)
       for (int unit = 0; unit < 2; unit++) {
         const double w0 = omp_get_wtime(), c0 = Cpu();
-        BealsSmoothing(n, s, W, W, Y, include != 0, 1, unit != 0);
+        BealsSmoothing(n, s, W, W, Y, include != 0, 1, unit != 0, t);
         const double wall = omp_get_wtime() - w0, cpu = Cpu() - c0;
         printf("%d x %d threads %d include %d unit %d: wall %.3f s cpu %.3f s hash %016llx\n", n,
                s, t, include, unit, wall, cpu, static_cast<unsigned long long>(Hash(n, s, Y)));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "multivariate/beals.h"
 #include "../numeric/matrix_fixture.h"
 
@@ -147,36 +149,42 @@ void FullSums(int n, int s, double** X, double** Y, bool includeTarget, int mode
 
 }  // namespace
 
-// The smoothing runs over the non-zero performances only; it must give the
-// full sums to the last bit, with missing values, an empty community, a
-// community of one OTU and an OTU absent everywhere, in every mode.
+// The smoothing runs over the non-zero performances only, the conditional
+// probabilities a few rows at a time; it must give the full sums to the
+// last bit, with missing values, an empty community, a community of one OTU
+// and an OTU absent everywhere, in every mode, also when the OTUs are many
+// more than the rows formed at a time, and on two threads.
 TEST(Beals, SumsOverPresentOTUsEqualTheFullSums) {
-  const int n = 9, s = 7;
-  Mat W(n, s);
-  unsigned state = 12345;
-  auto next = [&] { return (state = state * 1103515245u + 12345u) >> 16 & 0x7fff; };
-  for (int c = 0; c < n; c++)
-    for (int j = 0; j < s; j++) W[c][j] = next() % 3 == 0 ? 1.0 + next() % 50 / 7.0 : 0.0;
-  for (int c = 0; c < n; c++) W[c][4] = 0.0;   // OTU absent everywhere
-  for (int j = 0; j < s; j++) W[2][j] = 0.0;   // empty community
-  for (int j = 0; j < s; j++) W[5][j] = j == 1 ? 3.0 : 0.0;  // a single OTU
-  W[0][0] = W[7][3] = -999.0;
-  int zeros = 0;
-  for (int c = 0; c < n; c++)
-    for (int j = 0; j < s; j++) zeros += W[c][j] == 0.0;
-  ASSERT_GT(zeros, n * s / 3);
-  for (int mode = 0; mode <= 2; mode++)
-    for (int form = 0; form < 4; form++) {
-      const bool include = form & 1, unitRows = form & 2;
-      SCOPED_TRACE(testing::Message() << "mode " << mode << " include " << include << " unit "
-                                      << unitRows);
-      Mat got(n, s), want(n, s);
-      if (unitRows)
-        BealsSmoothing(n, s, W, W, got, include, mode, true);
-      else
-        BealsSmoothing(n, s, W, W, got, include, mode);
-      FullSums(n, s, W, want, include, mode, unitRows, unitRows || (!unitRows && mode == 2));
-      for (int c = 0; c < n; c++)
-        for (int j = 0; j < s; j++) EXPECT_EQ(got[c][j], want[c][j]) << c << " " << j;
-    }
+  for (const auto& [n, s] : {std::pair{9, 7}, std::pair{30, 300}}) {
+    Mat W(n, s);
+    unsigned state = 12345;
+    auto next = [&] { return (state = state * 1103515245u + 12345u) >> 16 & 0x7fff; };
+    for (int c = 0; c < n; c++)
+      for (int j = 0; j < s; j++) W[c][j] = next() % 3 == 0 ? 1.0 + next() % 50 / 7.0 : 0.0;
+    for (int c = 0; c < n; c++) W[c][4] = 0.0;   // OTU absent everywhere
+    for (int j = 0; j < s; j++) W[2][j] = 0.0;   // empty community
+    for (int j = 0; j < s; j++) W[5][j] = j == 1 ? 3.0 : 0.0;  // a single OTU
+    W[0][0] = W[7][3] = -999.0;
+    int zeros = 0;
+    for (int c = 0; c < n; c++)
+      for (int j = 0; j < s; j++) zeros += W[c][j] == 0.0;
+    ASSERT_GT(zeros, n * s / 3);
+    for (int mode = 0; mode <= 2; mode++)
+      for (int form = 0; form < 8; form++) {
+        const bool include = form & 1, unitRows = form & 2;
+        const int threads = form & 4 ? 2 : 1;
+        SCOPED_TRACE(testing::Message() << s << " OTUs, mode " << mode << " include " << include
+                                        << " unit " << unitRows << " threads " << threads);
+        Mat got(n, s), want(n, s);
+        // The plain form takes the odds in mode 2, the other with unit rows.
+        const bool plain = !unitRows && threads == 1;
+        if (plain)
+          BealsSmoothing(n, s, W, W, got, include, mode);
+        else
+          BealsSmoothing(n, s, W, W, got, include, mode, unitRows, threads);
+        FullSums(n, s, W, want, include, mode, unitRows, plain ? mode == 2 : unitRows);
+        for (int c = 0; c < n; c++)
+          for (int j = 0; j < s; j++) EXPECT_EQ(got[c][j], want[c][j]) << c << " " << j;
+      }
+  }
 }
