@@ -177,16 +177,11 @@ void WarnAboutDataSet(bool imported) {
     for (int i = 0; i < tcst && !found; i++) found = present(cadat[i][c]);
     if (!found) empty.push_back(reLabel[c]);
   }
-  if (absent.size() == 1)
-    Warn("OTU %s occurs in no community: it takes no part in T or X; leave it out",
-         absent[0].c_str());
-  else if (!absent.empty())
-    Warn("OTUs %s occur in no community: they take no part in T or X; leave them out",
-         NameList(absent).c_str());
-  if (empty.size() == 1)
-    Warn("community %s holds no OTU: its T, X and diversities are undefined; leave it out",
-         empty[0].c_str());
-  else if (!empty.empty())
-    Warn("communities %s hold no OTU: their T, X and diversities are undefined; leave them out",
-         NameList(empty).c_str());
+  auto warn = [](const std::vector<std::string>& names, const char* one, const char* several) {
+    if (!names.empty()) Warn(names.size() == 1 ? one : several, NameList(names).c_str());
+  };
+  warn(absent, "OTU %s occurs in no community: it takes no part in T or X; leave it out",
+       "OTUs %s occur in no community: they take no part in T or X; leave them out");
+  warn(empty, "community %s holds no OTU: its T, X and diversities are undefined; leave it out",
+       "communities %s hold no OTU: their T, X and diversities are undefined; leave them out");
 }

@@ -145,17 +145,24 @@ namespace {
 // performances p / sum(p), over the pairs of OTUs present (in the order of
 // the full double sum) for which dissimilarity(i, j, d) gives a d; adjusted,
 // it is divided by the share of the pairs that the weights select.
-template <class Dissimilarity>
-double WeightedEntropy(int n, const double* p, const int* w, bool restrictWithin, bool adjust,
-                       Dissimilarity dissimilarity) {
+// The total of the performances p (missing ones left out) and the OTUs
+// present (a zero performance adds nothing to any sum of the entropies).
+double PresentOTUs(int n, const double* p, std::vector<int>& present) {
   double A = 0.0;
   for (int i = 0; i < n; i++)
     if (!IsMissing(p[i])) A += p[i];
-  if (!(A > 0.0)) return 0.0;
-  // A zero abundance adds nothing to any of the three sums.
-  std::vector<int> present;
+  present.clear();
   for (int i = 0; i < n; i++)
     if (!IsMissing(p[i]) && p[i] != 0.0) present.push_back(i);
+  return A;
+}
+
+template <class Dissimilarity>
+double WeightedEntropy(int n, const double* p, const int* w, bool restrictWithin, bool adjust,
+                       Dissimilarity dissimilarity) {
+  std::vector<int> present;
+  const double A = PresentOTUs(n, p, present);
+  if (!(A > 0.0)) return 0.0;
   double Q = 0.0, SW = 0.0, SP = 0.0;
   for (int i : present) {
     const double pi = p[i] / A;
@@ -186,13 +193,9 @@ double GiniSimpson_Weight(int n, const double* p, const int* w, bool restrictWit
   // p_i p_j (relative performances), in linear time: each OTU's partner sum
   // over the others is the sum before it plus the sum after it, so that no
   // difference of large sums cancels when one OTU dominates.
-  double A = 0.0;
-  for (int i = 0; i < n; i++)
-    if (!IsMissing(p[i])) A += p[i];
-  if (!(A > 0.0)) return 0.0;
   std::vector<int> present;
-  for (int i = 0; i < n; i++)
-    if (!IsMissing(p[i]) && p[i] != 0.0) present.push_back(i);
+  const double A = PresentOTUs(n, p, present);
+  if (!(A > 0.0)) return 0.0;
   const int k = static_cast<int>(present.size());
   auto weight = [w](int i) { return w != nullptr ? w[i] : 1; };
   // Restricted, w_ij = w_i w_j: a_i = w_i p_i.  Otherwise w_ij = 1 when
