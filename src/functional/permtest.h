@@ -95,6 +95,12 @@ struct PermTest_FunctionalPhyl_Correl_Input {
 
 void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input);
 
+struct Pack;
+// A worker's part of a permutation test spread over the processes of an MPI
+// launcher: the test's input (the payload), then ranges of permutation
+// lists from process 0, each answered with the ranges' statistics.
+void PermTestWorker(Pack& payload);
+
 // A record with every result array the routine may fill allocated (zero):
 // regression and analysis of variance for p traits and q variables, the
 // observed T, X, P, R and Rp of m communities, g types and h taxa.  The

@@ -250,3 +250,5 @@ void IFChOrderSearch() {
   fprintf(out, "\n\nResults on file %s%s\n", volumeName, whichChorder);
   Wait();
 }
+
+void RankingWorker(Pack&) {}

@@ -41,6 +41,10 @@ bool SafeClose(SafeFile& f);
 // Abandons the file: the old contents are kept.
 void SafeDiscard(SafeFile& f);
 
+// A text (static storage) written to the error stream when an interrupt
+// ends the process, before its temporary files are removed.
+void SetInterruptNote(const char* text);
+
 // Removes a temporary file of SafeTempPath that is not to be installed.
 void SafeDiscardTemp(const std::string& temp);
 

@@ -507,3 +507,5 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
   fprintf(out, "\n\nResults on file %s%s\n", volumeName, kFinalFile);
   Wait();
 }
+
+void DataSetsWorker(Pack&) {}
