@@ -360,16 +360,6 @@ struct Pace {
   }
 };
 
-// Calls ClusterProgress at most every couple of milliseconds, so that the
-// messages under way travel while the process computes.
-void NudgeMessages() {
-  static double last = 0.0;
-  const double now = omp_get_wtime();
-  if (now - last < 0.002) return;
-  last = now;
-  ClusterProgress();
-}
-
 // Process 0 of a run under an MPI launcher: the iterations from `counted`
 // to niter are handed out in contiguous ranges, each worker holding two at
 // a time so that it never waits for the next one, while this process
@@ -446,7 +436,7 @@ void SpreadIterations(const FcoreContext& ctx, const FcoreWorkspace& obs,
       std::vector<double> v(static_cast<size_t>(nb) * total);
       const int failure = EvaluateBlock(ctx, obs, spaces, source.taxa, lists.data(), len, nb,
                                         tested.data(), v.data(), threads,
-                                        [](int) { NudgeMessages(); });
+                                        [](int) { ClusterProgress(); });
       if (failure != 0) RaiseFailure(failure);
       ready[next] = {nb, std::move(v)};
       next += nb;
@@ -496,7 +486,7 @@ void PermTestWorker(Pack& payload) {
     values.resize(static_cast<size_t>(nb) * total);
     const int failure =
         EvaluateBlock(ctx, obs, res.spaces, taxa, lists.data(), len, nb, tested.data(),
-                      values.data(), nb > 1 ? threads : 1, [](int) { NudgeMessages(); });
+                      values.data(), nb > 1 ? threads : 1, [](int) { ClusterProgress(); });
     if (failure != 0) RaiseFailure(failure);
     out.bytes.clear();
     Put<int>(out, first);

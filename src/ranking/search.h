@@ -66,6 +66,14 @@ struct SearchPlan {
 // enumerator delivers).
 long long Combinations(int n, int k);
 
+// Under an MPI launcher.  On process 0, rankSearchSpread says that the
+// workers run the same criterion routine (the ranking job is open): the next
+// search hands ranges of subsets out to them and ends the job.  On a worker,
+// rankSearchWorker makes the search take its subsets from process 0 and
+// send back their records, and the ranking's files go nowhere.
+extern bool rankSearchSpread;
+extern bool rankSearchWorker;
+
 // Runs the search over the sizes nMinTraitsChRank to nMaxTraitsChRank of the
 // nch traits and writes the per-size lines, the lists, the elapsed time (and
 // for criteria 14 and 15 the summary block) to fp.

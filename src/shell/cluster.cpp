@@ -72,6 +72,7 @@ int processorShare = 0;  // 0: not set (alone: every processor)
 // ---- time spent communicating ---------------------------------------------
 
 double jobWall = 0.0, jobComm = 0.0;  // totals over the jobs of this process
+long long resultsSent = 0;            // answers of a worker (kTagResult)
 double jobStart = -1.0;               // start of the job under way
 struct CommTimer {
   double start = omp_get_wtime();
@@ -181,16 +182,18 @@ void AtExit() {
   const char wantTimes = timesFile != nullptr && *timesFile != '\0';
   for (int w = 1; w < clusterSize; w++) ClusterSend(w, kTagStop, &wantTimes, 1);
   if (wantTimes) {
-    // Benchmarks: each process's job time and communication time.
+    // Benchmarks and tests: each process's time in jobs, its time in
+    // communication during them, and the answers it gave (one per range or
+    // data set), one line per process.
     FILE* fp = fopen(timesFile, "w");
-    if (fp != nullptr) fprintf(fp, "0\t%.6f\t%.6f\n", jobWall, jobComm);
+    if (fp != nullptr) fprintf(fp, "0\t%.6f\t%.6f\t0\n", jobWall, jobComm);
     std::vector<char> data;
     for (int w = 1; w < clusterSize; w++) {
       int source = 0, tag = 0;
       ClusterReceive(w, &source, &tag, data);
-      double t[2] = {0.0, 0.0};
+      double t[3] = {0.0, 0.0, 0.0};
       if (data.size() == sizeof t) memcpy(t, data.data(), sizeof t);
-      if (fp != nullptr) fprintf(fp, "%d\t%.6f\t%.6f\n", source, t[0], t[1]);
+      if (fp != nullptr) fprintf(fp, "%d\t%.6f\t%.6f\t%.0f\n", source, t[0], t[1], t[2]);
     }
     if (fp != nullptr) fclose(fp);
   }
@@ -302,6 +305,7 @@ void ClusterSend(int to, int tag, const void* data, size_t size) {
   if (!mpiOn) return;
   CommTimer timer;
   if (size > kMaxMessage) RaiseFailure(kFailMemory);
+  if (tag == kTagResult) resultsSent++;
   auto out = std::make_unique<Outgoing>();
   out->bytes.assign(static_cast<const char*>(data), static_cast<const char*>(data) + size);
   Check(MPI_Isend(out->bytes.data(), static_cast<int>(size), MPI_BYTE, to, tag, MPI_COMM_WORLD,
@@ -339,6 +343,11 @@ void ClusterReceive(int from, int* source, int* tag, std::vector<char>& data) {
 
 void ClusterProgress() {
   if (!mpiOn) return;
+  // At most every millisecond or so: the callers compute in between.
+  static double last = 0.0;
+  const double now = omp_get_wtime();
+  if (now - last < 0.001) return;
+  last = now;
   CommTimer timer;
   Advance();
 }
@@ -359,7 +368,7 @@ void ClusterBroadcast(std::vector<char>& data) {
 // A worker told to stop: with a benchmark's request, its times first.
 [[noreturn]] static void WorkerStops(const std::vector<char>& data) {
   if (!data.empty() && data[0]) {
-    const double t[2] = {jobWall, jobComm};
+    const double t[3] = {jobWall, jobComm, static_cast<double>(resultsSent)};
     ClusterSend(0, kTagResult, t, sizeof t);
   }
   FlushSends();

@@ -68,9 +68,10 @@ inline void ClusterSend(int to, int tag, const std::vector<char>& data) {
 bool ClusterTryReceive(int from, int* source, int* tag, std::vector<char>& data);
 // The same, waiting for it.
 void ClusterReceive(int from, int* source, int* tag, std::vector<char>& data);
-// Moves the messages under way along; cheap.  Computing loops call it now
-// and then from the thread that started them, so that a large message
-// travels while the process computes.
+// Moves the messages under way along (at most about every millisecond;
+// cheaper than that otherwise).  Computing loops call it from the thread
+// that started them, so that a large message travels while the process
+// computes.
 void ClusterProgress();
 // The payload of the job just started (process 0 gives it, the workers
 // receive it).
