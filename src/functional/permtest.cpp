@@ -194,6 +194,26 @@ struct ListSource {
   }
 };
 
+// The null model's lists for the test of the record.
+void MakeListSource(const PermTest_FunctionalPhyl_Correl_Input* in, ListSource& source) {
+  const int m = in->ncsm, n = in->nOTUs;
+  source.taxa = in->optTaxaSiteShuffle != 's';
+  source.len = source.taxa ? n : m;
+  source.nested = in->optRestrictPermutNullModel == 1 && in->nestingMembershipOTUs != nullptr;
+  source.nesting = in->nestingMembershipOTUs;
+  source.weighted = in->optWeightedNullModel;
+  if (source.taxa && source.weighted) {
+    source.firstSlot.assign(n, -1);
+    for (int c = 0; c < m; c++)
+      for (int i = 0; i < n; i++)
+        if (in->W[c][i] > 0.0) {
+          if (source.firstSlot[i] < 0) source.firstSlot[i] = static_cast<int>(source.occurrences.size());
+          source.occurrences.push_back(i + 1);
+        }
+    source.shuffled.resize(source.occurrences.size());
+  }
+}
+
 // The context and the workspaces of one test, released also when a failure
 // abandons it.
 struct Resources {
@@ -579,21 +599,7 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
 
   // ---- permutations -----------------------------------------------------
   ListSource source;
-  source.taxa = in->optTaxaSiteShuffle != 's';
-  source.len = source.taxa ? n : m;
-  source.nested = in->optRestrictPermutNullModel == 1 && in->nestingMembershipOTUs != nullptr;
-  source.nesting = in->nestingMembershipOTUs;
-  source.weighted = in->optWeightedNullModel;
-  if (source.taxa && source.weighted) {
-    source.firstSlot.assign(n, -1);
-    for (int c = 0; c < m; c++)
-      for (int i = 0; i < n; i++)
-        if (in->W[c][i] > 0.0) {
-          if (source.firstSlot[i] < 0) source.firstSlot[i] = static_cast<int>(source.occurrences.size());
-          source.occurrences.push_back(i + 1);
-        }
-    source.shuffled.resize(source.occurrences.size());
-  }
+  MakeListSource(in, source);
 
   // The random-data file is written iteration by iteration: one thread then.
   // A few iterations run first on this thread, timed: when the rest would
@@ -770,4 +776,55 @@ void PermTestSettingsFromGlobals(PermTest_FunctionalPhyl_Correl_Input* rec) {
   rec->twoTailedTestMantel = twoTailedTestMantel != 0;
   rec->restrictRaoWithinOpt = restrictRaoWithinOpt != 0;
   rec->rndDataFile = nullptr;
+}
+
+void PermTestSkipDraws(const PermTest_FunctionalPhyl_Correl_Input* in) {
+  const int m = in->ncsm, n = in->nOTUs;
+  if (m <= 0 || n <= 0) return;
+  const int niter = in->niter > 1 ? in->niter : 1;
+  ListSource source;
+  MakeListSource(in, source);
+  std::vector<int> list(source.len > 0 ? source.len : 1);
+  for (int i = 2; i <= niter; i++) source.Draw(list.data());
+}
+
+namespace {
+
+// Every result of a record of PermTestNewRecord(m, p, q, g, h), in one
+// order, to be packed or unpacked.
+template <class Vector, class Matrix>
+void EachResult(PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p, int q, int g, int h,
+                Vector vector, Matrix matrix) {
+  const int nResp = p + 2, qa = q > 0 ? q : 1, pa = p > 0 ? p : 1;
+  vector(rec->statistics, kStatCount);
+  vector(rec->probabilities, kStatCount);
+  for (double* v : {rec->regrR2, rec->regrR2Prob, rec->regrIntercept}) vector(v, nResp);
+  matrix(rec->regrCoeff, nResp, qa);
+  matrix(rec->regrCoeffProb, nResp, qa);
+  for (double* v : {rec->anovaT, rec->anovaTProb, rec->anovaX, rec->anovaXProb, rec->anovaP,
+                    rec->anovaPProb, rec->anovaR, rec->anovaRProb, rec->anovaRp, rec->anovaRpProb})
+    vector(v, qa);
+  matrix(rec->anovaTrait, pa, qa);
+  matrix(rec->anovaTraitProb, pa, qa);
+  matrix(rec->T, m, pa);
+  matrix(rec->X, m, g > 0 ? g : 1);
+  matrix(rec->P, m, h > 0 ? h : 1);
+  matrix(rec->R, m, 1);
+  vector(rec->Rp, m);
+}
+
+}  // namespace
+
+void PermTestPackResults(Pack& pack, PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p,
+                         int q, int g, int h) {
+  EachResult(
+      rec, m, p, q, g, h, [&](double* v, int n) { PutVector(pack, v, n); },
+      [&](double** M, int rows, int cols) { PutMatrix(pack, rows, cols, M); });
+}
+
+void PermTestUnpackResults(Pack& pack, PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p,
+                           int q, int g, int h) {
+  EachResult(
+      rec, m, p, q, g, h, [&](double* v, int n) { GetVectorInto(pack, v, n); },
+      [&](double** M, int rows, int cols) { GetMatrixInto(pack, rows, cols, M); });
 }
