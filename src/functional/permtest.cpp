@@ -645,17 +645,25 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     HandleEventInfoWhere2(progress);
   };
 
+  // nb iterations from `counted` on, drawn, evaluated and counted here.  The
+  // random-data file shows the matrices of each iteration from the
+  // workspace that formed them: one iteration at a time then.
   int threads = 1;
+  auto runHere = [&](int nb) {
+    for (int done = 0; done < nb;) {
+      const int first = counted, part = dump ? 1 : nb - done;
+      for (int b = 0; b < part; b++) source.Draw(&lists[static_cast<size_t>(b) * len]);
+      const int failure = EvaluateBlock(ctx, obs, res.spaces, source.taxa, lists.data(), len, part,
+                                        tested.data(), values.data(), threads,
+                                        [&](int finished) { showProgress(first - 1 + finished); });
+      if (failure != 0) RaiseFailure(failure);
+      tally(values.data(), lists.data(), part);
+      done += part;
+    }
+  };
   const double start = omp_get_wtime();
   // The first iterations, timed on this thread.
-  if (probe > 0) {
-    for (int b = 0; b < probe; b++) source.Draw(&lists[static_cast<size_t>(b) * len]);
-    const int failure =
-        EvaluateBlock(ctx, obs, res.spaces, source.taxa, lists.data(), len, probe, tested.data(),
-                      values.data(), 1, [&](int finished) { showProgress(1 + finished); });
-    if (failure != 0) RaiseFailure(failure);
-    tally(values.data(), lists.data(), probe);
-  }
+  runHere(probe);
   Pace pace;
   pace.perIteration = (omp_get_wtime() - start) / (probe > 0 ? probe : 1);
   pace.part = static_cast<int>(part);
@@ -668,16 +676,7 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     SpreadIterations(ctx, obs, res.spaces, source, fi, tested, pace, threads, counted, niter,
                      tally, showProgress);
   } else {
-    for (int first = counted; first <= niter;) {
-      const int nb = std::min(blockSize, niter - first + 1);
-      for (int b = 0; b < nb; b++) source.Draw(&lists[static_cast<size_t>(b) * len]);
-      const int failure = EvaluateBlock(ctx, obs, res.spaces, source.taxa, lists.data(), len, nb,
-                                        tested.data(), values.data(), threads,
-                                        [&](int finished) { showProgress(first - 1 + finished); });
-      if (failure != 0) RaiseFailure(failure);
-      tally(values.data(), lists.data(), nb);
-      first += nb;
-    }
+    while (counted <= niter) runHere(std::min(blockSize, niter - counted + 1));
   }
 
   // ---- results ----------------------------------------------------------
