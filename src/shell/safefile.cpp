@@ -36,11 +36,11 @@ void RemoveLive() {
 }
 
 void OnSignal(int sig) {
+  RemoveLive();
   if (gNote != nullptr) {
     ssize_t written = write(2, gNote, strlen(gNote));
     (void)written;
   }
-  RemoveLive();
   sigaction(sig, &gPrevious[sig], nullptr);
   raise(sig);
 }
