@@ -422,7 +422,8 @@ void SpreadIterations(const FcoreContext& ctx, const FcoreWorkspace& obs,
     GetBytes(r, v.data(), v.size() * sizeof(double));
     ready[first] = {nb, std::move(v)};
     std::deque<int>& q = inFlight[from];
-    q.erase(std::find(q.begin(), q.end(), first));
+    const auto held = std::find(q.begin(), q.end(), first);
+    if (held != q.end()) q.erase(held);
   };
   auto service = [&] {
     int from = 0, tag = 0;

@@ -283,16 +283,10 @@ void IFChOrderSearch() {
 
 void RankingWorker(Pack& payload) {
   UnpackSessionState(payload);
-  rankSearchWorker = true;
-  try {
-    RunCriterion();
-  } catch (...) {
-    rankSearchWorker = false;
-    free1D(partition_OTUs_Phyl);
-    partition_OTUs_Phyl = nullptr;
-    throw;
-  }
-  rankSearchWorker = false;
-  free1D(partition_OTUs_Phyl);
-  partition_OTUs_Phyl = nullptr;
+  // The same routine as process 0, its files going nowhere.
+  struct WorkerFlag {
+    WorkerFlag() { rankSearchWorker = true; }
+    ~WorkerFlag() { rankSearchWorker = false; }
+  } flag;
+  RunCriterion();
 }

@@ -591,7 +591,8 @@ void TakeMessage(Spread& sp, int from, int tag, std::vector<char>& data) {
   GetRecords(p, r, printRankIntermedResults == 'y');
   sp.done[seq] = std::move(r);
   std::deque<int>& q = sp.inFlight[from];
-  q.erase(std::find(q.begin(), q.end(), seq));
+  const auto held = std::find(q.begin(), q.end(), seq);
+  if (held != q.end()) q.erase(held);
 }
 
 // Process 0 between its blocks: what came back, the workers' next ranges

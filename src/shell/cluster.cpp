@@ -281,13 +281,12 @@ void ClusterStart(int argc, char** argv) {
 
 bool ClusterCanSpread() { return mpiOn && clusterSize > 1 && clusterRank == 0 && !jobOpen; }
 
-void ClusterOpenJob(int kind, const std::vector<char>& payload) {
+void ClusterOpenJob(int kind, std::vector<char>& payload) {
   jobOpen = true;
   jobStart = omp_get_wtime();
   const int header[2] = {kind, nProcessors};
   for (int w = 1; w < clusterSize; w++) ClusterSend(w, kTagJob, header, sizeof header);
-  std::vector<char> data = payload;
-  ClusterBroadcast(data);
+  ClusterBroadcast(payload);
 }
 
 void ClusterReleaseJob() {
@@ -393,7 +392,7 @@ void ClusterStart(int, char**) {
 }
 
 bool ClusterCanSpread() { return false; }
-void ClusterOpenJob(int, const std::vector<char>&) {}
+void ClusterOpenJob(int, std::vector<char>&) {}
 void ClusterCloseJob() {}
 void ClusterReleaseJob() {}
 void ClusterSend(int, int, const void*, size_t) {}

@@ -45,9 +45,10 @@ void ClusterStart(int argc, char** argv);
 // other processes: work may then be spread over them.
 bool ClusterCanSpread();
 // Process 0: starts a job on every other process (header: kind and the
-// program's thread preference; then the payload, broadcast).  Until
-// ClusterCloseJob, an exit of process 0 aborts the whole run.
-void ClusterOpenJob(int kind, const std::vector<char>& payload);
+// program's thread preference; then the payload, broadcast, which the
+// caller gives up).  Until ClusterCloseJob, an exit of process 0 aborts the
+// whole run.
+void ClusterOpenJob(int kind, std::vector<char>& payload);
 // Process 0: ends the job on every worker (kTagDone) and gives back the
 // processes.
 void ClusterCloseJob();
