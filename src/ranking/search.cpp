@@ -225,6 +225,16 @@ void ComboOf(int n, int k, const int* pos, int* combo) {
   }
 }
 
+}  // namespace
+
+void SubsetAt(int n, int k, long long index, int* combo) {
+  std::vector<int> pos(std::max(k, 1));
+  UnrankSubset(n, k, index, pos.data());
+  ComboOf(n, k, pos.data(), combo);
+}
+
+namespace {
+
 // count subsets of size k from the one at index `start` into the block, with
 // their skip flags: a subset holding a trait of weight 0 is counted but not
 // evaluated.
