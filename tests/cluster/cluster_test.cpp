@@ -228,7 +228,8 @@ TEST(Cluster, RankingSameFilesAsOneProcess) {
 }
 
 // The simulation: 24 data sets (rates only), 6 with every block and the
-// step files, and 2 with the simulated data files.
+// step files, 2 with the simulated data files, and one data set whose
+// permutations are spread.
 TEST(Cluster, SimulationSameFilesAsOneProcess) {
   TempDir dir;
   sim_session::WriteInputs(dir);
@@ -242,6 +243,10 @@ TEST(Cluster, SimulationSameFilesAsOneProcess) {
   run.evaluation = "y\n2\n0.05\n";
   run.measure = "4\n";  // regression
   ExpectSameFiles(dir.path, run.Text(), 2);
+  run.measure = "1\n6\n";
+  run.tests = "y\n999\nt\n0\n2\n4242\n";
+  run.evaluation = "n\nn\n";
+  ExpectSameFiles(dir.path, run.Text(), 3);
 }
 
 // A worker killed outright in the middle of a long permutation test: the
