@@ -427,6 +427,11 @@ void TakeDataSet(FILE* fp, const AssemblyModel& m, SimAnalysis& a, const SimRunI
   if (info.dataSets < 3) WriteSimulatedFiles(m);
 }
 
+// Data sets a worker holds at most (one analysed, the others waiting): while
+// this process analyses a data set of its own and simulates the next, a
+// worker must not run out of work.
+constexpr int kHeld = 3;
+
 // A data set analysed elsewhere or earlier, waiting for its turn.
 struct PendingDataSet {
   bool ready = false;
@@ -441,10 +446,11 @@ struct PendingDataSet {
 
 // Under an MPI launcher.  The generator stays in one process's order: this
 // process simulates every data set in turn, as alone.  A data set then goes
-// to a worker that holds fewer than two, with the generator's state at the
-// start of its analysis, and this process moves its own generator past the
-// draws of that analysis (the permutation lists) without evaluating them;
-// when every worker holds two, this process analyses the data set itself.
+// to a worker that holds fewer than kHeld, with the generator's state at
+// the start of its analysis, and this process moves its own generator past
+// the draws of that analysis (the permutation lists) without evaluating
+// them; when every worker holds kHeld, this process analyses the data set
+// itself.
 // The results are taken in data-set order whoever analysed them.  A data
 // set whose block or files are written later than it was simulated keeps a
 // copy of its outcome until then.
@@ -491,7 +497,7 @@ void SpreadDataSets(AssemblyModel& m, SimAnalysis& a, const SimRunInfo& info, FI
     takeReady();
     int worker = 0;
     for (int w = 1; w < clusterSize; w++)
-      if (held[w] < 2 && (worker == 0 || held[w] < held[worker])) worker = w;
+      if (held[w] < kHeld && (worker == 0 || held[w] < held[worker])) worker = w;
     auto p = std::make_unique<PendingDataSet>();
     if (worker > 0) {
       Pack work;
