@@ -59,7 +59,7 @@ long LauncherSize() {
   return -1;
 }
 
-[[maybe_unused]] long LauncherRank() {
+long LauncherRank() {
   for (const char* name : {"OMPI_COMM_WORLD_RANK", "PMI_RANK", "PMIX_RANK", "SLURM_PROCID"}) {
     const long n = EnvNumber(name);
     if (n >= 0) return n;
@@ -252,13 +252,16 @@ void ClusterStart(int argc, char** argv) {
     if (launched > 1) {
       // Each of the launcher's processes sees itself alone: this launcher
       // does not speak to this MPI library (srun without the right --mpi
-      // plugin, the mpirun of another MPI).  Were they run, the copies would
-      // all write the same session files.
+      // plugin, the mpirun of another MPI).  As for a build without MPI
+      // (below): were they all run, the copies would all write the same
+      // session files; process 0 runs the session alone and says so.
+      clusterRank = 0;
+      if (LauncherRank() > 0) exit(0);
       fprintf(stderr,
-              "quilta: the launcher started %ld processes but MPI sees each of them alone "
-              "(a launcher of another MPI library?); nothing was run.\n",
+              "quilta: the launcher started %ld processes but MPI sees this one alone (the "
+              "launcher of another MPI library, or srun without its --mpi option?): the session "
+              "runs in this one process; the others have ended.\n",
               launched);
-      exit(1);
     }
     return;
   }

@@ -324,3 +324,29 @@ TEST(Cluster, FaultsEndEveryProcess) {
   after.erase("QUILTA.prf");
   EXPECT_EQ(after, imported);
 }
+
+// A launcher that does not speak to this MPI library (srun without its MPI
+// option): each process would see itself alone and write the same files.
+// Process 0 runs the session alone and says so; the others end at once,
+// writing nothing.
+TEST(Cluster, LauncherOfAnotherLibraryRunsProcessZeroAlone) {
+  TempDir dir, streams;
+  MakeSession(dir, Data{});
+  WriteFile(streams.file("in"), InSession("H", "k\n1 2 3\n1\nn\n1\n6\n1\n1\n1\ny\nn\n"));
+  for (int rank : {1, 0}) {
+    const std::string cmd = "cd '" + dir.path + "' && SLURM_STEP_NUM_TASKS=3 SLURM_PROCID=" +
+                            std::to_string(rank) + " timeout 60 '" + QUILTA_BIN + "' < '" +
+                            streams.file("in") + "' > '" + streams.file("out") + "' 2> '" +
+                            streams.file("err") + "'";
+    const int raw = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 0) << rank;
+    if (rank == 1) {
+      EXPECT_EQ(ReadFile(streams.file("out")), "");
+      EXPECT_FALSE(FileExists(dir.file("sPrinda.txt")));
+    } else {
+      EXPECT_TRUE(Holds(ReadFile(streams.file("err")), "the session runs in this one process"));
+      EXPECT_TRUE(FileExists(dir.file("sPrinda.txt")));
+    }
+  }
+}
