@@ -380,8 +380,8 @@ struct Pace {
   }
 };
 
-// Process 0 of a run under an MPI launcher: the iterations from `counted`
-// to niter are handed out in contiguous ranges, each worker holding two at
+// Process 0 of a run under an MPI launcher, the job opened with the test's
+// input: the iterations from `counted` to niter are handed out in contiguous ranges, each worker holding two at
 // a time so that it never waits for the next one, while this process
 // evaluates ranges of its own between its rounds of hand-out.  The lists of
 // a range are drawn when the range is handed out, and ranges are handed out
@@ -389,20 +389,12 @@ struct Pace {
 // The values come back by range and are counted in iteration order.
 void SpreadIterations(const FcoreContext& ctx, const FcoreWorkspace& obs,
                       const std::vector<FcoreWorkspace*>& spaces, ListSource& source,
-                      const FcoreInput& fi, const std::vector<int>& tested, const Pace& pace,
-                      int threads, int& counted, int niter,
+                      const std::vector<int>& tested, const Pace& pace, int threads,
+                      int& counted, int niter,
                       const std::function<void(const double*, const int*, int)>& tally,
                       const std::function<void(int)>& showProgress) {
   const int total = ctx.total;
   const size_t len = source.len > 0 ? static_cast<size_t>(source.len) : 1;
-  {
-    Pack job;
-    PackInput(job, fi);
-    PutVector(job, tested.data(), total);
-    Put<char>(job, source.taxa);
-    Put<int>(job, static_cast<int>(len));
-    ClusterOpenJob(kJobPermutations, job.bytes);
-  }
   const int processes = clusterSize;
   std::vector<std::deque<int>> inFlight(processes);  // first iteration of each range out
   std::vector<int> workerThreads(processes, 1);
@@ -479,10 +471,15 @@ void PermTestWorker(Pack& payload) {
   FcoreBuild(o.fi, res.ctx);
   const FcoreContext& ctx = res.ctx;
   const int total = ctx.total;
-  std::vector<int> tested(total, 0);
-  GetVectorInto(payload, tested.data(), total);
+  // The statistics formed, as process 0 finds them from the same input.
+  std::vector<int> tested(total), absolute(total);
+  const FcoreInput& fi = o.fi;
+  const bool mantel = fi.optRo == 1;
+  FcoreStatisticKinds(ctx, mantel ? fi.DY1 != nullptr : fi.Y1 != nullptr,
+                      mantel ? fi.DY2 != nullptr : fi.Y2 != nullptr, tested.data(),
+                      absolute.data());
   const bool taxa = Get<char>(payload) != 0;
-  const size_t len = static_cast<size_t>(Get<int>(payload));
+  const size_t len = static_cast<size_t>(std::max(Get<int>(payload), 1));
   res.spaces.push_back(FcoreNewWorkspace(ctx));
   FcoreWorkspace& obs = *res.spaces[0];
   std::vector<double> obsVal(total);
@@ -563,6 +560,22 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
   fi.phylIsDissimilarity = in->phylIsDissimilarity;
   fi.twoTailed = in->twoTailedTestMantel;
 
+  // Under an MPI launcher the other processes get the input before anything
+  // is derived from it (the core may reuse the memory of its input), and
+  // build their own context while this process does.  The random-data file
+  // shows each iteration's matrices as they are formed: that diagnostic
+  // runs here alone.
+  const bool dump = in->saveRndData && in->rndDataFile != nullptr;
+  const bool taxaShuffle = in->optTaxaSiteShuffle != 's';
+  const bool spread = !dump && niter > 1 && ClusterCanSpread();
+  if (spread) {
+    Pack job;
+    PackInput(job, fi);
+    Put<char>(job, taxaShuffle);
+    Put<int>(job, taxaShuffle ? n : m);
+    ClusterOpenJob(kJobPermutations, job.bytes);
+  }
+
   Resources res;
   FcoreBuild(fi, res.ctx);
   const FcoreContext& ctx = res.ctx;
@@ -595,7 +608,6 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     in->nullValues.assign(static_cast<size_t>(niter) * total, 0.0);
     std::copy(obsVal.begin(), obsVal.end(), in->nullValues.begin());
   }
-  const bool dump = in->saveRndData && in->rndDataFile != nullptr;
   if (dump) WriteObserved(ctx, in, obs, obsVal.data(), tested.data());
 
   // ---- permutations -----------------------------------------------------
@@ -670,12 +682,10 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
   pace.part = static_cast<int>(part);
   if (maxThreads > 1 && pace.perIteration * (niter - 1 - probe) > 0.03) threads = maxThreads;
 
-  // The rest.  The random-data file shows each iteration's matrices as they
-  // are formed: that diagnostic runs here alone.  Otherwise, under an MPI
-  // launcher, ranges of iterations go to the other processes too.
-  if (!dump && counted <= niter && ClusterCanSpread()) {
-    SpreadIterations(ctx, obs, res.spaces, source, fi, tested, pace, threads, counted, niter,
-                     tally, showProgress);
+  // The rest; spread, ranges of iterations go to the other processes too.
+  if (spread) {
+    SpreadIterations(ctx, obs, res.spaces, source, tested, pace, threads, counted, niter, tally,
+                     showProgress);
   } else {
     while (counted <= niter) runHere(std::min(blockSize, niter - counted + 1));
   }
