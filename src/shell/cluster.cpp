@@ -116,13 +116,22 @@ struct Incoming {
 std::deque<std::unique_ptr<Outgoing>> outgoing;
 std::deque<std::unique_ptr<Incoming>> incoming;  // in the order they arrived
 
+// A failed call (the library returns its errors): most often another
+// process has ended.  The run cannot go on; the temporary files of this
+// process are removed and every process is stopped.
 void Check(int rc, const char* what) {
   if (rc == MPI_SUCCESS) return;
   char text[MPI_MAX_ERROR_STRING];
   int len = 0;
   MPI_Error_string(rc, text, &len);
-  fprintf(stderr, "\nprocess %d of %d: %s failed: %s\n", clusterRank, clusterSize, what, text);
+  fflush(stdout);
+  fprintf(stderr,
+          "\nquilta: process %d of %d: %s failed (%s): another process of this run has "
+          "probably ended. The run stops; the session files are as they were before the "
+          "analysis under way.\n",
+          clusterRank, clusterSize, what, text);
   fflush(stderr);
+  RemoveTemporariesNow();
   MPI_Abort(MPI_COMM_WORLD, 1);
 }
 
@@ -266,6 +275,8 @@ void ClusterStart(int argc, char** argv) {
     return;
   }
   mpiOn = true;
+  // Errors come back to the caller (Check), which says what happened.
+  MPI_Comm_set_errhandler(MPI_COMM_WORLD, MPI_ERRORS_RETURN);
   ShareNode();
   if (clusterRank == 0) {
     atexit(AtExit);

@@ -63,6 +63,8 @@ void InstallHandlers() {
 
 }  // namespace
 
+void RemoveTemporariesNow() { RemoveLive(); }
+
 void SetInterruptNote(const char* text) {
   gNote = text;
   InstallHandlers();
