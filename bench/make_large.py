@@ -2,12 +2,14 @@
 """Generates a large synthetic community data set for timing QUILTA.
 
     python3 bench/make_large.py COMMUNITIES OTUS [OCCUPANCY] [--phylogeny] [--dir DIR]
-                                [--perms N] [--seed S]
+                                [--perms N] [--seed S] [--quantitative K]
 
 OCCUPANCY is the fraction of non-zero performances in W (default 0.17).
 Writes into DIR (default: the working directory):
   traits.txt   B: OTUs as rows, 10 traits (6 quantitative, 2 binary,
-               1 nominal, 1 ordinal), labels at the end
+               1 nominal, 1 ordinal), labels at the end; with
+               --quantitative K, K quantitative traits instead (the first
+               three following the optima, the others noise), for rankings
   perf.txt     W: OTUs as rows, communities as columns, labels at the end
   env.txt      E: communities as rows, 4 quantitative variables, labels at
                the end
@@ -41,6 +43,8 @@ def main():
     ap.add_argument("--dir", default=".")
     ap.add_argument("--perms", type=int, default=99)
     ap.add_argument("--seed", type=int, default=20261207)
+    ap.add_argument("--quantitative", type=int, default=0,
+                    help="K quantitative traits instead of the 10 mixed ones")
     ap.add_argument("--missing", type=float, default=0.0,
                     help="fraction of performances and trait values given as -999")
     a = ap.parse_args()
@@ -63,25 +67,36 @@ def main():
     z = [[(env[c][0] - scale[0][0]) / (scale[0][1] - scale[0][0]),
           (env[c][1] - scale[1][0]) / (scale[1][1] - scale[1][0])] for c in range(m)]
 
-    with open(path("traits.txt"), "w") as f:
-        for i in range(n):
-            o1, o2 = opt[i]
-            t = [
-                10.0 + 90.0 * o1 + rng.gauss(0, 8),          # height
-                8.0 + 25.0 * o2 + rng.gauss(0, 3),           # SLA
-                math.exp(rng.gauss(0, 1)) * (1.0 + o1),      # seed mass
-                rng.gauss(50, 10),                           # leaf N
-                rng.random() * 10,                           # noise
-                rng.gauss(0, 1),                             # noise
-                1 if rng.random() < 0.2 + 0.5 * o2 else 0,   # legume
-                1 if rng.random() < 0.5 else 0,              # woody
-                1 + int(3 * rng.random()),                   # growth form
-                min(4, int(5 * o1 * rng.random() + rng.random())),  # clonality
-            ]
-            cells = ["%.4g" % v if k < 6 else "%d" % v for k, v in enumerate(t)]
-            cells = ["-999" if rng.random() < a.missing else v for v in cells]
-            f.write("\t".join(cells) + "\n")
-        f.write("Height\tSLA\tSeedMass\tLeafN\tNoise1\tNoise2\tLegume\tWoody\tGrowthForm\tClonality\n")
+    if a.quantitative > 0:
+        k = a.quantitative
+        with open(path("traits.txt"), "w") as f:
+            for i in range(n):
+                o1, o2 = opt[i]
+                t = [10.0 + 90.0 * o1 + rng.gauss(0, 8), 8.0 + 25.0 * o2 + rng.gauss(0, 3),
+                     math.exp(rng.gauss(0, 1)) * (1.0 + o1)]
+                t += [rng.gauss(50, 10) for _ in range(k - 3)]
+                f.write("\t".join("%.4g" % v for v in t[:k]) + "\n")
+            f.write("\t".join("T%d" % (j + 1) for j in range(k)) + "\n")
+    else:
+      with open(path("traits.txt"), "w") as f:
+          for i in range(n):
+              o1, o2 = opt[i]
+              t = [
+                  10.0 + 90.0 * o1 + rng.gauss(0, 8),          # height
+                  8.0 + 25.0 * o2 + rng.gauss(0, 3),           # SLA
+                  math.exp(rng.gauss(0, 1)) * (1.0 + o1),      # seed mass
+                  rng.gauss(50, 10),                           # leaf N
+                  rng.random() * 10,                           # noise
+                  rng.gauss(0, 1),                             # noise
+                  1 if rng.random() < 0.2 + 0.5 * o2 else 0,   # legume
+                  1 if rng.random() < 0.5 else 0,              # woody
+                  1 + int(3 * rng.random()),                   # growth form
+                  min(4, int(5 * o1 * rng.random() + rng.random())),  # clonality
+              ]
+              cells = ["%.4g" % v if k < 6 else "%d" % v for k, v in enumerate(t)]
+              cells = ["-999" if rng.random() < a.missing else v for v in cells]
+              f.write("\t".join(cells) + "\n")
+          f.write("Height\tSLA\tSeedMass\tLeafN\tNoise1\tNoise2\tLegume\tWoody\tGrowthForm\tClonality\n")
 
     # Unimodal responses with noise, cut to the occupancy.
     resp = []
@@ -135,7 +150,11 @@ def main():
     answers = ["N", "large", "1", "traits.txt"]
     answers += ["1", "phylo.txt"] if a.phylogeny else ["0"]
     answers += ["perf.txt", "1", "species.txt", "1", "env.txt"]
-    answers += [str(n), "10", "2", "2", "k", "3 3 3 3 3 3 1 1 2 4", "y", "0"]
+    if a.quantitative > 0:
+        answers += [str(n), str(a.quantitative), "2", "2", "k",
+                    " ".join(["3"] * a.quantitative), "y", "0"]
+    else:
+        answers += [str(n), "10", "2", "2", "k", "3 3 3 3 3 3 1 1 2 4", "y", "0"]
     if a.phylogeny:
         answers += ["1"]
     answers += [str(m), "2", "2", "2", "4", "2", "2", "n"]

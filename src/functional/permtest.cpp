@@ -15,7 +15,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <initializer_list>
+#include <map>
 #include <new>
 #include <vector>
 
@@ -28,8 +31,10 @@
 #include "data/dataset.h"
 #include "multivariate/random.h"
 #include "numeric/stats.h"
+#include "shell/cluster.h"
 #include "shell/console.h"
 #include "shell/failure.h"
+#include "shell/pack.h"
 
 namespace {
 
@@ -189,6 +194,26 @@ struct ListSource {
   }
 };
 
+// The null model's lists for the test of the record.
+void MakeListSource(const PermTest_FunctionalPhyl_Correl_Input* in, ListSource& source) {
+  const int m = in->ncsm, n = in->nOTUs;
+  source.taxa = in->optTaxaSiteShuffle != 's';
+  source.len = source.taxa ? n : m;
+  source.nested = in->optRestrictPermutNullModel == 1 && in->nestingMembershipOTUs != nullptr;
+  source.nesting = in->nestingMembershipOTUs;
+  source.weighted = in->optWeightedNullModel;
+  if (source.taxa && source.weighted) {
+    source.firstSlot.assign(n, -1);
+    for (int c = 0; c < m; c++)
+      for (int i = 0; i < n; i++)
+        if (in->W[c][i] > 0.0) {
+          if (source.firstSlot[i] < 0) source.firstSlot[i] = static_cast<int>(source.occurrences.size());
+          source.occurrences.push_back(i + 1);
+        }
+    source.shuffled.resize(source.occurrences.size());
+  }
+}
+
 // The context and the workspaces of one test, released also when a failure
 // abandons it.
 struct Resources {
@@ -203,7 +228,292 @@ struct Resources {
   }
 };
 
+// The observed iteration: structures, statistics, and what the permutations
+// reuse of them.  Every process that evaluates permutations of a test runs
+// it on the same input, so that each holds the same observed state.
+void ObservedStep(FcoreContext& ctx, FcoreWorkspace& obs, const int* tested, double* vals,
+                  double* intercept, const std::function<void()>& beforeSet) {
+  FcoreStructures(ctx, nullptr, obs);
+  FcoreStatistics(ctx, obs, obs, tested, vals, intercept);
+  if (beforeSet) beforeSet();
+  FcoreSetObserved(ctx, obs);
+}
+
+// Evaluates nb permutations (their lists one after the other, len entries
+// each) into values (ctx.total per permutation) on up to `threads`
+// threads, each with its own workspace (spaces[1 + thread]).  Which thread
+// evaluates a permutation never changes a digit.  onMaster is called on the
+// calling thread after each permutation it evaluates, with the number
+// finished so far.  Returns the code of a failure (0: none).
+int EvaluateBlock(const FcoreContext& ctx, const FcoreWorkspace& obs,
+                  const std::vector<FcoreWorkspace*>& spaces, bool taxa, const int* lists,
+                  size_t len, int nb, const int* tested, double* values, int threads,
+                  const std::function<void(int)>& onMaster) {
+  const int total = ctx.total;
+  int failure = 0;
+  std::atomic<int> done{0};
+#pragma omp parallel for schedule(dynamic, 1) num_threads(threads) if (threads > 1)
+  for (int b = 0; b < nb; b++) {
+    try {
+      FcoreWorkspace& ws = *spaces[1 + omp_get_thread_num()];
+      const int* list = &lists[static_cast<size_t>(b) * len];
+      if (taxa)
+        FcoreStructures(ctx, list, ws);
+      else
+        FcoreSiteShuffle(ctx, obs, list, ws);
+      FcoreStatistics(ctx, obs, ws, tested, &values[static_cast<size_t>(b) * total], nullptr);
+    } catch (const QuiltaFailure& f) {
+#pragma omp critical(fcoreFailure)
+      if (failure == 0) failure = f.code;
+    } catch (const std::bad_alloc&) {
+#pragma omp critical(fcoreFailure)
+      if (failure == 0) failure = kFailMemory;
+    }
+    const int finished = done.fetch_add(1) + 1;
+    if (omp_get_thread_num() == 0 && onMaster) onMaster(finished);
+  }
+  return failure;
+}
+
+// ---- the input of a test, for the other processes ---------------------------
+
+// Matrices of the input on another process, owned there.
+struct OwnedInput {
+  FcoreInput fi;
+  std::vector<std::pair<double**, int>> matrices;
+  std::vector<int*> vectors;
+  OwnedInput() = default;
+  OwnedInput(const OwnedInput&) = delete;
+  OwnedInput& operator=(const OwnedInput&) = delete;
+  ~OwnedInput() {
+    for (auto& [M, rows] : matrices) free2D(M, rows > 0 ? rows : 1);
+    for (int* v : vectors) free1D(v);
+  }
+  double** Matrix(Pack& p, int rows, int cols) {
+    double** M = GetMatrix(p, rows, cols);
+    if (M != nullptr) matrices.emplace_back(M, rows);
+    return M;
+  }
+  int* Ints(Pack& p, int n) {
+    int* v = GetInts(p, n);
+    if (v != nullptr) vectors.push_back(v);
+    return v;
+  }
+};
+
+void PackInput(Pack& p, const FcoreInput& fi) {
+  for (int v : {fi.m, fi.n, fi.p, fi.g, fi.h, fi.q, fi.nPhylAxes, fi.optRo, fi.reseOpt,
+                static_cast<int>(fi.path)})
+    Put<int>(p, v);
+  Put<double>(p, fi.overfitFactor);
+  for (bool b : {fi.scaleAdjust, fi.restrictRaoWithin, fi.sqrtRaoTraits, fi.sqrtRaoPhyl,
+                 fi.phylogeny, fi.phylIsDissimilarity, fi.twoTailed})
+    Put<char>(p, b);
+  const int m = fi.m, n = fi.n;
+  PutVector(p, fi.traitSelect, fi.p);
+  PutVector(p, fi.weightOTUs, n);
+  PutVector(p, fi.relSelect, m);
+  PutMatrix(p, m, n, fi.W);
+  PutMatrix(p, n, fi.p, fi.B);
+  PutMatrix(p, n, fi.g, fi.U);
+  PutMatrix(p, n, fi.h, fi.Q);
+  PutMatrix(p, n, n, fi.S);
+  PutMatrix(p, n, n, fi.F);
+  PutMatrix(p, n, fi.nPhylAxes, fi.phylScores);
+  PutMatrix(p, m, fi.q, fi.E);
+  PutMatrix(p, m, m, fi.DE);
+  PutMatrix(p, m, n, fi.Y1);
+  PutMatrix(p, m, n, fi.Y2);
+  PutMatrix(p, m, m, fi.DY1);
+  PutMatrix(p, m, m, fi.DY2);
+}
+
+void UnpackInput(Pack& p, OwnedInput& o) {
+  FcoreInput& fi = o.fi;
+  fi.m = Get<int>(p);
+  fi.n = Get<int>(p);
+  fi.p = Get<int>(p);
+  fi.g = Get<int>(p);
+  fi.h = Get<int>(p);
+  fi.q = Get<int>(p);
+  fi.nPhylAxes = Get<int>(p);
+  fi.optRo = Get<int>(p);
+  fi.reseOpt = Get<int>(p);
+  fi.path = static_cast<FcorePath>(Get<int>(p));
+  fi.overfitFactor = Get<double>(p);
+  for (bool* b : {&fi.scaleAdjust, &fi.restrictRaoWithin, &fi.sqrtRaoTraits, &fi.sqrtRaoPhyl,
+                  &fi.phylogeny, &fi.phylIsDissimilarity, &fi.twoTailed})
+    *b = Get<char>(p) != 0;
+  const int m = fi.m, n = fi.n;
+  fi.traitSelect = o.Ints(p, fi.p);
+  fi.weightOTUs = o.Ints(p, n);
+  fi.relSelect = o.Ints(p, m);
+  fi.W = o.Matrix(p, m, n);
+  fi.B = o.Matrix(p, n, fi.p);
+  fi.U = o.Matrix(p, n, fi.g);
+  fi.Q = o.Matrix(p, n, fi.h);
+  fi.S = o.Matrix(p, n, n);
+  fi.F = o.Matrix(p, n, n);
+  fi.phylScores = o.Matrix(p, n, fi.nPhylAxes);
+  fi.E = o.Matrix(p, m, fi.q);
+  fi.DE = o.Matrix(p, m, m);
+  fi.Y1 = o.Matrix(p, m, n);
+  fi.Y2 = o.Matrix(p, m, n);
+  fi.DY1 = o.Matrix(p, m, m);
+  fi.DY2 = o.Matrix(p, m, m);
+}
+
+// Per-permutation cost (seconds on one thread) from the timed first
+// permutations; the sizes of the ranges follow from it.
+struct Pace {
+  double perIteration = 1e-3;
+  int part = 64;  // most permutations held at once (memory)
+  int Range(double seconds, int threads, int remaining, int processes) const {
+    double want = seconds * (threads > 0 ? threads : 1) / (perIteration > 1e-9 ? perIteration : 1e-9);
+    // Near the end smaller ranges, so that every process finishes at about
+    // the same time.
+    const double guided = static_cast<double>(remaining) / (2.0 * processes);
+    if (want > guided) want = guided;
+    if (want > part) want = part;
+    int count = want < 1.0 ? 1 : static_cast<int>(want);
+    return count < remaining ? count : remaining;
+  }
+};
+
+// Process 0 of a run under an MPI launcher, the job opened with the test's
+// input: the iterations from `counted` to niter are handed out in contiguous ranges, each worker holding two at
+// a time so that it never waits for the next one, while this process
+// evaluates ranges of its own between its rounds of hand-out.  The lists of
+// a range are drawn when the range is handed out, and ranges are handed out
+// in iteration order: the generator draws exactly what one process draws.
+// The values come back by range and are counted in iteration order.
+void SpreadIterations(const FcoreContext& ctx, const FcoreWorkspace& obs,
+                      const std::vector<FcoreWorkspace*>& spaces, ListSource& source,
+                      const std::vector<int>& tested, const Pace& pace, int threads,
+                      int& counted, int niter,
+                      const std::function<void(const double*, const int*, int)>& tally,
+                      const std::function<void(int)>& showProgress) {
+  const int total = ctx.total;
+  const size_t len = source.len > 0 ? static_cast<size_t>(source.len) : 1;
+  const int processes = clusterSize;
+  std::vector<std::deque<int>> inFlight(processes);  // first iteration of each range out
+  std::vector<int> workerThreads(processes, 1);
+  std::map<int, std::pair<int, std::vector<double>>> ready;  // first -> count, values
+  int next = counted;  // first iteration not handed out yet
+  std::vector<int> lists;
+  std::vector<char> data;
+
+  auto take = [&](int from, int tag) {
+    if (tag == kTagFailure) ClusterRaiseFailure(from, data);
+    if (tag != kTagResult) return;
+    Pack r;
+    r.bytes.swap(data);
+    const int first = Get<int>(r), nb = Get<int>(r);
+    workerThreads[from] = Get<int>(r);
+    std::vector<double> v(static_cast<size_t>(nb) * total);
+    GetBytes(r, v.data(), v.size() * sizeof(double));
+    ready[first] = {nb, std::move(v)};
+    std::deque<int>& q = inFlight[from];
+    const auto held = std::find(q.begin(), q.end(), first);
+    if (held != q.end()) q.erase(held);
+  };
+  auto service = [&] {
+    int from = 0, tag = 0;
+    while (ClusterTryReceive(-1, &from, &tag, data)) take(from, tag);
+    Pack out;
+    for (int w = 1; w < processes; w++)
+      while (inFlight[w].size() < 2 && next <= niter) {
+        const int nb = pace.Range(0.25, workerThreads[w], niter - next + 1, processes);
+        lists.resize(static_cast<size_t>(nb) * len);
+        for (int b = 0; b < nb; b++) source.Draw(&lists[static_cast<size_t>(b) * len]);
+        out.bytes.clear();
+        Put<int>(out, next);
+        Put<int>(out, nb);
+        PutBytes(out, lists.data(), lists.size() * sizeof(int));
+        ClusterSend(w, kTagWork, out.bytes);
+        inFlight[w].push_back(next);
+        next += nb;
+      }
+    for (auto it = ready.find(counted); it != ready.end(); it = ready.find(counted)) {
+      tally(it->second.second.data(), nullptr, it->second.first);
+      ready.erase(it);
+    }
+    showProgress(counted - 1);
+  };
+  while (counted <= niter) {
+    service();
+    if (next <= niter) {
+      const int nb = pace.Range(0.05, threads, niter - next + 1, processes);
+      lists.resize(static_cast<size_t>(nb) * len);
+      for (int b = 0; b < nb; b++) source.Draw(&lists[static_cast<size_t>(b) * len]);
+      std::vector<double> v(static_cast<size_t>(nb) * total);
+      const int failure = EvaluateBlock(ctx, obs, spaces, source.taxa, lists.data(), len, nb,
+                                        tested.data(), v.data(), threads,
+                                        [](int) { ClusterProgress(); });
+      if (failure != 0) RaiseFailure(failure);
+      ready[next] = {nb, std::move(v)};
+      next += nb;
+    } else if (counted <= niter) {
+      int from = 0, tag = 0;
+      ClusterReceive(-1, &from, &tag, data);
+      take(from, tag);
+    }
+  }
+  ClusterCloseJob();
+}
+
 }  // namespace
+
+void PermTestWorker(Pack& payload) {
+  OwnedInput o;
+  UnpackInput(payload, o);
+  Resources res;
+  FcoreBuild(o.fi, res.ctx);
+  const FcoreContext& ctx = res.ctx;
+  const int total = ctx.total;
+  // The statistics formed, as process 0 finds them from the same input.
+  std::vector<int> tested(total), absolute(total);
+  const FcoreInput& fi = o.fi;
+  const bool mantel = fi.optRo == 1;
+  FcoreStatisticKinds(ctx, mantel ? fi.DY1 != nullptr : fi.Y1 != nullptr,
+                      mantel ? fi.DY2 != nullptr : fi.Y2 != nullptr, tested.data(),
+                      absolute.data());
+  const bool taxa = Get<char>(payload) != 0;
+  const size_t len = static_cast<size_t>(std::max(Get<int>(payload), 1));
+  res.spaces.push_back(FcoreNewWorkspace(ctx));
+  FcoreWorkspace& obs = *res.spaces[0];
+  std::vector<double> obsVal(total);
+  ObservedStep(res.ctx, obs, tested.data(), obsVal.data(), nullptr, nullptr);
+  const int threads = omp_get_max_threads() > 0 ? omp_get_max_threads() : 1;
+  for (int t = 0; t < threads; t++) res.spaces.push_back(FcoreNewWorkspace(ctx));
+
+  std::vector<char> data;
+  std::vector<int> lists;
+  std::vector<double> values;
+  Pack out;
+  for (;;) {
+    int from = 0, tag = 0;
+    ClusterReceive(0, &from, &tag, data);
+    if (tag == kTagDone) return;
+    if (tag != kTagWork) continue;
+    Pack w;
+    w.bytes.swap(data);
+    const int first = Get<int>(w), nb = Get<int>(w);
+    lists.resize(static_cast<size_t>(nb) * len);
+    GetBytes(w, lists.data(), lists.size() * sizeof(int));
+    values.resize(static_cast<size_t>(nb) * total);
+    const int failure =
+        EvaluateBlock(ctx, obs, res.spaces, taxa, lists.data(), len, nb, tested.data(),
+                      values.data(), nb > 1 ? threads : 1, [](int) { ClusterProgress(); });
+    if (failure != 0) RaiseFailure(failure);
+    out.bytes.clear();
+    Put<int>(out, first);
+    Put<int>(out, nb);
+    Put<int>(out, threads);
+    PutBytes(out, values.data(), values.size() * sizeof(double));
+    ClusterSend(0, kTagResult, out.bytes);
+  }
+}
 
 void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
   for (int k = 0; k < kStatCount; k++) {
@@ -253,6 +563,22 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
   fi.mayOverwriteS = in->overwriteS && !(in->saveRndData && in->rndDataFile != nullptr);
   fi.path = in->corePath;
 
+  // Under an MPI launcher the other processes get the input before anything
+  // is derived from it (the core may reuse the memory of its input), and
+  // build their own context while this process does.  The random-data file
+  // shows each iteration's matrices as they are formed: that diagnostic
+  // runs here alone.
+  const bool dump = in->saveRndData && in->rndDataFile != nullptr;
+  const bool taxaShuffle = in->optTaxaSiteShuffle != 's';
+  const bool spread = !dump && niter > 1 && ClusterCanSpread();
+  if (spread) {
+    Pack job;
+    PackInput(job, fi);
+    Put<char>(job, taxaShuffle);
+    Put<int>(job, taxaShuffle ? n : m);
+    ClusterOpenJob(kJobPermutations, job.bytes);
+  }
+
   Resources res;
   FcoreBuild(fi, res.ctx);
   const FcoreContext& ctx = res.ctx;
@@ -267,17 +593,16 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
   res.spaces.push_back(FcoreNewWorkspace(ctx));
   FcoreWorkspace& obs = *res.spaces[0];
   std::vector<double> obsVal(total), count(total, 1.0);
-  FcoreStructures(ctx, nullptr, obs);
-  FcoreStatistics(ctx, obs, obs, tested.data(), obsVal.data(), in->regrIntercept);
-  if (in->T) CopyMatrix(m, p, obs.T, in->T);
-  if (in->X) CopyMatrix(m, fi.g, obs.X, in->X);
-  if (in->R) CopyMatrix(m, 1, obs.R, in->R);
-  if (ctx.phyl) {
-    if (in->P) CopyMatrix(m, fi.h, obs.P, in->P);
-    if (in->Rp)
-      for (int c = 0; c < m; c++) in->Rp[c] = obs.Rp[c][0];
-  }
-  FcoreSetObserved(res.ctx, obs);
+  ObservedStep(res.ctx, obs, tested.data(), obsVal.data(), in->regrIntercept, [&] {
+    if (in->T) CopyMatrix(m, p, obs.T, in->T);
+    if (in->X) CopyMatrix(m, fi.g, obs.X, in->X);
+    if (in->R) CopyMatrix(m, 1, obs.R, in->R);
+    if (ctx.phyl) {
+      if (in->P) CopyMatrix(m, fi.h, obs.P, in->P);
+      if (in->Rp)
+        for (int c = 0; c < m; c++) in->Rp[c] = obs.Rp[c][0];
+    }
+  });
   if (in->keepNullValues) {
     in->nullStride = total;
     in->nullRegBase = ctx.regBase;
@@ -286,26 +611,11 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
     in->nullValues.assign(static_cast<size_t>(niter) * total, 0.0);
     std::copy(obsVal.begin(), obsVal.end(), in->nullValues.begin());
   }
-  const bool dump = in->saveRndData && in->rndDataFile != nullptr;
   if (dump) WriteObserved(ctx, in, obs, obsVal.data(), tested.data());
 
   // ---- permutations -----------------------------------------------------
   ListSource source;
-  source.taxa = in->optTaxaSiteShuffle != 's';
-  source.len = source.taxa ? n : m;
-  source.nested = in->optRestrictPermutNullModel == 1 && in->nestingMembershipOTUs != nullptr;
-  source.nesting = in->nestingMembershipOTUs;
-  source.weighted = in->optWeightedNullModel;
-  if (source.taxa && source.weighted) {
-    source.firstSlot.assign(n, -1);
-    for (int c = 0; c < m; c++)
-      for (int i = 0; i < n; i++)
-        if (in->W[c][i] > 0.0) {
-          if (source.firstSlot[i] < 0) source.firstSlot[i] = static_cast<int>(source.occurrences.size());
-          source.occurrences.push_back(i + 1);
-        }
-    source.shuffled.resize(source.occurrences.size());
-  }
+  MakeListSource(in, source);
 
   // The random-data file is written iteration by iteration: one thread then.
   // A few iterations run first on this thread, timed: when the rest would
@@ -327,61 +637,60 @@ void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* in) {
   std::vector<int> lists(static_cast<size_t>(blockSize) * len);
   std::vector<double> values(static_cast<size_t>(blockSize) * total);
 
-  char progress[64];
-  int threads = 1;
-  const double start = omp_get_wtime();
-  for (int first = 2; first <= niter;) {
-    int nb = first == 2 ? probe : blockSize;
-    if (nb > niter - first + 1) nb = niter - first + 1;
-    if (first == 2 + probe && maxThreads > 1) {
-      const double perIteration = (omp_get_wtime() - start) / (probe > 0 ? probe : 1);
-      threads = perIteration * (niter - first + 1) > 0.03 ? maxThreads : 1;
-    }
-    for (int b = 0; b < nb; b++) source.Draw(&lists[static_cast<size_t>(b) * len]);
-
-    int failure = 0;
-    std::atomic<int> done{0};
-#pragma omp parallel for schedule(dynamic, 1) num_threads(threads) if (threads > 1)
+  // Iterations are counted in their order, whoever evaluated them.
+  int counted = 2;
+  auto tally = [&](const double* vals, const int* blockLists, int nb) {
     for (int b = 0; b < nb; b++) {
-      try {
-        FcoreWorkspace& ws = *res.spaces[1 + omp_get_thread_num()];
-        const int* list = &lists[static_cast<size_t>(b) * len];
-        if (source.taxa)
-          FcoreStructures(ctx, list, ws);
-        else
-          FcoreSiteShuffle(ctx, obs, list, ws);
-        FcoreStatistics(ctx, obs, ws, tested.data(), &values[static_cast<size_t>(b) * total],
-                        nullptr);
-      } catch (const QuiltaFailure& f) {
-#pragma omp critical(fcoreFailure)
-        if (failure == 0) failure = f.code;
-      } catch (const std::bad_alloc&) {
-#pragma omp critical(fcoreFailure)
-        if (failure == 0) failure = kFailMemory;
-      }
-      // The progress line belongs to the calling thread.
-      const int finished = done.fetch_add(1) + 1;
-      if (omp_get_thread_num() == 0 && ProgressDue()) {
-        snprintf(progress, sizeof progress, "Permutation test: %d of %d", first - 1 + finished,
-                 niter);
-        HandleEventInfoWhere2(progress);
-      }
-    }
-    if (failure != 0) RaiseFailure(failure);
-
-    for (int b = 0; b < nb; b++) {
-      const double* v = &values[static_cast<size_t>(b) * total];
+      const double* v = &vals[static_cast<size_t>(b) * total];
       for (int k = 0; k < total; k++)
         if (tested[k] && IsLargerThanOrEqual(v[k], obsVal[k], 1, absolute[k] != 0))
           count[k] += 1.0;
       if (in->keepNullValues)
         std::copy(v, v + total,
-                  in->nullValues.begin() + static_cast<ptrdiff_t>(first - 1 + b) * total);
+                  in->nullValues.begin() + static_cast<ptrdiff_t>(counted - 1) * total);
       if (dump)
-        WriteIteration(ctx, in, first + b, source.taxa, &lists[static_cast<size_t>(b) * len],
+        WriteIteration(ctx, in, counted, source.taxa, &blockLists[static_cast<size_t>(b) * len],
                        *res.spaces[1], v, count.data(), tested.data());
+      counted++;
     }
-    first += nb;
+  };
+  char progress[64];
+  auto showProgress = [&](int done) {
+    if (!ProgressDue()) return;
+    snprintf(progress, sizeof progress, "Permutation test: %d of %d", done, niter);
+    HandleEventInfoWhere2(progress);
+  };
+
+  // nb iterations from `counted` on, drawn, evaluated and counted here.  The
+  // random-data file shows the matrices of each iteration from the
+  // workspace that formed them: one iteration at a time then.
+  int threads = 1;
+  auto runHere = [&](int nb) {
+    for (int done = 0; done < nb;) {
+      const int first = counted, part = dump ? 1 : nb - done;
+      for (int b = 0; b < part; b++) source.Draw(&lists[static_cast<size_t>(b) * len]);
+      const int failure = EvaluateBlock(ctx, obs, res.spaces, source.taxa, lists.data(), len, part,
+                                        tested.data(), values.data(), threads,
+                                        [&](int finished) { showProgress(first - 1 + finished); });
+      if (failure != 0) RaiseFailure(failure);
+      tally(values.data(), lists.data(), part);
+      done += part;
+    }
+  };
+  const double start = omp_get_wtime();
+  // The first iterations, timed on this thread.
+  runHere(probe);
+  Pace pace;
+  pace.perIteration = (omp_get_wtime() - start) / (probe > 0 ? probe : 1);
+  pace.part = static_cast<int>(part);
+  if (maxThreads > 1 && pace.perIteration * (niter - 1 - probe) > 0.03) threads = maxThreads;
+
+  // The rest; spread, ranges of iterations go to the other processes too.
+  if (spread) {
+    SpreadIterations(ctx, obs, res.spaces, source, tested, pace, threads, counted, niter, tally,
+                     showProgress);
+  } else {
+    while (counted <= niter) runHere(std::min(blockSize, niter - counted + 1));
   }
 
   // ---- results ----------------------------------------------------------
@@ -482,4 +791,55 @@ void PermTestSettingsFromGlobals(PermTest_FunctionalPhyl_Correl_Input* rec) {
   rec->rndDataFile = nullptr;
   rec->overwriteS = false;
   rec->corePath = FcorePath::kAutomatic;
+}
+
+void PermTestSkipDraws(const PermTest_FunctionalPhyl_Correl_Input* in) {
+  const int m = in->ncsm, n = in->nOTUs;
+  if (m <= 0 || n <= 0) return;
+  const int niter = in->niter > 1 ? in->niter : 1;
+  ListSource source;
+  MakeListSource(in, source);
+  std::vector<int> list(source.len > 0 ? source.len : 1);
+  for (int i = 2; i <= niter; i++) source.Draw(list.data());
+}
+
+namespace {
+
+// Every result of a record of PermTestNewRecord(m, p, q, g, h), in one
+// order, to be packed or unpacked.
+template <class Vector, class Matrix>
+void EachResult(PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p, int q, int g, int h,
+                Vector vector, Matrix matrix) {
+  const int nResp = p + 2, qa = q > 0 ? q : 1, pa = p > 0 ? p : 1;
+  vector(rec->statistics, kStatCount);
+  vector(rec->probabilities, kStatCount);
+  for (double* v : {rec->regrR2, rec->regrR2Prob, rec->regrIntercept}) vector(v, nResp);
+  matrix(rec->regrCoeff, nResp, qa);
+  matrix(rec->regrCoeffProb, nResp, qa);
+  for (double* v : {rec->anovaT, rec->anovaTProb, rec->anovaX, rec->anovaXProb, rec->anovaP,
+                    rec->anovaPProb, rec->anovaR, rec->anovaRProb, rec->anovaRp, rec->anovaRpProb})
+    vector(v, qa);
+  matrix(rec->anovaTrait, pa, qa);
+  matrix(rec->anovaTraitProb, pa, qa);
+  matrix(rec->T, m, pa);
+  matrix(rec->X, m, g > 0 ? g : 1);
+  matrix(rec->P, m, h > 0 ? h : 1);
+  matrix(rec->R, m, 1);
+  vector(rec->Rp, m);
+}
+
+}  // namespace
+
+void PermTestPackResults(Pack& pack, PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p,
+                         int q, int g, int h) {
+  EachResult(
+      rec, m, p, q, g, h, [&](double* v, int n) { PutVector(pack, v, n); },
+      [&](double** M, int rows, int cols) { PutMatrix(pack, rows, cols, M); });
+}
+
+void PermTestUnpackResults(Pack& pack, PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p,
+                           int q, int g, int h) {
+  EachResult(
+      rec, m, p, q, g, h, [&](double* v, int n) { GetVectorInto(pack, v, n); },
+      [&](double** M, int rows, int cols) { GetMatrixInto(pack, rows, cols, M); });
 }

@@ -100,6 +100,25 @@ struct PermTest_FunctionalPhyl_Correl_Input {
 
 void PermTest_FunctionalPhyl_Correl(PermTest_FunctionalPhyl_Correl_Input* input);
 
+// Draws from the program-wide generator what the test of the record would
+// draw (its permutation lists), evaluating nothing: the generator then
+// stands where the test would have left it.  Reads the sizes, iterations and
+// null-model settings of the record (and W for the weighted null model).
+void PermTestSkipDraws(const PermTest_FunctionalPhyl_Correl_Input* in);
+
+struct Pack;
+// The results of a record of PermTestNewRecord(m, p, q, g, h) (statistics,
+// probabilities, regression, analysis of variance, observed structures),
+// packed for another process and unpacked into a record of the same sizes.
+void PermTestPackResults(Pack& pack, PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p,
+                         int q, int g, int h);
+void PermTestUnpackResults(Pack& pack, PermTest_FunctionalPhyl_Correl_Input* rec, int m, int p,
+                           int q, int g, int h);
+// A worker's part of a permutation test spread over the processes of an MPI
+// launcher: the test's input (the payload), then ranges of permutation
+// lists from process 0, each answered with the ranges' statistics.
+void PermTestWorker(Pack& payload);
+
 // A record with every result array the routine may fill allocated (zero):
 // regression and analysis of variance for p traits and q variables, the
 // observed T, X, P, R and Rp of m communities, g types and h taxa.  The

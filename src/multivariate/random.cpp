@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -23,6 +24,18 @@ void InitRndNumberGenerator(unsigned long seed) {
   if (r == nullptr) RaiseFailure(kFailMemory);
   gsl_rng_set(r, seed);
   srand(static_cast<unsigned int>(seed));
+}
+
+std::vector<char> GeneratorState() {
+  if (r == nullptr) InitRndNumberGenerator(0);
+  const char* state = static_cast<const char*>(gsl_rng_state(r));
+  return std::vector<char>(state, state + gsl_rng_size(r));
+}
+
+void SetGeneratorState(const std::vector<char>& state) {
+  if (r == nullptr) InitRndNumberGenerator(0);
+  if (state.size() != gsl_rng_size(r)) RaiseFailure(kFailEndOfFile);
+  memcpy(gsl_rng_state(r), state.data(), state.size());
 }
 
 namespace {

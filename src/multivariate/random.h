@@ -3,11 +3,18 @@
 
 #include <gsl/gsl_rng.h>
 
+#include <vector>
+
 // The program-wide MT19937 generator; every random draw uses it.
 extern gsl_rng* r;
 
 // Creates (or re-creates) r, seeds it and the C library generator.
 void InitRndNumberGenerator(unsigned long seed);
+// The generator's state as bytes, and the generator set to such a state
+// (another process of the same program goes on drawing where this one
+// stood).
+std::vector<char> GeneratorState();
+void SetGeneratorState(const std::vector<char>& state);
 void RndList(int n, int* list);
 void RndListSpecified(int n, int* list);
 void RndListSelect(int n, int* list, const bool* select);

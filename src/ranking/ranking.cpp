@@ -6,14 +6,19 @@
 
 #include "QELib/qelibDim.h"
 #include "data/dataset.h"
+#include "data/sessionpack.h"
 #include "data/track.h"
 #include "data/warnings.h"
 #include "functional/analysisWarnings.h"
 #include "functional/settings.h"
 #include "multivariate/cluster.h"
 #include "ranking/rankprint.h"
+#include "ranking/search.h"
+#include "shell/cluster.h"
 #include "shell/console.h"
 #include "shell/input.h"
+#include "shell/preferences.h"
+#include "shell/pack.h"
 
 int rankingAlgorithm = 2;
 int printRankIntermedResults = 'n';
@@ -223,10 +228,11 @@ void SettingsChRank() {
   printRankIntermedResults = ReadCharIn("y n");
 }
 
-void IFChOrderSearch() {
-  SettingsChRank();
-  WarnRanking();
-  CatName(whichChorder, sizeof whichChorder, sessionName, Suffix(opt_struct));
+namespace {
+
+// The criterion routine of opt_struct: the same on process 0 and, for a
+// spread ranking, on every worker.
+void RunCriterion() {
   switch (opt_struct) {
     case 1: ChRankTDAP_TCAP(); break;
     case 9: ChRankTDAP(); break;
@@ -241,6 +247,30 @@ void IFChOrderSearch() {
     case 24: ChRankAlphaBetaDivergence(3); break;
     default: ChRankAlphaBetaDivergence(opt_struct - 14); break;  // 18..23: modes 4..9
   }
+}
+
+}  // namespace
+
+void IFChOrderSearch() {
+  SettingsChRank();
+  WarnRanking();
+  CatName(whichChorder, sizeof whichChorder, sessionName, Suffix(opt_struct));
+  // Under an MPI launcher the workers run the same criterion routine on the
+  // same data set and settings, and its search takes ranges of subsets from
+  // here; not with the structures file, which is written as subsets are
+  // evaluated.
+  if (saveStruct != 'y' && ClusterCanSpread()) {
+    Pack state;
+    PackSessionState(state);
+    ClusterOpenJob(kJobRanking, state.bytes);
+    rankSearchSpread = true;
+  }
+  RunCriterion();
+  if (rankSearchSpread) {
+    // The routine ended without a search (as it did on the workers).
+    rankSearchSpread = false;
+    ClusterReleaseJob();
+  }
   // The taxa partition the dialog made for the phylogeny.
   free1D(partition_OTUs_Phyl);
   partition_OTUs_Phyl = nullptr;
@@ -249,4 +279,14 @@ void IFChOrderSearch() {
   ClearLine();
   fprintf(out, "\n\nResults on file %s%s\n", volumeName, whichChorder);
   Wait();
+}
+
+void RankingWorker(Pack& payload) {
+  UnpackSessionState(payload);
+  // The same routine as process 0, its files going nowhere.
+  struct WorkerFlag {
+    WorkerFlag() { rankSearchWorker = true; }
+    ~WorkerFlag() { rankSearchWorker = false; }
+  } flag;
+  RunCriterion();
 }

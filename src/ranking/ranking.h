@@ -39,3 +39,10 @@ void ChRankTCAP();                          // 10: r(TE)
 void ChRankPhylogenyAssembly();             // 11 to 13: r(PX), r(PX.T), r(PT)
 void ChRank_Phylogeny_x_Trait_Assembly();   // 14, 15: niche conservation
 void ChRankAlphaBetaDivergence(int mode);   // 16 to 24 (modes 1 to 9)
+
+struct Pack;
+// A worker's part of a ranking spread over the processes of an MPI
+// launcher: the session's data set and settings (the payload), the same
+// criterion routine with its files going nowhere, and ranges of subsets
+// from process 0, each answered with the records process 0 needs.
+void RankingWorker(Pack& payload);

@@ -10,6 +10,7 @@
 #include "multivariate/cluster.h"
 #include "numeric/regression.h"
 #include "ranking/ranking.h"
+#include "ranking/search.h"
 #include "shell/console.h"
 #include "shell/failure.h"
 #include "shell/preferences.h"
@@ -27,6 +28,12 @@ RankFiles::~RankFiles() {
 }
 
 void OpenRankFiles(RankFiles& files, const char* structuresName) {
+  // A worker of a spread ranking writes nothing: process 0 writes the files.
+  if (rankSearchWorker) {
+    files.fp = fopen("/dev/null", "w");
+    if (files.fp == nullptr) RaiseFailure(kFailOpen);
+    return;
+  }
   files.fp = SafeCreate(whichChorder, volumeName);
   if (files.fp == nullptr) RaiseFailure(kFailOpen);
   if (saveStruct == 'y') {
@@ -36,6 +43,11 @@ void OpenRankFiles(RankFiles& files, const char* structuresName) {
 }
 
 void CloseRankFiles(RankFiles& files) {
+  if (rankSearchWorker) {
+    if (files.fp != nullptr) fclose(files.fp);
+    files.fp = nullptr;
+    return;
+  }
   const char* failedName = nullptr;
   if (files.stru != nullptr) {
     if (!SafeFinish(files.stru)) failedName = whichStructures;

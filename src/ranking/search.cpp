@@ -7,6 +7,12 @@
 // block's results in enumeration order: progress line, intermediate lines,
 // per-size best and best-subsets list, exactly as a run on one thread does.
 // The team and each thread's work live for the whole search.
+//
+// Under an MPI launcher the other processes run the same criterion routine
+// and evaluate ranges of the enumeration (contiguous subsets of one size,
+// unranked to their first combination) handed out by process 0, which
+// evaluates blocks of its own in between; the records come back by range
+// and process 0 takes them in enumeration order, as above.
 #include "ranking/search.h"
 
 #include <omp.h>
@@ -16,6 +22,8 @@
 #include <climits>
 #include <cmath>
 #include <ctime>
+#include <deque>
+#include <map>
 #include <new>
 #include <string>
 #include <vector>
@@ -27,9 +35,11 @@
 #include "multivariate/random.h"
 #include "numeric/stats.h"
 #include "ranking/ranking.h"
+#include "shell/cluster.h"
 #include "shell/console.h"
 #include "shell/failure.h"
 #include "shell/figures.h"
+#include "shell/pack.h"
 
 namespace {
 
@@ -98,12 +108,11 @@ struct SearchState {
   std::vector<SizeBest> best;
   BestList* list = nullptr;
   BestList* list2 = nullptr;
-  // Working copies of the trait attributes, reordered for each subset.
-  std::vector<int> wOnsta, wType;
-  std::vector<double> wRange, wWeight;
+  std::vector<int> positions;  // scratch: the subset's trait positions from 0
   // The block: combinations (n entries each, the subset first), skipped flag.
   int capacity = 0;
   double blockStart = -1.0;  // wall clock at the start of the last block
+  double blockShort = 0.05, blockLong = 0.4;  // block times that double or halve it
   int count = 0;
   bool endsSize = false;
   bool done = false;
@@ -171,18 +180,84 @@ void SizeBlocks(SearchState& s) {
   const double now = omp_get_wtime();
   if (s.blockStart >= 0.0) {
     const double took = now - s.blockStart;
-    if (took < 0.05 && s.count == s.capacity && s.capacity < (1 << 16))
+    if (took < s.blockShort && s.count == s.capacity && s.capacity < (1 << 16))
       s.capacity *= 2;
-    else if (took > 0.4 && s.capacity > 16)
+    else if (took > s.blockLong && s.capacity > 16)
       s.capacity /= 2;
-    const size_t need = static_cast<size_t>(s.capacity);
-    if (s.records.size() < need) {
-      s.combos.resize(need * std::max(s.n, 1), 0);
-      s.skip.resize(need, 0);
-      s.records.resize(need);
-    }
   }
   s.blockStart = now;
+}
+
+// ---- the lexicographic enumeration ------------------------------------------
+
+// The k-subset of 0..n-1 at the 0-based index `index` of the lexicographic
+// order (0 1 ... k-1 first), its positions ascending.
+void UnrankSubset(int n, int k, long long index, int* pos) {
+  int x = 0;
+  for (int t = 0; t < k; t++) {
+    for (;; x++) {
+      const long long c = Combinations(n - x - 1, k - t - 1);
+      if (index < c) break;
+      index -= c;
+    }
+    pos[t] = x++;
+  }
+}
+
+// The subset that follows in the lexicographic order.
+void NextSubset(int n, int k, int* pos) {
+  int t = k - 1;
+  while (t >= 0 && pos[t] >= n - k + t) t--;
+  if (t < 0) return;
+  pos[t]++;
+  for (int u = t + 1; u < k; u++) pos[u] = pos[u - 1] + 1;
+}
+
+// The combination array of a subset: its trait numbers (from 1) ascending,
+// then the other traits ascending.
+void ComboOf(int n, int k, const int* pos, int* combo) {
+  int rest = k, t = 0;
+  for (int i = 0; i < n; i++) {
+    if (t < k && pos[t] == i)
+      combo[t++] = i + 1;
+    else
+      combo[rest++] = i + 1;
+  }
+}
+
+}  // namespace
+
+void SubsetAt(int n, int k, long long index, int* combo) {
+  std::vector<int> pos(std::max(k, 1));
+  UnrankSubset(n, k, index, pos.data());
+  ComboOf(n, k, pos.data(), combo);
+}
+
+namespace {
+
+// count subsets of size k from the one at index `start` into the block, with
+// their skip flags: a subset holding a trait of weight 0 is counted but not
+// evaluated.
+void FillBlock(SearchState& s, int k, long long start, int count) {
+  const int n = s.n;
+  const size_t need = static_cast<size_t>(count > 0 ? count : 1);
+  if (s.records.size() < need) {
+    s.combos.resize(need * std::max(n, 1), 0);
+    s.skip.resize(need, 0);
+    s.records.resize(need);
+  }
+  s.positions.resize(std::max(k, 1));
+  if (count > 0) UnrankSubset(n, k, start, s.positions.data());
+  for (int b = 0; b < count; b++) {
+    if (b > 0) NextSubset(n, k, s.positions.data());
+    int* combo = &s.combos[static_cast<size_t>(b) * n];
+    ComboOf(n, k, s.positions.data(), combo);
+    bool skip = false;
+    for (int t = 0; t < k; t++)
+      if (!(weight[combo[t] - 1] > 0.0)) skip = true;
+    s.skip[b] = skip;
+  }
+  s.count = count;
 }
 
 void NextBlock(SearchState& s) {
@@ -190,59 +265,53 @@ void NextBlock(SearchState& s) {
   s.count = 0;
   s.endsSize = false;
   if (s.done) return;
-  const int n = s.n, k = s.k;
-  while (s.count < s.capacity && s.pos < s.cK) {
-    int* combo = &s.combos[static_cast<size_t>(s.count) * n];
-    PermuteArray(n, k, combo, s.pos == 0);
-    s.pos++;
-    for (int t = 0; t < n; t++) {
-      s.wOnsta[t] = onsta[t];
-      s.wType[t] = chtype[t];
-      s.wRange[t] = chrange[t];
-      s.wWeight[t] = weight[t];
-    }
-    ReorderVectors(n, combo, s.wOnsta.data(), s.wType.data(), s.wRange.data(), s.wWeight.data());
-    // A subset holding a trait of weight 0 is counted but not evaluated.
-    bool skip = false;
-    for (int t = 0; t < k; t++)
-      if (!(s.wWeight[t] > 0.0)) skip = true;
-    s.skip[s.count] = skip;
-    s.count++;
-  }
+  const int count = static_cast<int>(std::min<long long>(s.capacity, s.cK - s.pos));
+  FillBlock(s, s.k, s.pos, count);
+  s.pos += count;
   s.endsSize = s.pos >= s.cK;
 }
 
-void ReduceBlock(SearchState& s) {
+// ---- taking the records in enumeration order ---------------------------------
+
+void CountSubset(SearchState& s, int k) {
+  s.counter++;
+  if (ProgressDue()) {
+    char text[96];
+    snprintf(text, sizeof text, "Iteration: %lld of %lld, Traits: %d", s.counter, s.total, k);
+    HandleEventInfoWhere2(text);
+  }
+  if (s.plan->progress) s.plan->progress(s.counter, s.total, k);
+}
+
+// An evaluated subset: its intermediate line, the per-size best, the lists.
+void TakeRecord(SearchState& s, int k, const int* traits, const SubsetRecord& r) {
   const SearchPlan& plan = *s.plan;
+  if (printRankIntermedResults == 'y') {
+    plan.line(s.fp, r);
+    PrintSubsetLabels(s.fp, traits, k);
+    if (plan.afterLabels) plan.afterLabels(s.fp, r);
+    fprintf(s.fp, "\n");
+  }
+  SizeBest& best = s.best[k];
+  if (Better(plan.mode, r.value, best.value)) {
+    best.value = r.value;
+    best.groups = r.groups;
+    best.found = true;
+    std::copy(traits, traits + k, best.traits.begin());
+  }
+  s.list->Offer(plan.mode, r.value, r.groups, k, traits);
+  // With one partition level per subset the second list of criteria 14
+  // and 15 (each subset at its best level) receives the same entries.
+  if (s.list2 != nullptr) s.list2->Offer(plan.mode, r.value, r.groups, k, traits);
+}
+
+void ReduceBlock(SearchState& s) {
   const int n = s.n, k = s.k;
-  char text[96];
   for (int b = 0; b < s.count; b++) {
-    s.counter++;
-    if (ProgressDue()) {
-      snprintf(text, sizeof text, "Iteration: %lld of %lld, Traits: %d", s.counter, s.total, k);
-      HandleEventInfoWhere2(text);
-    }
-    if (plan.progress) plan.progress(s.counter, s.total, k);
+    CountSubset(s, k);
     const SubsetRecord& r = s.records[b];
     if (s.skip[b] || !r.evaluated) continue;
-    const int* traits = &s.combos[static_cast<size_t>(b) * n];
-    if (printRankIntermedResults == 'y') {
-      plan.line(s.fp, r);
-      PrintSubsetLabels(s.fp, traits, k);
-      if (plan.afterLabels) plan.afterLabels(s.fp, r);
-      fprintf(s.fp, "\n");
-    }
-    SizeBest& best = s.best[k];
-    if (Better(plan.mode, r.value, best.value)) {
-      best.value = r.value;
-      best.groups = r.groups;
-      best.found = true;
-      std::copy(traits, traits + k, best.traits.begin());
-    }
-    s.list->Offer(plan.mode, r.value, r.groups, k, traits);
-    // With one partition level per subset the second list of criteria 14
-    // and 15 (each subset at its best level) receives the same entries.
-    if (s.list2 != nullptr) s.list2->Offer(plan.mode, r.value, r.groups, k, traits);
+    TakeRecord(s, k, &s.combos[static_cast<size_t>(b) * n], r);
   }
   if (s.endsSize) {
     PrintSizeLine(s, k);
@@ -350,6 +419,314 @@ void Guarded(std::atomic<int>& failure, Work work) {
   if (code != 0) failure.compare_exchange_strong(expected, code);
 }
 
+// Inside the team: evaluates the block's subsets, in groups of consecutive
+// subsets, each thread a contiguous run of groups.  traits is the thread's
+// scratch (kSubsetBatch x n).
+void EvaluateBlock(SearchState& s, RankWork& work, std::vector<int>& traits, int threads,
+                   std::atomic<int>& failure) {
+  const SearchPlan& plan = *s.plan;
+  const int n = s.n;
+  const int groups = (s.count + kSubsetBatch - 1) / kSubsetBatch;
+  // Runs of a quarter of a thread's share at a time: a thread slowed down
+  // by other work on the machine takes fewer of them (the results are taken
+  // in enumeration order anyway).
+  const int chunk = std::max(1, std::min(4, groups / (4 * threads)));
+#pragma omp for schedule(dynamic, chunk)
+  for (int gi = 0; gi < groups; gi++) {
+    const int* list[kSubsetBatch];
+    SubsetRecord* recs[kSubsetBatch];
+    int nb = 0;
+    for (int b = gi * kSubsetBatch; b < std::min(s.count, (gi + 1) * kSubsetBatch); b++) {
+      s.records[b] = SubsetRecord();
+      if (s.skip[b]) continue;
+      const int* combo = &s.combos[static_cast<size_t>(b) * n];
+      int* t0 = &traits[static_cast<size_t>(nb) * n];
+      for (int t = 0; t < s.k; t++) t0[t] = combo[t] - 1;
+      list[nb] = t0;
+      recs[nb] = &s.records[b];
+      nb++;
+    }
+    if (omp_get_thread_num() == 0) ClusterProgress();
+    if (nb == 0) continue;
+    Guarded(failure, [&] {
+      if (plan.evaluateBatch)
+        plan.evaluateBatch(work, list, s.k, nb, recs);
+      else
+        for (int j = 0; j < nb; j++) plan.evaluate(work, list[j], s.k, *recs[j]);
+    });
+  }
+}
+
+// ---- spread over the processes of an MPI launcher -------------------------------
+
+// The records of a range of one size, in enumeration order.
+struct DoneRange {
+  int k = 0;
+  long long start = 0, count = 0;
+  std::vector<long long> pos;
+  std::vector<SubsetRecord> recs;
+};
+
+// What process 0 keeps while ranges are out.
+struct Spread {
+  int processes = 1;
+  std::vector<std::deque<int>> inFlight;  // sequence numbers held by each worker
+  std::vector<int> workerThreads;
+  std::map<int, DoneRange> out;   // ranges handed out, by sequence number
+  std::map<int, DoneRange> done;  // their records, back
+  int nextSeq = 0, reduceSeq = 0;
+  // The hand-out: the next subset not handed out yet.
+  int k = 0;
+  long long pos = 0, cK = 0, remaining = 0;
+  bool exhausted = false;
+  double perSubset = 0.0;  // seconds per subset on one thread (0: not known yet)
+};
+
+// The next range of at most `most` subsets, within one size.
+bool HandOut(Spread& sp, int n, long long most, DoneRange& r) {
+  while (!sp.exhausted && sp.pos >= sp.cK) {
+    if (++sp.k > nMaxTraitsChRank) {
+      sp.exhausted = true;
+      break;
+    }
+    sp.cK = Combinations(n, sp.k);
+    sp.pos = 0;
+  }
+  if (sp.exhausted) return false;
+  r.k = sp.k;
+  r.start = sp.pos;
+  r.count = std::min(std::max<long long>(most, 1), sp.cK - sp.pos);
+  sp.pos += r.count;
+  sp.remaining -= r.count;
+  return true;
+}
+
+// Subsets for a quarter of a second of a worker's threads, fewer towards
+// the end so that the processes finish together.
+long long WorkerRangeSize(const Spread& sp, int threads) {
+  double want = sp.perSubset > 0.0 ? 0.25 * threads / sp.perSubset : 64.0;
+  const double guided = static_cast<double>(sp.remaining) / (2.0 * sp.processes);
+  if (want > guided) want = guided;
+  if (want > 65536.0) want = 65536.0;
+  return want < 16.0 ? 16 : static_cast<long long>(want);
+}
+
+// The records of a subset that process 0 needs: every evaluated one when
+// the intermediate results are printed; otherwise those that could change
+// the per-size best or the best-subsets list.  A record that a copy of the
+// per-size best and of the list, started afresh for the range, would reject
+// is rejected by the full ones too: these have seen every subset the copies
+// saw and more, and their weakest kept values can only be stronger.
+struct RangeFilter {
+  CompareMode mode;
+  bool all;
+  SizeBest best;
+  BestList list;
+  RangeFilter(const SearchPlan& plan, int n)
+      : mode(plan.mode), all(printRankIntermedResults == 'y'), list(nKeepTrack + 1, n, plan.listAbsolute) {
+    best.value = plan.mode == kAbsoluteMode ? 0.0 : kSignedStart;
+  }
+  bool Keep(const SubsetRecord& r, int k, const int* traits) {
+    if (all) return true;
+    bool keep = false;
+    if (Better(mode, r.value, best.value)) {
+      best.value = r.value;
+      keep = true;
+    }
+    if (Better(mode, r.value, list.a[0].value)) keep = true;
+    list.Offer(mode, r.value, r.groups, k, traits);
+    return keep;
+  }
+};
+
+void PutRecords(Pack& p, const DoneRange& r, bool stats) {
+  Put<long long>(p, static_cast<long long>(r.pos.size()));
+  for (size_t i = 0; i < r.pos.size(); i++) {
+    Put<long long>(p, r.pos[i]);
+    Put<double>(p, r.recs[i].value);
+    Put<int>(p, r.recs[i].groups);
+    if (stats) PutBytes(p, r.recs[i].stats, sizeof r.recs[i].stats);
+  }
+}
+
+void GetRecords(Pack& p, DoneRange& r, bool stats) {
+  const long long count = Get<long long>(p);
+  r.pos.resize(static_cast<size_t>(count));
+  r.recs.assign(static_cast<size_t>(count), SubsetRecord());
+  for (long long i = 0; i < count; i++) {
+    r.pos[i] = Get<long long>(p);
+    SubsetRecord& rec = r.recs[i];
+    rec.evaluated = true;
+    rec.value = Get<double>(p);
+    rec.groups = Get<int>(p);
+    if (stats) GetBytes(p, rec.stats, sizeof rec.stats);
+  }
+}
+
+// Takes the ranges back in their order.
+void ReduceReady(Spread& sp, SearchState& s) {
+  const int n = s.n;
+  std::vector<int> pos(std::max(n, 1)), combo(std::max(n, 1));
+  for (auto it = sp.done.find(sp.reduceSeq); it != sp.done.end();
+       it = sp.done.find(sp.reduceSeq)) {
+    const DoneRange& r = it->second;
+    long long at = r.start;
+    for (size_t i = 0; i < r.pos.size(); i++) {
+      for (; at <= r.pos[i]; at++) CountSubset(s, r.k);
+      UnrankSubset(n, r.k, r.pos[i], pos.data());
+      ComboOf(n, r.k, pos.data(), combo.data());
+      TakeRecord(s, r.k, combo.data(), r.recs[i]);
+    }
+    for (; at < r.start + r.count; at++) CountSubset(s, r.k);
+    if (r.start + r.count >= Combinations(n, r.k)) {
+      PrintSizeLine(s, r.k);
+      StartSize(s, r.k + 1);
+    }
+    sp.done.erase(it);
+    sp.reduceSeq++;
+  }
+}
+
+void TakeMessage(Spread& sp, int from, int tag, std::vector<char>& data) {
+  if (tag == kTagFailure) ClusterRaiseFailure(from, data);
+  if (tag != kTagResult) return;
+  Pack p;
+  p.bytes.swap(data);
+  const int seq = Get<int>(p);
+  sp.workerThreads[from] = Get<int>(p);
+  auto it = sp.out.find(seq);
+  if (it == sp.out.end()) return;
+  DoneRange r = std::move(it->second);
+  sp.out.erase(it);
+  GetRecords(p, r, printRankIntermedResults == 'y');
+  sp.done[seq] = std::move(r);
+  std::deque<int>& q = sp.inFlight[from];
+  const auto held = std::find(q.begin(), q.end(), seq);
+  if (held != q.end()) q.erase(held);
+}
+
+// Process 0 between its blocks: what came back, the workers' next ranges
+// (two held by each), and the records that can be taken now.
+void Service(Spread& sp, SearchState& s) {
+  std::vector<char> data;
+  int from = 0, tag = 0;
+  while (ClusterTryReceive(-1, &from, &tag, data)) TakeMessage(sp, from, tag, data);
+  Pack p;
+  for (int w = 1; w < sp.processes; w++)
+    while (sp.inFlight[w].size() < 2) {
+      DoneRange r;
+      if (!HandOut(sp, s.n, WorkerRangeSize(sp, sp.workerThreads[w]), r)) break;
+      const int seq = sp.nextSeq++;
+      p.bytes.clear();
+      Put<int>(p, seq);
+      Put<int>(p, r.k);
+      Put<long long>(p, r.start);
+      Put<long long>(p, r.count);
+      ClusterSend(w, kTagWork, p.bytes);
+      sp.inFlight[w].push_back(seq);
+      sp.out[seq] = std::move(r);
+    }
+  ReduceReady(sp, s);
+}
+
+// Process 0: the next block of its own, or (nothing left to hand out) the
+// wait for the last ranges; s.count is 0 at the end.
+void NextSpreadBlock(Spread& sp, SearchState& s, int threads) {
+  if (s.blockStart >= 0.0 && s.count > 0) {
+    const double perSubset = (omp_get_wtime() - s.blockStart) * threads / s.count;
+    sp.perSubset = sp.perSubset > 0.0 ? 0.5 * (sp.perSubset + perSubset) : perSubset;
+  }
+  SizeBlocks(s);
+  Service(sp, s);
+  DoneRange r;
+  if (HandOut(sp, s.n, s.capacity, r)) {
+    s.k = r.k;
+    FillBlock(s, r.k, r.start, static_cast<int>(r.count));
+    sp.out[sp.nextSeq++] = std::move(r);
+    return;
+  }
+  s.count = 0;
+  std::vector<char> data;
+  while (sp.reduceSeq < sp.nextSeq) {
+    int from = 0, tag = 0;
+    ClusterReceive(-1, &from, &tag, data);
+    TakeMessage(sp, from, tag, data);
+    ReduceReady(sp, s);
+  }
+}
+
+// The records of process 0's own block, as a range.
+void StoreSpreadBlock(Spread& sp, SearchState& s) {
+  const int seq = sp.nextSeq - 1;
+  DoneRange r = std::move(sp.out[seq]);
+  sp.out.erase(seq);
+  for (int b = 0; b < s.count; b++) {
+    if (s.skip[b] || !s.records[b].evaluated) continue;
+    r.pos.push_back(r.start + b);
+    r.recs.push_back(s.records[b]);
+  }
+  sp.done[seq] = std::move(r);
+}
+
+// A worker: ranges from process 0 until it ends the search.
+void WorkerSearch(const RankData& d, const SearchPlan& plan) {
+  const int n = nch;
+  nKeepTrack = 100;
+  const int threads = std::max(1, omp_get_max_threads());
+  SearchState s;
+  s.plan = &plan;
+  s.n = n;
+  int seq = 0;
+  long long rangeStart = 0;
+  std::atomic<int> failure{0};
+#pragma omp parallel num_threads(threads)
+  {
+    RankWork work;
+    std::vector<int> traits(static_cast<size_t>(kSubsetBatch) * std::max(n, 1));
+    Guarded(failure, [&] { InitRankWork(d, work); });
+    for (;;) {
+#pragma omp master
+      Guarded(failure, [&] {
+        s.count = 0;
+        std::vector<char> data;
+        int from = 0, tag = 0;
+        for (;;) {
+          ClusterReceive(0, &from, &tag, data);
+          if (tag == kTagDone) return;
+          if (tag == kTagWork) break;
+        }
+        Pack p;
+        p.bytes.swap(data);
+        seq = Get<int>(p);
+        s.k = Get<int>(p);
+        const long long start = Get<long long>(p), count = Get<long long>(p);
+        FillBlock(s, s.k, start, static_cast<int>(count));
+        rangeStart = start;
+      });
+#pragma omp barrier
+      if (failure.load() != 0 || s.count == 0) break;
+      EvaluateBlock(s, work, traits, threads, failure);
+#pragma omp master
+      Guarded(failure, [&] {
+        RangeFilter filter(plan, n);
+        DoneRange r;
+        for (int b = 0; b < s.count; b++) {
+          if (s.skip[b] || !s.records[b].evaluated) continue;
+          if (!filter.Keep(s.records[b], s.k, &s.combos[static_cast<size_t>(b) * n])) continue;
+          r.pos.push_back(rangeStart + b);
+          r.recs.push_back(s.records[b]);
+        }
+        Pack p;
+        Put<int>(p, seq);
+        Put<int>(p, threads);
+        PutRecords(p, r, printRankIntermedResults == 'y');
+        ClusterSend(0, kTagResult, p.bytes);
+      });
+    }
+  }
+  if (failure.load() != 0) RaiseFailure(failure.load());
+}
+
 }  // namespace
 
 long long Combinations(int n, int k) {
@@ -366,7 +743,22 @@ void PrintSubsetLabels(FILE* fp, const int* traits, int k) {
   for (int t = 0; t < k; t++) fprintf(fp, "%-2s\t", chLabel[traits[t] - 1]);
 }
 
+bool rankSearchSpread = false;
+bool rankSearchWorker = false;
+
 void RunSubsetSearch(const RankData& d, const SearchPlan& plan, FILE* fp) {
+  if (rankSearchWorker) {
+    WorkerSearch(d, plan);
+    return;
+  }
+  bool spread = rankSearchSpread;
+  rankSearchSpread = false;
+  if (spread && plan.sequential) {
+    // The structures file is written as subsets are evaluated, here: such a
+    // search is not spread (and the ranking job is never opened for it).
+    ClusterCloseJob();
+    spread = false;
+  }
   const int n = nch;
   nKeepTrack = 100;
   const int threads = plan.sequential ? 1 : std::max(1, omp_get_max_threads());
@@ -383,17 +775,27 @@ void RunSubsetSearch(const RankData& d, const SearchPlan& plan, FILE* fp) {
   BestList list2(plan.nicheLists ? nKeepTrack + 1 : 1, n, true);
   s.list = &list;
   s.list2 = plan.nicheLists ? &list2 : nullptr;
-  s.wOnsta.assign(n, 0);
-  s.wType.assign(n, 0);
-  s.wRange.assign(n, 0.0);
-  s.wWeight.assign(n, 0.0);
   // Blocks long enough that the barriers cost little, short enough that the
-  // progress line moves.
+  // progress line moves (and, spread, that the workers are served often).
   s.capacity = plan.sequential ? 16 : 128 * threads;
-  s.combos.assign(static_cast<size_t>(s.capacity) * std::max(n, 1), 0);
-  s.skip.assign(s.capacity, 0);
-  s.records.assign(s.capacity, SubsetRecord());
+  if (spread) {
+    s.capacity = 16 * threads;
+    s.blockShort = 0.02;
+    s.blockLong = 0.1;
+  }
+  FillBlock(s, 1, 0, 0);
   StartSize(s, std::max(1, nMinTraitsChRank));
+
+  Spread sp;
+  if (spread) {
+    sp.processes = clusterSize;
+    sp.inFlight.resize(clusterSize);
+    sp.workerThreads.assign(clusterSize, 1);
+    sp.k = s.k;
+    sp.cK = s.cK;
+    sp.exhausted = s.done;
+    sp.remaining = s.total;
+  }
 
   std::atomic<int> failure{0};
 #pragma omp parallel num_threads(threads)
@@ -403,44 +805,26 @@ void RunSubsetSearch(const RankData& d, const SearchPlan& plan, FILE* fp) {
     Guarded(failure, [&] { InitRankWork(d, work); });
     for (;;) {
 #pragma omp master
-      Guarded(failure, [&] { NextBlock(s); });
+      Guarded(failure, [&] {
+        if (spread)
+          NextSpreadBlock(sp, s, threads);
+        else
+          NextBlock(s);
+      });
 #pragma omp barrier
       if (failure.load() != 0 || s.count == 0) break;
-      // Groups of consecutive subsets; each thread takes a contiguous run
-      // of groups.
-      const int groups = (s.count + kSubsetBatch - 1) / kSubsetBatch;
-      // Runs of a quarter of a thread's share at a time: a thread slowed down
-      // by other work on the machine takes fewer of them (the results are
-      // taken in enumeration order anyway).
-      const int chunk = std::max(1, std::min(4, groups / (4 * threads)));
-#pragma omp for schedule(dynamic, chunk)
-      for (int gi = 0; gi < groups; gi++) {
-        const int* list[kSubsetBatch];
-        SubsetRecord* recs[kSubsetBatch];
-        int nb = 0;
-        for (int b = gi * kSubsetBatch; b < std::min(s.count, (gi + 1) * kSubsetBatch); b++) {
-          s.records[b] = SubsetRecord();
-          if (s.skip[b]) continue;
-          const int* combo = &s.combos[static_cast<size_t>(b) * n];
-          int* t0 = &traits[static_cast<size_t>(nb) * n];
-          for (int t = 0; t < s.k; t++) t0[t] = combo[t] - 1;
-          list[nb] = t0;
-          recs[nb] = &s.records[b];
-          nb++;
-        }
-        if (nb == 0) continue;
-        Guarded(failure, [&] {
-          if (plan.evaluateBatch)
-            plan.evaluateBatch(work, list, s.k, nb, recs);
-          else
-            for (int j = 0; j < nb; j++) plan.evaluate(work, list[j], s.k, *recs[j]);
-        });
-      }
+      EvaluateBlock(s, work, traits, threads, failure);
 #pragma omp master
-      Guarded(failure, [&] { ReduceBlock(s); });
+      Guarded(failure, [&] {
+        if (spread)
+          StoreSpreadBlock(sp, s);
+        else
+          ReduceBlock(s);
+      });
     }
   }
   if (failure.load() != 0) RaiseFailure(failure.load());
+  if (spread) ClusterCloseJob();
 
   fprintf(fp, "%s", plan.listHeading.c_str());
   PrintList(fp, list, plan.nicheLists);

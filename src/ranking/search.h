@@ -65,6 +65,19 @@ struct SearchPlan {
 // C(n, k) counted exactly, capped at the largest int (the count the
 // enumerator delivers).
 long long Combinations(int n, int k);
+// The combination array (n entries: the k trait numbers from 1 ascending,
+// then the others ascending) of the subset at the 0-based index `index` of
+// the lexicographic enumeration of the k-subsets of n traits: where a range
+// of the enumeration handed to another process starts.
+void SubsetAt(int n, int k, long long index, int* combo);
+
+// Under an MPI launcher.  On process 0, rankSearchSpread says that the
+// workers run the same criterion routine (the ranking job is open): the next
+// search hands ranges of subsets out to them and ends the job.  On a worker,
+// rankSearchWorker makes the search take its subsets from process 0 and
+// send back their records, and the ranking's files go nowhere.
+extern bool rankSearchSpread;
+extern bool rankSearchWorker;
 
 // Runs the search over the sizes nMinTraitsChRank to nMaxTraitsChRank of the
 // nch traits and writes the per-size lines, the lists, the elapsed time (and

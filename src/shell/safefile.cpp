@@ -28,6 +28,7 @@ constexpr int kMaxLive = 32;
 char gLive[kMaxLive][PATH_MAX];
 volatile sig_atomic_t gLiveUsed[kMaxLive];
 struct sigaction gPrevious[NSIG];
+const char* gNote = nullptr;  // written on an interrupt (SetInterruptNote)
 
 void RemoveLive() {
   for (int k = 0; k < kMaxLive; k++)
@@ -36,6 +37,10 @@ void RemoveLive() {
 
 void OnSignal(int sig) {
   RemoveLive();
+  if (gNote != nullptr) {
+    ssize_t written = write(2, gNote, strlen(gNote));
+    (void)written;
+  }
   sigaction(sig, &gPrevious[sig], nullptr);
   raise(sig);
 }
@@ -55,6 +60,17 @@ void InstallHandlers() {
     if (gPrevious[sig].sa_handler == SIG_IGN) sigaction(sig, &gPrevious[sig], nullptr);
   }
 }
+
+}  // namespace
+
+void RemoveTemporariesNow() { RemoveLive(); }
+
+void SetInterruptNote(const char* text) {
+  gNote = text;
+  InstallHandlers();
+}
+
+namespace {
 
 // When every slot is taken the file goes without the interrupt clean-up;
 // the destructors still remove it on every other path.

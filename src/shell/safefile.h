@@ -41,6 +41,14 @@ bool SafeClose(SafeFile& f);
 // Abandons the file: the old contents are kept.
 void SafeDiscard(SafeFile& f);
 
+// Removes the temporary files being written, for a process about to be
+// ended from outside its failure path (an MPI abort).
+void RemoveTemporariesNow();
+
+// A text (static storage) written to the error stream when an interrupt
+// ends the process, before its temporary files are removed.
+void SetInterruptNote(const char* text);
+
 // Removes a temporary file of SafeTempPath that is not to be installed.
 void SafeDiscardTemp(const std::string& temp);
 

@@ -15,6 +15,7 @@
 #include "data/track.h"
 #include "functional/scalingUp.h"
 #include "ranking/ranking.h"
+#include "shell/cluster.h"
 #include "shell/console.h"
 #include "shell/failure.h"
 #include "shell/input.h"
@@ -74,7 +75,11 @@ void InitGlobals() {
   nProcessors = 0;
 }
 
-void SetThreadCount() { omp_set_num_threads(nProcessors > 0 ? nProcessors : omp_get_num_procs()); }
+// With the preference at 0 a process takes its share of the processors:
+// all of them alone, its part of the node under an MPI launcher.
+void SetThreadCount() {
+  omp_set_num_threads(nProcessors > 0 ? nProcessors : ClusterProcessorShare());
+}
 
 static void SetStructuresName() {
   if (saveStruct == 'y') CatName(whichStructures, sizeof whichStructures, sessionName, "Str.txt");

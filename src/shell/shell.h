@@ -10,5 +10,6 @@ void InitGlobals();
 void IFSession();
 // Forgets the results of the last analysis.
 void FreeGlobals1();
-// Sets the OpenMP team size from nProcessors (0 = all processors).
+// Sets the OpenMP team size from nProcessors (0 = all processors, or this
+// process's share of them under an MPI launcher).
 void SetThreadCount();

@@ -4,6 +4,7 @@
 
 #include <gsl/gsl_rng.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -68,6 +69,58 @@ void AllocAssembly(AssemblyModel& m) {
   if (m.cwmPrev == nullptr) m.cwmPrev = dim2Double(K, S);
   if (m.rel == nullptr) m.rel = dim2Double(S, N);
   if (m.extrap == nullptr) m.extrap = dim2Double(K, S);
+}
+
+namespace {
+
+template <class T>
+T** CopyRows(int rows, int cols, T** from) {
+  if (from == nullptr) return nullptr;
+  T** to = static_cast<T**>(static_cast<void*>(dim2D(sizeof(T), rows, cols)));
+  for (int i = 0; i < rows; i++) std::copy(from[i], from[i] + cols, to[i]);
+  return to;
+}
+
+template <class T>
+T* CopyVector(int n, const T* from) {
+  if (from == nullptr) return nullptr;
+  T* to = static_cast<T*>(dim1D_Clear(static_cast<size_t>(n > 0 ? n : 1), sizeof(T)));
+  std::copy(from, from + n, to);
+  return to;
+}
+
+}  // namespace
+
+void CopyDataSetOutcome(const AssemblyModel& from, AssemblyModel& to) {
+  FreeAssembly(to);
+  to = from;
+  to.births.clear();
+  to.files = nullptr;
+  const int S = from.S, N = from.N, K = from.K, P = from.P;
+  // Nothing of the copy is shared with the model.
+  to.traitsGiven = to.traitCorr = to.otuCorr = to.envInitial = to.envCorr = nullptr;
+  to.response = to.effect = to.siteDist = to.dist = to.pEnv = to.cwmPrev = to.rel = nullptr;
+  to.traitMin = to.traitMax = nullptr;
+  to.responsive = CopyVector(K, from.responsive);
+  to.coords = CopyRows(2, S, from.coords);
+  to.dispersal = CopyRows(N, 2, from.dispersal);
+  to.survival = CopyRows(N, 2, from.survival);
+  to.density = CopyRows(N, 2, from.density);
+  to.age = CopyRows(N, 2, from.age);
+  to.lifespan = CopyVector(N, from.lifespan);
+  to.B = CopyRows(N, K, from.B);
+  to.traitMean = CopyVector(K, from.traitMean);
+  to.traitSd = CopyVector(K, from.traitSd);
+  to.E = CopyRows(P, S, from.E);
+  to.abund = CopyRows(S + 1, N, from.abund);
+  to.birthSum = CopyRows(S + 1, N + 1, from.birthSum);
+  to.individuals = CopyVector(S, from.individuals);
+  to.richStart = CopyVector(S, from.richStart);
+  to.colonizations = CopyVector(S, from.colonizations);
+  to.extinctions = CopyVector(S, from.extinctions);
+  to.Texp = CopyRows(K, S, from.Texp);
+  to.cwm = CopyRows(K, S, from.cwm);
+  to.extrap = CopyRows(K, S, from.extrap);
 }
 
 void FreeAssembly(AssemblyModel& m) {

@@ -118,6 +118,11 @@ struct AssemblyModel {
 // Allocates every array of the model for its sizes (S, N, K, F, P), zero.
 void AllocAssembly(AssemblyModel& m);
 void FreeAssembly(AssemblyModel& m);
+// The outcome of the data set just simulated, as the printout of a data set
+// reads it (settings, traits, parameters, coordinates, final state, final
+// step's means), in arrays of its own; the rest of `to` is empty.  Whatever
+// `to` held is released first; FreeAssembly releases the copy.
+void CopyDataSetOutcome(const AssemblyModel& from, AssemblyModel& to);
 
 // Traits: raw (N x K) to Z scores per trait in m.B, keeping the means,
 // standard deviations (MeanStDev) and the extremes of the Z scores.

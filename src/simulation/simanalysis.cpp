@@ -228,3 +228,24 @@ void CountRejections(SimAnalysis& a, double alpha) {
   for (size_t i = 0; i < a.tests.size(); i++)
     if (RejectsHo(TestProbability(a, a.tests[i]), alpha)) a.rejections[i]++;
 }
+
+void SkipDataSetDraws(SimAnalysis& a, const AssemblyModel& m) {
+  const int S = a.S, N = a.N;
+  PermTest_FunctionalPhyl_Correl_Input* rec = a.rec;
+  for (int s = 0; s < S; s++)
+    for (int j = 0; j < N; j++) a.Wrel[s][j] = m.abund[s][j];
+  UnitSumRowsAdjMV(S, N, a.Wrel, a.Wrel);
+  PermTestSettingsFromGlobals(rec);
+  rec->ncsm = S;
+  rec->nOTUs = N;
+  rec->W = a.Wrel;
+  PermTestSkipDraws(rec);
+}
+
+void PackDataSetResults(Pack& p, SimAnalysis& a) {
+  PermTestPackResults(p, a.rec, a.S, a.K, a.P, a.N, 1);
+}
+
+void UnpackDataSetResults(Pack& p, SimAnalysis& a) {
+  PermTestUnpackResults(p, a.rec, a.S, a.K, a.P, a.N, 1);
+}

@@ -54,6 +54,16 @@ void FreeSimAnalysis(SimAnalysis& a);
 // the tests with the current settings.
 void AnalyseDataSet(SimAnalysis& a, const AssemblyModel& m);
 
+// What AnalyseDataSet draws from the program-wide generator, drawn without
+// analysing anything: the generator then stands where the analysis would
+// have left it (the data set is analysed by another process).
+void SkipDataSetDraws(SimAnalysis& a, const AssemblyModel& m);
+// The record's results after AnalyseDataSet, for another process, and
+// back into the record.
+struct Pack;
+void PackDataSetResults(Pack& p, SimAnalysis& a);
+void UnpackDataSetResults(Pack& p, SimAnalysis& a);
+
 // The probability of a test in the record after AnalyseDataSet.
 double TestProbability(const SimAnalysis& a, const SimTest& t);
 // H0 is rejected when the probability is below alpha or equal to it within

@@ -7,20 +7,26 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "QELib/qelibDim.h"
 #include "data/datafile.h"
 #include "data/dataset.h"
+#include "data/sessionpack.h"
 #include "data/track.h"
 #include "data/warnings.h"
 #include "functional/analysisWarnings.h"
 #include "functional/settings.h"
 #include "multivariate/random.h"
 #include "numeric/stats.h"
+#include "shell/cluster.h"
 #include "shell/console.h"
 #include "shell/failure.h"
 #include "shell/input.h"
+#include "shell/pack.h"
 #include "shell/readers.h"
 #include "shell/shell.h"
 #include "shell/safefile.h"
@@ -393,6 +399,145 @@ static void CheckSizes(const AssemblyModel& m) {
   if (S * N > limit || N * N > limit || N * K > limit || S * S > limit) RaiseFailure(kFailMemory);
 }
 
+namespace {
+
+// Data set d simulated into m, as one process simulates it.
+void SimulateDataSet(AssemblyModel& m, int d, const SimRunInfo& info) {
+  char progress[80];
+  m.dataSet = d;
+  NewDataSet(m);
+  if (m.files) StepFilesNewDataSet(m);
+  for (int t = 1; t <= m.steps; t++) {
+    snprintf(progress, sizeof progress, "Data set %d of %d: step %d of %d", d, info.dataSets, t,
+             m.steps);
+    HandleEventInfoWhere2(progress);
+    AssemblyStep(m, t);
+  }
+  Extrapolation(m);
+}
+
+// What follows the analysis of a data set, in data-set order: the
+// rejections, its block in the results file, its simulated files.
+void TakeDataSet(FILE* fp, const AssemblyModel& m, SimAnalysis& a, const SimRunInfo& info) {
+  CountRejections(a, info.alpha);
+  if (info.keepIntermediate || !info.evaluate) {
+    PrintDataSetBlock(fp, m, a);
+    fflush(fp);
+  }
+  if (info.dataSets < 3) WriteSimulatedFiles(m);
+}
+
+// Data sets a worker holds at most (one analysed, the others waiting): while
+// this process analyses a data set of its own and simulates the next, a
+// worker must not run out of work.
+constexpr int kHeld = 3;
+
+// A data set analysed elsewhere or earlier, waiting for its turn.
+struct PendingDataSet {
+  bool ready = false;
+  Pack results;
+  AssemblyModel outcome;  // for its block and files (empty when not needed)
+  bool hasOutcome = false;
+  PendingDataSet() = default;
+  PendingDataSet(const PendingDataSet&) = delete;
+  PendingDataSet& operator=(const PendingDataSet&) = delete;
+  ~PendingDataSet() { FreeAssembly(outcome); }
+};
+
+// Under an MPI launcher.  The generator stays in one process's order: this
+// process simulates every data set in turn, as alone.  A data set then goes
+// to a worker that holds fewer than kHeld, with the generator's state at
+// the start of its analysis, and this process moves its own generator past
+// the draws of that analysis (the permutation lists) without evaluating
+// them; when every worker holds kHeld, this process analyses the data set
+// itself.
+// The results are taken in data-set order whoever analysed them.  A data
+// set whose block or files are written later than it was simulated keeps a
+// copy of its outcome until then.
+void SpreadDataSets(AssemblyModel& m, SimAnalysis& a, const SimRunInfo& info, FILE* fp) {
+  {
+    Pack job;
+    PackSessionState(job);
+    for (int v : {m.S, m.N, m.K, m.F, m.P}) Put<int>(job, v);
+    PutVector(job, a.predSelect, m.P);
+    ClusterOpenJob(kJobDataSets, job.bytes);
+  }
+  const bool keepOutcome = info.keepIntermediate || !info.evaluate || info.dataSets < 3;
+  std::map<int, std::unique_ptr<PendingDataSet>> pending;
+  std::vector<int> held(clusterSize, 0);
+  int next = 1;  // the next data set to take
+  std::vector<char> data;
+
+  auto takeReady = [&] {
+    for (auto it = pending.find(next); it != pending.end() && it->second->ready;
+         it = pending.find(next)) {
+      PendingDataSet& p = *it->second;
+      UnpackDataSetResults(p.results, a);
+      TakeDataSet(fp, p.hasOutcome ? p.outcome : m, a, info);
+      pending.erase(it);
+      next++;
+    }
+  };
+  auto receive = [&](int from, int tag) {
+    if (tag == kTagFailure) ClusterRaiseFailure(from, data);
+    if (tag != kTagResult) return;
+    Pack p;
+    p.bytes.swap(data);
+    const int d = Get<int>(p);
+    auto it = pending.find(d);
+    if (it == pending.end()) return;
+    it->second->results = std::move(p);
+    it->second->ready = true;
+    held[from]--;
+  };
+  for (int d = 1; d <= info.dataSets; d++) {
+    SimulateDataSet(m, d, info);
+    int from = 0, tag = 0;
+    while (ClusterTryReceive(-1, &from, &tag, data)) receive(from, tag);
+    takeReady();
+    int worker = 0;
+    for (int w = 1; w < clusterSize; w++)
+      if (held[w] < kHeld && (worker == 0 || held[w] < held[worker])) worker = w;
+    auto p = std::make_unique<PendingDataSet>();
+    if (worker > 0) {
+      Pack work;
+      Put<int>(work, d);
+      const std::vector<char> state = GeneratorState();
+      Put<int>(work, static_cast<int>(state.size()));
+      PutBytes(work, state.data(), state.size());
+      PutMatrix(work, m.S, m.N, m.abund);
+      PutMatrix(work, m.N, m.K, m.B);
+      PutMatrix(work, m.P, m.S, m.E);
+      SkipDataSetDraws(a, m);
+      ClusterSend(worker, kTagWork, work.bytes);
+      held[worker]++;
+    } else {
+      AnalyseDataSet(a, m);
+      if (d == next && pending.empty()) {
+        TakeDataSet(fp, m, a, info);
+        next++;
+        continue;
+      }
+      PackDataSetResults(p->results, a);
+      p->ready = true;
+    }
+    if (keepOutcome) {
+      CopyDataSetOutcome(m, p->outcome);
+      p->hasOutcome = true;
+    }
+    pending[d] = std::move(p);
+  }
+  while (next <= info.dataSets) {
+    int from = 0, tag = 0;
+    ClusterReceive(-1, &from, &tag, data);
+    receive(from, tag);
+    takeReady();
+  }
+  ClusterCloseJob();
+}
+
+}  // namespace
+
 // The block of each data set goes to the results file as soon as it is
 // analysed; the final report comes last.
 void RunSimulation(AssemblyModel& m, SimAnalysis& a, const SimRunInfo& settings) {
@@ -402,25 +547,15 @@ void RunSimulation(AssemblyModel& m, SimAnalysis& a, const SimRunInfo& settings)
   FILE* fp = SafeCreate(kFinalFile, volumeName);
   if (fp == nullptr) RaiseFailure(kFailOpen);
   if (info.keepIntermediate) m.files = OpenStepFiles(m);
-  char progress[80];
-  for (int d = 1; d <= info.dataSets; d++) {
-    m.dataSet = d;
-    NewDataSet(m);
-    if (m.files) StepFilesNewDataSet(m);
-    for (int t = 1; t <= m.steps; t++) {
-      snprintf(progress, sizeof progress, "Data set %d of %d: step %d of %d", d, info.dataSets, t,
-               m.steps);
-      HandleEventInfoWhere2(progress);
-      AssemblyStep(m, t);
+  // One data set alone is analysed here (its permutations may be spread).
+  if (info.dataSets >= 2 && ClusterCanSpread()) {
+    SpreadDataSets(m, a, info, fp);
+  } else {
+    for (int d = 1; d <= info.dataSets; d++) {
+      SimulateDataSet(m, d, info);
+      AnalyseDataSet(a, m);
+      TakeDataSet(fp, m, a, info);
     }
-    Extrapolation(m);
-    AnalyseDataSet(a, m);
-    CountRejections(a, info.alpha);
-    if (info.keepIntermediate || !info.evaluate) {
-      PrintDataSetBlock(fp, m, a);
-      fflush(fp);
-    }
-    if (info.dataSets < 3) WriteSimulatedFiles(m);
   }
   CloseStepFiles(m.files);
   m.files = nullptr;
@@ -506,4 +641,50 @@ void IFAssemblyRulesSimulation_EnvFeedback_TypeI_II_Error() {
   ClearLine();
   fprintf(out, "\n\nResults on file %s%s\n", volumeName, kFinalFile);
   Wait();
+}
+
+void DataSetsWorker(Pack& payload) {
+  UnpackSessionState(payload);
+  // The worker's model holds what the analysis reads of a data set.
+  AssemblyModel m;
+  SimAnalysis a;
+  try {
+    m.S = Get<int>(payload);
+    m.N = Get<int>(payload);
+    m.K = Get<int>(payload);
+    m.F = Get<int>(payload);
+    m.P = Get<int>(payload);
+    AllocAssembly(m);
+    AllocSimAnalysis(a, m);
+    GetVectorInto(payload, a.predSelect, m.P);
+    ListSimTests(a);
+    std::vector<char> data, state;
+    Pack out;
+    for (;;) {
+      int from = 0, tag = 0;
+      ClusterReceive(0, &from, &tag, data);
+      if (tag == kTagDone) break;
+      if (tag != kTagWork) continue;
+      Pack work;
+      work.bytes.swap(data);
+      const int d = Get<int>(work);
+      state.resize(static_cast<size_t>(Get<int>(work)));
+      GetBytes(work, state.data(), state.size());
+      GetMatrixInto(work, m.S, m.N, m.abund);
+      GetMatrixInto(work, m.N, m.K, m.B);
+      GetMatrixInto(work, m.P, m.S, m.E);
+      SetGeneratorState(state);
+      AnalyseDataSet(a, m);
+      out.bytes.clear();
+      Put<int>(out, d);
+      PackDataSetResults(out, a);
+      ClusterSend(0, kTagResult, out.bytes);
+    }
+  } catch (...) {
+    FreeSimAnalysis(a);
+    FreeAssembly(m);
+    throw;
+  }
+  FreeSimAnalysis(a);
+  FreeAssembly(m);
 }

@@ -38,3 +38,9 @@ double** ReadMatrixFile(const std::string& name, int rows, int cols);
 void ReadCurves(const std::string& name, int N, double** curves);
 // N whole numbers of years from 1.
 void ReadLifespans(const std::string& name, int N, int* lifespan);
+
+struct Pack;
+// A worker's part of a simulation spread over the processes of an MPI
+// launcher: the settings (the payload), then simulated data sets from
+// process 0, each analysed here and answered with its test results.
+void DataSetsWorker(Pack& payload);

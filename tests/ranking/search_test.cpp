@@ -17,6 +17,7 @@
 #include "data/dataset.h"
 #include "functional/settings.h"
 #include "ranking/ranking.h"
+#include "multivariate/random.h"
 #include "ranking/search.h"
 #include "shell/console.h"
 #include "ranking_session.h"
@@ -239,4 +240,20 @@ TEST(RankingSearch, ListKeepsTheHundredBest) {
   std::vector<std::string> list = Block(text, "LIST");
   ASSERT_EQ(list.size(), 100u);
   for (int j = 0; j < 100; j++) EXPECT_EQ(std::stod(Fields(list[j])[0]), 255 - j);
+}
+
+// A range handed to another process starts at any index of a size: the
+// combination there is the one the enumerator reaches after as many steps,
+// for every size and index of 9 traits.
+TEST(RankingSearch, RangesStartWhereTheEnumeratorIs) {
+  const int n = 9;
+  std::vector<int> walked(n), direct(n);
+  for (int k = 1; k <= n; k++) {
+    const long long count = Combinations(n, k);
+    for (long long i = 0; i < count; i++) {
+      PermuteArray(n, k, walked.data(), i == 0);
+      SubsetAt(n, k, i, direct.data());
+      ASSERT_EQ(walked, direct) << "k " << k << " index " << i;
+    }
+  }
 }
