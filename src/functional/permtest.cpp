@@ -303,7 +303,7 @@ struct OwnedInput {
 
 void PackInput(Pack& p, const FcoreInput& fi) {
   for (int v : {fi.m, fi.n, fi.p, fi.g, fi.h, fi.q, fi.nPhylAxes, fi.optRo, fi.reseOpt,
-                static_cast<int>(fi.path)})
+                static_cast<int>(fi.path), static_cast<int>(fi.entropyPath)})
     Put<int>(p, v);
   Put<double>(p, fi.overfitFactor);
   for (bool b : {fi.scaleAdjust, fi.restrictRaoWithin, fi.sqrtRaoTraits, fi.sqrtRaoPhyl,
@@ -340,6 +340,9 @@ void UnpackInput(Pack& p, OwnedInput& o) {
   fi.optRo = Get<int>(p);
   fi.reseOpt = Get<int>(p);
   fi.path = static_cast<FcorePath>(Get<int>(p));
+  fi.entropyPath = static_cast<FcorePath>(Get<int>(p));
+  // The worker's copy of S is its own: the entropies may take its memory.
+  fi.mayOverwriteS = true;
   fi.overfitFactor = Get<double>(p);
   for (bool* b : {&fi.scaleAdjust, &fi.restrictRaoWithin, &fi.sqrtRaoTraits, &fi.sqrtRaoPhyl,
                   &fi.phylogeny, &fi.phylIsDissimilarity, &fi.twoTailed})
