@@ -92,17 +92,19 @@ void ConditionalRows(const Cooccurrence& co, int s, double** X, int first, int l
     double* row = R[j - first];
     for (int k = 0; k < s; k++) row[k] = 0.0;
     if (mode < 0 || mode > 2) continue;
+    // The OTUs of a community are distinct: its additions are independent.
     for (int a = co.colStart[j]; a < co.colStart[j + 1]; a++) {
       const int c = co.colComm[a];
-      const double xj = X[c][j];
-      for (int b = kStart[c]; b < kStart[c + 1]; b++) {
-        const int k = kIdx[b];
-        if (mode == 0)
-          row[k] += 1.0;
-        else if (mode == 1)
-          row[k] += xj;
-        else
-          row[k] += xj * X[c][k];
+      const double add = mode == 0 ? 1.0 : X[c][j];
+      const int* k = kIdx.data() + kStart[c];
+      const int count = kStart[c + 1] - kStart[c];
+      if (mode == 2) {
+        const double* x = X[c];
+#pragma omp simd
+        for (int b = 0; b < count; b++) row[k[b]] += add * x[k[b]];
+      } else {
+#pragma omp simd
+        for (int b = 0; b < count; b++) row[k[b]] += add;
       }
     }
     if (mode != 2) {

@@ -1,6 +1,7 @@
 #include "shell/shell.h"
 
 #include <gsl/gsl_errno.h>
+#include <malloc.h>
 #include <omp.h>
 
 #include <cctype>
@@ -39,6 +40,13 @@ static void WithCatcher(F work) {
 
 void mainInit() {
   gsl_set_error_handler_off();
+  // Blocks of up to 32 MB come from the heap and stay with the process when
+  // freed, so that the next analysis step reuses pages already in memory
+  // instead of having the system clear fresh ones (a large run allocates
+  // and frees its working matrices many times).  Larger blocks still go
+  // back to the system at once.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
   InitGlobals();
   InitIFLibG();
   fprintf(out, "%s\n%s\n\n%s\n", lineL, version, lineL);
