@@ -196,6 +196,21 @@ char DataReader::MapChar() {
   }
 }
 
+void DataReader::MapChars(char* dest, int count) {
+  for (int k = 0; k < count; k++) {
+    const int c = getc_unlocked(fp);
+    if (c == '0' || c == '1')
+      dest[k] = static_cast<char>(c);
+    else if (c == EOF)
+      Malformed();
+    else {
+      // Blanks, line ends and anything to refuse: the one-character reader.
+      ungetc(c, fp);
+      dest[k] = MapChar();
+    }
+  }
+}
+
 bool DataReader::TryInt(int& value) {
   long pos = ftell(fp);
   std::string t;

@@ -58,6 +58,8 @@ struct DataReader {
   // One map character '0' or '1', skipping white space; other characters are
   // refused with the usual "Incorrect input" lines and reading goes on.
   char MapChar();
+  // count map characters into dest, as MapChar reads them one by one.
+  void MapChars(char* dest, int count);
   // Tries to read an integer; at the end of the file or when the next word is
   // not an integer, consumes nothing and returns false.
   bool TryInt(int& value);

@@ -192,10 +192,8 @@ void ReadFormdaSpecies(DataReader& r, int nSpecies, int nCommunities, int nOTUs,
                        char** names, char** relMap, char** otuMap) {
   r.Line(file, 51, true);
   for (int s = 0; s < nSpecies; s++) r.Line(names[s], kSpeciesSize - 1, false);
-  for (int s = 0; s < nSpecies; s++)
-    for (int c = 0; c < nCommunities; c++) relMap[s][c] = r.MapChar();
-  for (int o = 0; o < nOTUs; o++)
-    for (int s = 0; s < nSpecies; s++) otuMap[o][s] = r.MapChar();
+  for (int s = 0; s < nSpecies; s++) r.MapChars(relMap[s], nCommunities);
+  for (int o = 0; o < nOTUs; o++) r.MapChars(otuMap[o], nSpecies);
 }
 
 // Every count read is checked before anything is allocated from it: counts

@@ -223,14 +223,22 @@ void CheckSpecies(int option) {
   }
 }
 
+// A species is present in a community when one of its OTUs is: OTU by OTU
+// (each map row read once, in order), its communities marked in the rows of
+// its species.
 void SpeciesReleveMap() {
-  for (int s = 0; s < nSpp; s++) {
+  for (int s = 0; s < nSpp; s++)
     for (int c = 0; c < ncsm; c++) sppRelMap[s][c] = '0';
-    for (int o = 0; o < tcst; o++) {
-      if (cstSppMap[o][s] != '1') continue;
-      for (int c = 0; c < ncsm; c++)
-        if (cadat[o][c] != 0.0) sppRelMap[s][c] = '1';
-    }
+  std::vector<int> present;
+  for (int o = 0; o < tcst; o++) {
+    present.clear();
+    for (int c = 0; c < ncsm; c++)
+      if (cadat[o][c] != 0.0) present.push_back(c);
+    if (present.empty()) continue;
+    const char* species = cstSppMap[o];
+    for (int s = 0; s < nSpp; s++)
+      if (species[s] == '1')
+        for (int c : present) sppRelMap[s][c] = '1';
   }
 }
 

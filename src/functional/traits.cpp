@@ -73,25 +73,43 @@ struct GowerTrait {
   std::vector<double> x;
 };
 
-// The partial similarity of values a and b of trait t, rounded to single
-// precision as the partial similarities are kept; kMissing when the pair
-// cannot be compared.
-inline double Partial(const GowerTrait& t, double a, double b, int doubleZero) {
-  double v = kMissing;
-  const double w = t.weight;
-  if (!IsMissing(a) && !IsMissing(b)) {
-    if (t.type == 3 || t.type == 4) {
-      v = t.range > 0.0 ? w * (1.0 - std::fabs(a - b) / t.range) : w;
-    } else if (t.type == 2 || (t.type == 1 && doubleZero == 1)) {
-      v = a == b ? w : 0.0;
-    } else if (t.type == 1 && doubleZero == 0) {
-      if (a != b)
-        v = 0.0;
-      else if (a != 0.0)
-        v = w;
-    }
+// The partial similarities of trait t between OTU i and OTUs i..n - 1
+// added to row[j] and their weight to den[j - i] where they are formed, as
+// the partial similarities are kept: rounded to single precision, not
+// formed (missing) when a value is missing or, for a binary trait without
+// double absences, both are 0.  One loop per kind of trait, so that it
+// runs in vector registers (a pair not formed adds an exact 0, which
+// changes no sum).
+template <class Kind>
+inline void AddKind(const double* x, int i, int n, double w, Kind kind, double* row,
+                    double* den) {
+  const double a = x[i];
+#pragma omp simd
+  for (int j = i; j < n; j++) {
+    const double b = x[j];
+    double v = IsMissing(a) || IsMissing(b) ? kMissing : kind(a, b);
+    v = static_cast<float>(v);
+    const bool formed = !IsMissing(v);
+    row[j] += formed ? v : 0.0;
+    den[j - i] += formed ? w : 0.0;
   }
-  return static_cast<float>(v);
+}
+
+void AddPartials(const GowerTrait& t, int i, int n, int doubleZero, double* row, double* den) {
+  const double w = t.weight, range = t.range;
+  const double* x = t.x.data();
+  if (t.type == 3 || t.type == 4) {
+    if (range > 0.0)
+      AddKind(x, i, n, w, [=](double a, double b) { return w * (1.0 - std::fabs(a - b) / range); },
+              row, den);
+    else
+      AddKind(x, i, n, w, [=](double, double) { return w; }, row, den);
+  } else if (t.type == 2 || (t.type == 1 && doubleZero == 1)) {
+    AddKind(x, i, n, w, [=](double a, double b) { return a == b ? w : 0.0; }, row, den);
+  } else if (t.type == 1 && doubleZero == 0) {
+    AddKind(x, i, n, w, [=](double a, double b) { return a != b ? 0.0 : (a != 0.0 ? w : kMissing); },
+            row, den);
+  }
 }
 
 }  // namespace
@@ -124,15 +142,7 @@ void gower_similarity(int p, double** B, int n, double** S, const int* types,
     std::vector<double> den(static_cast<size_t>(n - i), 0.0);
     double* row = S[i];
     for (int j = i; j < n; j++) row[j] = 0.0;
-    for (const GowerTrait& t : traits) {
-      const double a = t.x[i];
-      for (int j = i; j < n; j++) {
-        const double v = Partial(t, a, t.x[j], doubleZero);
-        if (IsMissing(v)) continue;
-        row[j] += v;
-        den[j - i] += t.weight;
-      }
-    }
+    for (const GowerTrait& t : traits) AddPartials(t, i, n, doubleZero, row, den.data());
     for (int j = i; j < n; j++)
       row[j] = i == j ? 1.0 : (den[j - i] > 0.0 ? row[j] / den[j - i] : kMissing);
   }
