@@ -668,6 +668,31 @@ void StoreSpreadBlock(Spread& sp, SearchState& s) {
   sp.done[seq] = std::move(r);
 }
 
+// The team of a search: each thread prepares its work once; then, block
+// after block, the main thread fetches the next block (none: the search is
+// over), the team evaluates it and the main thread takes its records.  A
+// failure on any thread ends the search through the failure catcher.
+template <class Fetch, class Store>
+void TeamSearch(const RankData& d, SearchState& s, int threads, Fetch fetch, Store store) {
+  std::atomic<int> failure{0};
+#pragma omp parallel num_threads(threads)
+  {
+    RankWork work;
+    std::vector<int> traits(static_cast<size_t>(kSubsetBatch) * std::max(s.n, 1));
+    Guarded(failure, [&] { InitRankWork(d, work); });
+    for (;;) {
+#pragma omp master
+      Guarded(failure, fetch);
+#pragma omp barrier
+      if (failure.load() != 0 || s.count == 0) break;
+      EvaluateBlock(s, work, traits, threads, failure);
+#pragma omp master
+      Guarded(failure, store);
+    }
+  }
+  if (failure.load() != 0) RaiseFailure(failure.load());
+}
+
 // A worker: ranges from process 0 until it ends the search.
 void WorkerSearch(const RankData& d, const SearchPlan& plan) {
   const int n = nch;
@@ -678,53 +703,39 @@ void WorkerSearch(const RankData& d, const SearchPlan& plan) {
   s.n = n;
   int seq = 0;
   long long rangeStart = 0;
-  std::atomic<int> failure{0};
-#pragma omp parallel num_threads(threads)
-  {
-    RankWork work;
-    std::vector<int> traits(static_cast<size_t>(kSubsetBatch) * std::max(n, 1));
-    Guarded(failure, [&] { InitRankWork(d, work); });
+  auto fetch = [&] {
+    s.count = 0;
+    std::vector<char> data;
+    int from = 0, tag = 0;
     for (;;) {
-#pragma omp master
-      Guarded(failure, [&] {
-        s.count = 0;
-        std::vector<char> data;
-        int from = 0, tag = 0;
-        for (;;) {
-          ClusterReceive(0, &from, &tag, data);
-          if (tag == kTagDone) return;
-          if (tag == kTagWork) break;
-        }
-        Pack p;
-        p.bytes.swap(data);
-        seq = Get<int>(p);
-        s.k = Get<int>(p);
-        const long long start = Get<long long>(p), count = Get<long long>(p);
-        FillBlock(s, s.k, start, static_cast<int>(count));
-        rangeStart = start;
-      });
-#pragma omp barrier
-      if (failure.load() != 0 || s.count == 0) break;
-      EvaluateBlock(s, work, traits, threads, failure);
-#pragma omp master
-      Guarded(failure, [&] {
-        RangeFilter filter(plan, n);
-        DoneRange r;
-        for (int b = 0; b < s.count; b++) {
-          if (s.skip[b] || !s.records[b].evaluated) continue;
-          if (!filter.Keep(s.records[b], s.k, &s.combos[static_cast<size_t>(b) * n])) continue;
-          r.pos.push_back(rangeStart + b);
-          r.recs.push_back(s.records[b]);
-        }
-        Pack p;
-        Put<int>(p, seq);
-        Put<int>(p, threads);
-        PutRecords(p, r, printRankIntermedResults == 'y');
-        ClusterSend(0, kTagResult, p.bytes);
-      });
+      ClusterReceive(0, &from, &tag, data);
+      if (tag == kTagDone) return;
+      if (tag == kTagWork) break;
     }
-  }
-  if (failure.load() != 0) RaiseFailure(failure.load());
+    Pack p;
+    p.bytes.swap(data);
+    seq = Get<int>(p);
+    s.k = Get<int>(p);
+    const long long start = Get<long long>(p), count = Get<long long>(p);
+    FillBlock(s, s.k, start, static_cast<int>(count));
+    rangeStart = start;
+  };
+  auto store = [&] {
+    RangeFilter filter(plan, n);
+    DoneRange r;
+    for (int b = 0; b < s.count; b++) {
+      if (s.skip[b] || !s.records[b].evaluated) continue;
+      if (!filter.Keep(s.records[b], s.k, &s.combos[static_cast<size_t>(b) * n])) continue;
+      r.pos.push_back(rangeStart + b);
+      r.recs.push_back(s.records[b]);
+    }
+    Pack p;
+    Put<int>(p, seq);
+    Put<int>(p, threads);
+    PutRecords(p, r, printRankIntermedResults == 'y');
+    ClusterSend(0, kTagResult, p.bytes);
+  };
+  TeamSearch(d, s, threads, fetch, store);
 }
 
 }  // namespace
@@ -797,33 +808,19 @@ void RunSubsetSearch(const RankData& d, const SearchPlan& plan, FILE* fp) {
     sp.remaining = s.total;
   }
 
-  std::atomic<int> failure{0};
-#pragma omp parallel num_threads(threads)
-  {
-    RankWork work;
-    std::vector<int> traits(static_cast<size_t>(kSubsetBatch) * std::max(n, 1));
-    Guarded(failure, [&] { InitRankWork(d, work); });
-    for (;;) {
-#pragma omp master
-      Guarded(failure, [&] {
-        if (spread)
-          NextSpreadBlock(sp, s, threads);
-        else
-          NextBlock(s);
-      });
-#pragma omp barrier
-      if (failure.load() != 0 || s.count == 0) break;
-      EvaluateBlock(s, work, traits, threads, failure);
-#pragma omp master
-      Guarded(failure, [&] {
-        if (spread)
-          StoreSpreadBlock(sp, s);
-        else
-          ReduceBlock(s);
-      });
-    }
-  }
-  if (failure.load() != 0) RaiseFailure(failure.load());
+  auto fetch = [&] {
+    if (spread)
+      NextSpreadBlock(sp, s, threads);
+    else
+      NextBlock(s);
+  };
+  auto store = [&] {
+    if (spread)
+      StoreSpreadBlock(sp, s);
+    else
+      ReduceBlock(s);
+  };
+  TeamSearch(d, s, threads, fetch, store);
   if (spread) ClusterCloseJob();
 
   fprintf(fp, "%s", plan.listHeading.c_str());
