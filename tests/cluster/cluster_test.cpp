@@ -156,17 +156,7 @@ Data RankingData() {
 // shows its own permuted matrices.
 TEST(Cluster, FunctionalAnalysisSameFilesAsOneProcess) {
   TempDir dir;
-  ImportExample(dir);
-  const std::string import = ReadFile(std::string(QUILTA_EXAMPLES) + "/import.answers");
-  const std::string mixedKinds = "5\nk\n3 3 3 2\ny\n";
-  const size_t at = import.find(mixedKinds);
-  ASSERT_NE(at, std::string::npos);
-  for (const auto& [name, kinds] : {std::pair{"quant", "2\n"}, std::pair{"nominal", "3\n"}}) {
-    std::string text = import;
-    text.replace(at, mixedKinds.size(), kinds);
-    text.replace(text.find("demo"), 4, name);
-    ASSERT_EQ(RunQuilta(dir.path, text).status, 0) << name;
-  }
+  ImportExampleVariableKinds(dir);
   std::string nesting;
   for (int i = 0; i < 40; i++) nesting += std::to_string(i % 5 + 1) + " ";
   const std::string taxa = "y\n199\nt\n0\n2\n77\n", site = "y\n199\ns\n2\n77\n";
@@ -255,14 +245,10 @@ TEST(Cluster, SimulationSameFilesAsOneProcess) {
 // process (the launcher returns), with the failure's message and status.
 TEST(Cluster, FaultsEndEveryProcess) {
   TempDir dir;
-  ImportExample(dir);
+  ImportExampleVariableKinds(dir);
   // Procrustes with 99999 permutations: about a minute on one process.
   const std::string answers =
       "S\nM\n1\nC\nO\nquant\nV\nH\ny\n1\ny\n99999\nt\n0\n2\n77\n2\n1\n1\ny\n1\ny\ny\n\nC\nC\nX\n";
-  std::string import = ReadFile(std::string(QUILTA_EXAMPLES) + "/import.answers");
-  import.replace(import.find("5\nk\n3 3 3 2\ny\n"), 14, "2\n");
-  import.replace(import.find("demo"), 4, "quant");
-  ASSERT_EQ(RunQuilta(dir.path, import).status, 0);
   const auto imported = Snapshot(dir.path);
 
   TempDir streams;

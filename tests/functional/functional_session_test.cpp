@@ -235,18 +235,7 @@ TEST(FunctionalSession, SessionAndAnalysisMenuPaths) {
 // observed statistics do not depend on whether they are tested.
 TEST(FunctionalSession, ResultsIdenticalAtOneAndTwoProcessors) {
   TempDir dir;
-  ImportExample(dir);
-  const std::string import = ReadFile(std::string(QUILTA_EXAMPLES) + "/import.answers");
-  // The variable kinds are the lines "5", "k", "3 3 3 2", "y" after the labels.
-  const std::string mixedKinds = "5\nk\n3 3 3 2\ny\n";
-  const size_t at = import.find(mixedKinds);
-  ASSERT_NE(at, std::string::npos);
-  for (const auto& [name, kinds] : {std::pair{"quant", "2\n"}, std::pair{"nominal", "3\n"}}) {
-    std::string text = import;
-    text.replace(at, mixedKinds.size(), kinds);
-    text.replace(text.find("demo"), 4, name);
-    ASSERT_EQ(RunQuilta(dir.path, text).status, 0) << name;
-  }
+  ImportExampleVariableKinds(dir);
 
   std::string nesting;
   for (int i = 0; i < 40; i++) nesting += std::to_string(i % 5 + 1) + " ";

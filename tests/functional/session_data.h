@@ -3,6 +3,8 @@
 // that read a results file back.
 #pragma once
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -100,6 +102,24 @@ inline void ImportExample(const TempDir& dir) {
   CopyExamples(dir);
   const std::string import = ReadFile(std::string(QUILTA_EXAMPLES) + "/import.answers");
   ASSERT_EQ(RunQuilta(dir.path, import).status, 0);
+}
+
+// Besides "demo", the example data imported as sessions "quant" (every
+// variable quantitative) and "nominal" (every variable nominal), for the
+// measures that take other kinds of variables.
+inline void ImportExampleVariableKinds(const TempDir& dir) {
+  ImportExample(dir);
+  const std::string import = ReadFile(std::string(QUILTA_EXAMPLES) + "/import.answers");
+  // The variable kinds are the lines "5", "k", "3 3 3 2", "y" after the labels.
+  const std::string mixedKinds = "5\nk\n3 3 3 2\ny\n";
+  const size_t at = import.find(mixedKinds);
+  ASSERT_NE(at, std::string::npos);
+  for (const auto& [name, kinds] : {std::pair{"quant", "2\n"}, std::pair{"nominal", "3\n"}}) {
+    std::string text = import;
+    text.replace(at, mixedKinds.size(), kinds);
+    text.replace(text.find("demo"), 4, name);
+    ASSERT_EQ(RunQuilta(dir.path, text).status, 0) << name;
+  }
 }
 
 // Console input that opens session s, takes the analysis menu entry with
